@@ -1,0 +1,51 @@
+#pragma once
+// The favorites catalogue: one entry per Internet shortcut file below the favorites folder.
+
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+// Three index-aligned lists in scan order, never sorted.
+struct Catalogue {
+    std::vector<std::string> URL_Names; // display names
+    std::vector<std::string> URL_List;  // URLs, "no path" when the shortcut has none
+    std::vector<std::string> Files;     // full paths of the shortcut files
+
+    std::size_t size() const { return URL_List.size(); }
+    void clear();
+};
+
+// The favorites folder path as the current user's registry holds it; "" when there is none.
+// Throws platform::ERegistryException when the value is not a string.
+std::string GetFavoritesFolder();
+
+// Appends every shortcut file in folder and below it, depth first, each sub-folder's entries
+// where the sub-folder's own entry came. Never empties the lists; unreadable folders are skipped.
+void SearchURL(const std::string &folder, Catalogue &catalogue);
+
+// The display name of a shortcut file name: the name without its four-character extension, or
+// "None" when nothing is left.
+std::string displayNameOf(const std::string &fileName);
+
+// True when the name's extension (from its last '.') is ".URL" in any letter case.
+bool isShortcutName(const std::string &fileName);
+
+// The catalogue together with the folder it was read from.
+class FavoritesCatalogue {
+public:
+    // Start-up load: GetFavoritesFolder, then SearchURL when the folder is known. An error of
+    // the lookup propagates; the lists then hold what was loaded before it.
+    void Load();
+    // Empties the lists and scans FavoritesFolder again (the registry is not read again).
+    void ReloadCatalogue();
+
+    const std::string &FavoritesFolder() const { return favoritesFolder_; }
+    const Catalogue &entries() const { return catalogue_; }
+
+private:
+    std::string favoritesFolder_;
+    Catalogue catalogue_;
+};
+
+} // namespace quorvel

@@ -1,0 +1,23 @@
+#pragma once
+// Enumeration of one folder's entries, hidden ones included, in the order NTFS gives them (names
+// compared upper-cased, byte by byte), so the order is stable on every machine.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorvel::platform {
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory = false; // a symbolic link to a folder counts as a folder
+    bool isLink = false;
+};
+
+// The entries of folder without "." and ".."; std::nullopt when the folder cannot be read.
+std::optional<std::vector<DirEntry>> listDirectory(const std::string &folder);
+
+// The NTFS collation: true when a sorts before b.
+bool ntfsNameLess(const std::string &a, const std::string &b);
+
+} // namespace quorvel::platform

@@ -1,0 +1,5 @@
+#include "widgets/searchlistbox.h"
+
+TSearchListBox::TSearchListBox(QWidget *parent) : QListWidget(parent) {}
+
+TSearchListBox::~TSearchListBox() = default;
