@@ -1,5 +1,421 @@
 #include "widgets/searchlistbox.h"
 
-TSearchListBox::TSearchListBox(QWidget *parent) : QListWidget(parent) {}
+#include "widgets/beep.h"
+#include "widgets/framepainter.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int searchTimeoutMs = 1500;
+constexpr int wheelNotch = 120;
+
+bool isNavigationKey(int key)
+{
+    switch (key) {
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_End:
+    case Qt::Key_Home:
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A typed text that searches: one printable character (a surrogate pair counts as one).
+bool isSearchText(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    const char32_t first = text.toUcs4().value(0);
+    return first >= 32 && first != 127 && !(first >= 0x80 && first < 0xA0);
+}
+
+} // namespace
+
+TSearchListBox::TSearchListBox(QWidget *parent) : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    // Rows scroll whole, so the vertical scroll position counts rows as the wheel expects.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_frameColor = palette().color(QPalette::Dark);
+
+    m_searchTimer = new QTimer(this);
+    m_searchTimer->setObjectName(QStringLiteral("SearchTimer"));
+    m_searchTimer->setInterval(searchTimeoutMs);
+    connect(m_searchTimer, &QTimer::timeout, this, &TSearchListBox::searchTimerFired);
+
+    connect(model(), &QAbstractItemModel::modelReset, this, &TSearchListBox::OnDeleteItems);
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, &TSearchListBox::OnDeleteItems);
+}
 
 TSearchListBox::~TSearchListBox() = default;
+
+void TSearchListBox::keyboardSearch(const QString &) {}
+
+// --- user changes and OnClick -------------------------------------------------------------
+
+TSearchListBox::SelectionState TSearchListBox::selectionState() const
+{
+    SelectionState state;
+    state.current = currentRow();
+    if (selectionModel()) {
+        for (const QModelIndex &index : selectionModel()->selectedIndexes())
+            state.selected.append(index.row());
+    }
+    std::sort(state.selected.begin(), state.selected.end());
+    return state;
+}
+
+template <typename Handling>
+void TSearchListBox::asUser(Handling handling)
+{
+    // Nested calls (a double click that replays a press) report once, from the outermost.
+    if (m_userDepth++ == 0)
+        m_before = selectionState();
+    handling();
+    if (--m_userDepth == 0 && selectionState() != m_before)
+        emit OnClick();
+}
+
+void TSearchListBox::mousePressEvent(QMouseEvent *e)
+{
+    // The right button only opens the pop-up menu; its commands act on the row selected before.
+    if (e->button() == Qt::RightButton) {
+        e->accept();
+        return;
+    }
+    if (e->button() == Qt::LeftButton)
+        dropPrefix();
+    asUser([&] { QListWidget::mousePressEvent(e); });
+}
+
+void TSearchListBox::mouseReleaseEvent(QMouseEvent *e)
+{
+    if (e->button() == Qt::RightButton) {
+        e->accept();
+        return;
+    }
+    asUser([&] { QListWidget::mouseReleaseEvent(e); });
+}
+
+void TSearchListBox::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    if (e->button() == Qt::RightButton) {
+        e->accept();
+        return;
+    }
+    asUser([&] { QListWidget::mouseDoubleClickEvent(e); });
+}
+
+void TSearchListBox::mouseMoveEvent(QMouseEvent *e)
+{
+    // Dragging with the left button held moves the selection like a click does.
+    asUser([&] { QListWidget::mouseMoveEvent(e); });
+}
+
+// --- keyboard and incremental search ------------------------------------------------------
+
+void TSearchListBox::keyPressEvent(QKeyEvent *e)
+{
+    const int key = e->key();
+    if (isNavigationKey(key)) {
+        dropPrefix();
+        asUser([&] { QListWidget::keyPressEvent(e); });
+        return;
+    }
+    if (key == Qt::Key_Escape) {
+        dropPrefix();
+        selectionModel()->clear();
+        e->accept();
+        return;
+    }
+    if (key == Qt::Key_Backspace) {
+        typeBackspace();
+        e->accept();
+        return;
+    }
+    const QString text = e->text();
+    if (isSearchText(text) && !(e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+        typeText(text);
+        e->accept();
+        return;
+    }
+    if (!text.isEmpty()) {
+        // Enter, Tab and the other control characters do nothing in the list.
+        e->accept();
+        return;
+    }
+    // Keys without a character (function keys, shortcuts such as copy) keep their standard
+    // handling.
+    QListWidget::keyPressEvent(e);
+}
+
+void TSearchListBox::typeText(const QString &text)
+{
+    m_inSearch = true;
+    searchFor(m_prefix + text, text.at(0));
+    // The pause that drops the prefix counts from the last typed key.
+    m_searchTimer->stop();
+    m_searchTimer->start();
+    m_inSearch = false;
+}
+
+void TSearchListBox::typeBackspace()
+{
+    const QChar backspace(8);
+    if (m_prefix.isEmpty()) {
+        invalidKey();
+        searchFor(QString(), backspace);
+        return;
+    }
+    m_prefix.chop(m_prefix.size() >= 2 && m_prefix.back().isLowSurrogate() ? 2 : 1);
+    if (!m_prefix.isEmpty()) {
+        searchFor(m_prefix, backspace);
+        return;
+    }
+    if (count() > 0)
+        setCurrentRow(0);
+    m_prefix.clear();
+    emit OnKeyPress(backspace);
+}
+
+bool TSearchListBox::searchFor(const QString &text, QChar key)
+{
+    // From the top of the list, letter case ignored; the empty text matches the first row.
+    const QList<QListWidgetItem *> found = findItems(text, Qt::MatchStartsWith);
+    if (found.isEmpty()) {
+        invalidKey();
+        return false;
+    }
+    const int foundRow = row(found.first());
+    const QModelIndex index = model()->index(foundRow, 0);
+    if (selectionMode() == QAbstractItemView::SingleSelection ||
+        selectionMode() == QAbstractItemView::NoSelection) {
+        setCurrentRow(foundRow);
+    } else {
+        const QModelIndex previous = currentIndex();
+        if (previous.isValid())
+            selectionModel()->select(previous, QItemSelectionModel::Deselect);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::Select);
+    }
+    scrollTo(index);
+    m_prefix = text;
+    emit OnKeyPress(key);
+    emit OnMatch();
+    return true;
+}
+
+void TSearchListBox::invalidKey()
+{
+    if (m_beepOnInvalidKey)
+        quorvel::beep();
+}
+
+void TSearchListBox::dropPrefix()
+{
+    m_prefix.clear();
+}
+
+void TSearchListBox::searchTimerFired()
+{
+    if (m_inSearch)
+        return;
+    m_searchTimer->stop();
+    m_prefix.clear();
+}
+
+// --- wheel --------------------------------------------------------------------------------
+
+void TSearchListBox::wheelEvent(QWheelEvent *e)
+{
+    // Fine-grained wheels send parts of a notch; scroll once a whole notch has gathered.
+    m_wheelRemainder += e->angleDelta().y();
+    const int notches = m_wheelRemainder / wheelNotch;
+    m_wheelRemainder -= notches * wheelNotch;
+    QScrollBar *bar = verticalScrollBar();
+    const int lines = QApplication::wheelScrollLines();
+    for (int i = 0; i < notches; ++i) // wheel turned away from the user: up
+        bar->setValue(std::max(0, bar->value() - lines));
+    for (int i = 0; i > notches; --i)
+        bar->setValue(bar->value() + lines);
+    e->accept();
+}
+
+// --- horizontal range ---------------------------------------------------------------------
+
+void TSearchListBox::setHorzExtent(quint16 pixels)
+{
+    m_horzExtent = pixels;
+    applyHorzExtent();
+}
+
+void TSearchListBox::setHorzScrollBar(bool show)
+{
+    m_horzScrollBar = show;
+    setHorizontalScrollBarPolicy(show ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    applyHorzExtent();
+}
+
+void TSearchListBox::updateGeometries()
+{
+    QListWidget::updateGeometries();
+    applyHorzExtent();
+}
+
+void TSearchListBox::applyHorzExtent()
+{
+    // The list scrolls sideways by exactly the extent beyond its visible width, whatever the
+    // rows hold; without an extent it does not scroll sideways at all.
+    QScrollBar *bar = horizontalScrollBar();
+    const int width = viewport()->width();
+    bar->setRange(0, std::max(0, int(m_horzExtent) - width));
+    bar->setPageStep(std::max(1, width));
+    bar->setSingleStep(std::max(1, fontMetrics().averageCharWidth()));
+}
+
+// --- frame --------------------------------------------------------------------------------
+
+void TSearchListBox::setFrameVisible(bool visible)
+{
+    m_frameVisible = visible;
+    applyFrameMargins();
+}
+
+void TSearchListBox::setFrameColor(const QColor &color)
+{
+    m_frameColor = color;
+    update();
+}
+
+void TSearchListBox::setFrameStyle(TFrameStyle style)
+{
+    m_frameStyle = style;
+    update();
+}
+
+void TSearchListBox::setFrameFlat(bool flat)
+{
+    m_frameFlat = flat;
+    if (flat) {
+        m_frameSides = allFrameSides;
+        m_frameStyle = m_frameFlatStyle;
+        setFrameVisible(true);
+        updateFlatStyle();
+    }
+    update();
+}
+
+void TSearchListBox::setFrameFlatStyle(TFrameStyle style)
+{
+    m_frameFlatStyle = style;
+    updateFlatStyle();
+}
+
+void TSearchListBox::setFrameFocusStyle(TFrameStyle style)
+{
+    m_frameFocusStyle = style;
+    updateFlatStyle();
+}
+
+void TSearchListBox::setFrameSides(TFrameSides sides)
+{
+    m_frameSides = sides;
+    applyFrameMargins();
+}
+
+void TSearchListBox::applyFrameMargins()
+{
+    if (m_frameVisible) {
+        QFrame::setFrameStyle(QFrame::NoFrame);
+        const int w = quorvel::frameWidth;
+        setContentsMargins(m_frameSides & sdLeft ? w : 0, m_frameSides & sdTop ? w : 0,
+                           m_frameSides & sdRight ? w : 0, m_frameSides & sdBottom ? w : 0);
+    } else {
+        setContentsMargins(0, 0, 0, 0);
+        QFrame::setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    }
+    update();
+}
+
+void TSearchListBox::updateFlatStyle()
+{
+    if (!m_frameFlat)
+        return;
+    const bool active = hasFocus() || m_mouseInside;
+    const TFrameStyle wanted = active ? m_frameFocusStyle : m_frameFlatStyle;
+    if (wanted != m_frameStyle) {
+        m_frameStyle = wanted;
+        update();
+    }
+}
+
+void TSearchListBox::paintOwnFrame()
+{
+    QPainter painter(this);
+    quorvel::paintFrame(painter, rect(), m_frameStyle, m_frameSides,
+                        quorvel::frameShades(palette(), m_frameColor));
+}
+
+bool TSearchListBox::event(QEvent *e)
+{
+    const bool handled = QListWidget::event(e);
+    if (e->type() == QEvent::Paint && m_frameVisible)
+        paintOwnFrame();
+    return handled;
+}
+
+void TSearchListBox::changeEvent(QEvent *e)
+{
+    QListWidget::changeEvent(e);
+    // A style change resets the margins Qt keeps for its own frame; ours must stay.
+    if (e->type() == QEvent::StyleChange && m_frameVisible)
+        applyFrameMargins();
+    if (e->type() == QEvent::PaletteChange && m_frameVisible)
+        update();
+}
+
+// --- focus and mouse ----------------------------------------------------------------------
+
+void TSearchListBox::enterEvent(QEnterEvent *e)
+{
+    QListWidget::enterEvent(e);
+    m_mouseInside = true;
+    updateFlatStyle();
+    emit OnMouseEnter();
+}
+
+void TSearchListBox::leaveEvent(QEvent *e)
+{
+    QListWidget::leaveEvent(e);
+    m_mouseInside = false;
+    updateFlatStyle();
+    emit OnMouseLeave();
+}
+
+void TSearchListBox::focusInEvent(QFocusEvent *e)
+{
+    QListWidget::focusInEvent(e);
+    updateFlatStyle();
+}
+
+void TSearchListBox::focusOutEvent(QFocusEvent *e)
+{
+    QListWidget::focusOutEvent(e);
+    updateFlatStyle();
+}

@@ -3,13 +3,50 @@
 // with incremental search by typed prefix, wheel scrolling by the system's line count, a
 // horizontal scroll range and an optional drawn frame.
 
+#include "widgets/framestyle.h"
+
+#include <QColor>
 #include <QListWidget>
+#include <QString>
+
+class QTimer;
 
 class TSearchListBox : public QListWidget {
     Q_OBJECT
 public:
     explicit TSearchListBox(QWidget *parent = nullptr);
     ~TSearchListBox() override;
+
+    bool BeepOnInvalidKey() const { return m_beepOnInvalidKey; }
+    void setBeepOnInvalidKey(bool on) { m_beepOnInvalidKey = on; }
+
+    quint16 HorzExtent() const { return m_horzExtent; }
+    void setHorzExtent(quint16 pixels);
+    bool HorzScrollBar() const { return m_horzScrollBar; }
+    void setHorzScrollBar(bool show);
+
+    bool FrameVisible() const { return m_frameVisible; }
+    void setFrameVisible(bool visible);
+    QColor FrameColor() const { return m_frameColor; }
+    void setFrameColor(const QColor &color);
+    TFrameStyle FrameStyle() const { return m_frameStyle; }
+    void setFrameStyle(TFrameStyle style);
+    bool FrameFlat() const { return m_frameFlat; }
+    void setFrameFlat(bool flat);
+    TFrameStyle FrameFlatStyle() const { return m_frameFlatStyle; }
+    void setFrameFlatStyle(TFrameStyle style);
+    TFrameStyle FrameFocusStyle() const { return m_frameFocusStyle; }
+    void setFrameFocusStyle(TFrameStyle style);
+    TFrameSides FrameSides() const { return m_frameSides; }
+    void setFrameSides(TFrameSides sides);
+    bool UseFrameController() const { return m_useFrameController; }
+    void setUseFrameController(bool use) { m_useFrameController = use; }
+
+    // The typed prefix the incremental search holds (empty when none).
+    QString searchPrefix() const { return m_prefix; }
+
+    // Replaced by our own prefix search in keyPressEvent; Qt's one-letter search must not run.
+    void keyboardSearch(const QString &search) override;
 
 signals:
     // The user changed the selection by a left click or a navigation key. Never fired for a
@@ -22,4 +59,64 @@ signals:
     void OnMouseEnter();
     void OnMouseLeave();
     void OnDeleteItems();
+
+protected:
+    bool event(QEvent *e) override;
+    void keyPressEvent(QKeyEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void wheelEvent(QWheelEvent *e) override;
+    void enterEvent(QEnterEvent *e) override;
+    void leaveEvent(QEvent *e) override;
+    void focusInEvent(QFocusEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
+    void changeEvent(QEvent *e) override;
+    void updateGeometries() override;
+
+private:
+    struct SelectionState {
+        int current = -1;
+        QList<int> selected;
+        bool operator==(const SelectionState &) const = default;
+    };
+
+    // Runs a piece of the standard handling on the user's behalf and fires OnClick when it
+    // changed the selection or the current row.
+    template <typename Handling>
+    void asUser(Handling handling);
+    SelectionState selectionState() const;
+
+    void typeText(const QString &text);
+    void typeBackspace();
+    bool searchFor(const QString &text, QChar key);
+    void invalidKey();
+    void dropPrefix();
+    void searchTimerFired();
+
+    void applyHorzExtent();
+    void applyFrameMargins();
+    void updateFlatStyle();
+    void paintOwnFrame();
+
+    bool m_beepOnInvalidKey = true;
+    quint16 m_horzExtent = 0;
+    bool m_horzScrollBar = false;
+    bool m_frameVisible = false;
+    QColor m_frameColor;
+    TFrameStyle m_frameStyle = fsFlat;
+    bool m_frameFlat = false;
+    TFrameStyle m_frameFlatStyle = fsStatus;
+    TFrameStyle m_frameFocusStyle = fsLowered;
+    TFrameSides m_frameSides = allFrameSides;
+    bool m_useFrameController = true;
+
+    QString m_prefix;
+    QTimer *m_searchTimer = nullptr;
+    bool m_inSearch = false;
+    bool m_mouseInside = false;
+    int m_userDepth = 0;
+    SelectionState m_before;
+    int m_wheelRemainder = 0;
 };

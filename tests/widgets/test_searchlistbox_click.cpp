@@ -1,0 +1,86 @@
+// Which user actions fire OnClick, and that the right mouse button leaves the selection alone.
+#include "widgets/searchlistbox.h"
+
+#include <QContextMenuEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class SearchListBoxClick : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        list.addItems({"Apple", "apricot", "Banana", "Cherry"});
+        list.resize(200, 120);
+        list.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+        list.setFocus();
+    }
+
+    QPoint rowCentre(int row) { return list.visualItemRect(list.item(row)).center(); }
+
+    TSearchListBox list;
+};
+
+TEST_F(SearchListBoxClick, LeftClickAndArrowKeysReportTheUsersChange)
+{
+    QSignalSpy clicks(&list, &TSearchListBox::OnClick);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, rowCentre(2));
+    EXPECT_EQ(list.currentRow(), 2);
+    EXPECT_EQ(clicks.count(), 1);
+
+    QTest::keyClick(&list, Qt::Key_Down);
+    EXPECT_EQ(list.currentRow(), 3);
+    EXPECT_EQ(clicks.count(), 2);
+    QTest::keyClick(&list, Qt::Key_Home);
+    EXPECT_EQ(list.currentRow(), 0);
+    EXPECT_EQ(clicks.count(), 3);
+}
+
+TEST_F(SearchListBoxClick, ProgramSelectionAndUnchangedRowsStaySilent)
+{
+    QSignalSpy clicks(&list, &TSearchListBox::OnClick);
+    list.setCurrentRow(1);
+    list.setCurrentRow(3);
+    EXPECT_EQ(clicks.count(), 0);
+
+    // Up on the first row moves nothing, so nothing is reported either.
+    list.setCurrentRow(0);
+    QTest::keyClick(&list, Qt::Key_Up);
+    EXPECT_EQ(clicks.count(), 0);
+}
+
+TEST_F(SearchListBoxClick, DoubleClickReportsTheNewRowOnce)
+{
+    QSignalSpy clicks(&list, &TSearchListBox::OnClick);
+    QSignalSpy doubles(&list, &QListWidget::itemDoubleClicked);
+    // Through the window, so the double click is recognised as the platform would.
+    const QPoint inWindow = list.viewport()->mapTo(list.window(), rowCentre(1));
+    QTest::mouseDClick(list.window()->windowHandle(), Qt::LeftButton, {}, inWindow);
+    EXPECT_EQ(list.currentRow(), 1);
+    EXPECT_EQ(clicks.count(), 1);
+    EXPECT_EQ(doubles.count(), 1);
+}
+
+TEST_F(SearchListBoxClick, RightButtonKeepsSelectionAndStillOpensThePopup)
+{
+    list.setContextMenuPolicy(Qt::CustomContextMenu);
+    list.setCurrentRow(0);
+    QSignalSpy clicks(&list, &TSearchListBox::OnClick);
+    QSignalSpy menus(&list, &QWidget::customContextMenuRequested);
+
+    // Through the window, as the platform delivers it, so the pop-up request is generated too.
+    const QPoint inWindow = list.viewport()->mapTo(list.window(), rowCentre(2));
+    QTest::mouseClick(list.window()->windowHandle(), Qt::RightButton, {}, inWindow);
+    QTest::mouseDClick(list.viewport(), Qt::RightButton, {}, rowCentre(3));
+
+    EXPECT_EQ(list.currentRow(), 0);
+    ASSERT_EQ(list.selectedItems().size(), 1);
+    EXPECT_EQ(list.selectedItems().first(), list.item(0));
+    EXPECT_EQ(clicks.count(), 0);
+    EXPECT_GE(menus.count(), 1);
+}
+
+} // namespace
