@@ -1,0 +1,18 @@
+#pragma once
+// Start-up and shutdown of the program: splash, main window, about box, event loop.
+
+#include <memory>
+
+namespace quorvel {
+
+class TTfmVerify;
+
+// Everything up to the event loop, inside an existing QApplication: the splash is shown and
+// painted, the main window created hidden (its FormCreate loads the favorites, holds the splash
+// and destroys it), the about box created, and the main window shown.
+std::unique_ptr<TTfmVerify> startQuorvel();
+
+// The whole program: returns the exit code once the event loop has ended.
+int runQuorvel(int argc, char **argv);
+
+} // namespace quorvel
