@@ -87,7 +87,9 @@ std::optional<DirListing> readDirectory(const std::string &folder)
             listing->entries.push_back(std::move(entry));
         }
         std::sort(listing->entries.begin(), listing->entries.end(),
-                  [](const DirEntry &a, const DirEntry &b) { return ntfsNameLess(a.name, b.name); });
+                  [](const DirEntry &a, const DirEntry &b) {
+                      return ntfsNameLess(a.name, b.name);
+                  });
     } catch (const std::bad_alloc &) {
         listing.reset();
     }

@@ -1,0 +1,84 @@
+#include "catalogue/catalogue.h"
+
+#include "platform/direnum.h"
+#include "platform/inifile.h"
+
+#include <filesystem>
+#include <set>
+#include <utility>
+
+namespace quorvel {
+
+namespace {
+
+// The shortcut reader's buffer: at most 2047 characters of a URL are kept.
+constexpr std::size_t urlBufferSize = 2048;
+
+// One folder being walked: its path, its entries and the next one to handle. The walk keeps
+// these on its own stack rather than recursing, so no depth of folders can overflow the call
+// stack, and the order stays depth first: a sub-folder's entries come where its entry came.
+struct Level {
+    std::string path;
+    std::vector<platform::DirEntry> entries;
+    std::size_t next = 0;
+};
+
+class Scan {
+public:
+    explicit Scan(Catalogue &catalogue) : catalogue_(catalogue) {}
+
+    void run(const std::string &folder)
+    {
+        enter(folder);
+        while (!stack_.empty()) {
+            Level &level = stack_.back();
+            if (level.next == level.entries.size()) {
+                stack_.pop_back();
+                continue;
+            }
+            const platform::DirEntry &entry = level.entries[level.next++];
+            std::string path;
+            path.reserve(level.path.size() + 1 + entry.name.size());
+            path.append(level.path).push_back(std::filesystem::path::preferred_separator);
+            path.append(entry.name);
+            if (entry.isDirectory)
+                enter(std::move(path)); // may move the stack: level is not used after this
+            else if (isShortcutName(entry.name))
+                add(entry.name, std::move(path));
+        }
+    }
+
+private:
+    void enter(std::string folder)
+    {
+        std::optional<platform::DirListing> listing = platform::readDirectory(folder);
+        if (!listing)
+            return;
+        // A folder reached a second time (a link back up the tree, or two links to one
+        // folder) is not walked again: that would loop forever or list shortcuts twice.
+        if (!visited_.emplace(listing->device, listing->inode).second)
+            return;
+        stack_.push_back(Level{std::move(folder), std::move(listing->entries), 0});
+    }
+
+    void add(const std::string &name, std::string path)
+    {
+        catalogue_.URL_List.push_back(platform::GetPrivateProfileString(
+            "InternetShortcut", "URL", "no path", urlBufferSize, path));
+        catalogue_.URL_Names.push_back(displayNameOf(name));
+        catalogue_.Files.push_back(std::move(path));
+    }
+
+    Catalogue &catalogue_;
+    std::vector<Level> stack_;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> visited_;
+};
+
+} // namespace
+
+void SearchURL(const std::string &folder, Catalogue &catalogue)
+{
+    Scan(catalogue).run(folder);
+}
+
+} // namespace quorvel
