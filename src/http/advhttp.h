@@ -197,11 +197,12 @@ private:
     bool askCredentials();
     void giveUpAuthentication();
     void handOverCredentials(HINTERNET connection);
-    void runWorker(std::shared_ptr<Worker> worker);
-    void startWorker();
+    void runWorker(const std::shared_ptr<Worker> &worker);
+    void startWorkerLocked();
     void reapWorkers(bool all);
     void requestCompleted(const platform::inet::InternetAsyncResult &result);
     bool waitForRead();
+    void fireRequestComplete();
 
     // URL consistency.
     bool BuildURL();
@@ -209,14 +210,18 @@ private:
     void recomputeRequestFlags();
 
     // Errors and events.
+    // The facility's last error must be taken right after its call, before anything else runs.
     void CheckResult(bool result);
     void CheckResult(HINTERNET handle) { CheckResult(handle != nullptr); }
+    void checkResultWith(bool result, std::uint32_t error);
     void SyncCall(const TNotifyEvent &handler);
     void fire(const TNotifyEvent &handler);
-    bool runOnGuiThread(const std::function<void()> &work);
+    bool runOnGuiThread(QObject *target, const std::function<void()> &work);
+    void abandonSyncCalls();
     static void StatusCallback(HINTERNET handle, std::uintptr_t context, std::uint32_t status,
                                const void *info, std::uint32_t infoLength);
-    friend class CredentialPromptBridge;
+    static bool promptForCredentials(const std::string &host, bool proxy, std::string &user,
+                                     std::string &password);
 
     // Published property fields.
     int m_connectTimeout = 30000;
@@ -285,8 +290,13 @@ private:
     std::uint32_t m_requestFlags = 0;
     bool m_useNotifyWindow = false;
 
-    // Closing handles and using them in the worker never overlap.
-    std::mutex m_handleMutex;
+    // Closing handles and using them in the worker never overlap; the facility may call back
+    // on the same thread inside a call, and a handler may then cancel.
+    std::recursive_mutex m_handleMutex;
+    // The mode the open session was made for; a request of the other mode reopens it.
+    std::uint32_t m_sessionFlags = 0;
+    // Status callbacks still running for this component; destruction waits for them to leave.
+    std::atomic<int> m_callbacksInFlight{0};
 
     // Worker bookkeeping: the current response stage and its pending read.
     std::mutex m_workerMutex;

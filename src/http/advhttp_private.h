@@ -1,0 +1,51 @@
+#pragma once
+// Bookkeeping types shared by the component's source files.
+
+#include "http/advhttp.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace quorvel {
+
+// One hand-over of work to the GUI thread. It outlives the component when destruction abandons
+// it, so the queued call never touches a component that is gone.
+struct TAdvHttp::SyncCallState {
+    std::function<void()> work;
+    std::exception_ptr exception;
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    bool abandoned = false;
+
+    // Runs on the GUI thread, where destruction also runs, so an abandoned call never starts.
+    void run()
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (abandoned)
+                return;
+        }
+        try {
+            work();
+        } catch (...) {
+            exception = std::current_exception();
+        }
+        std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_all();
+    }
+};
+
+// One response stage on its own thread.
+struct TAdvHttp::Worker {
+    std::thread thread;
+    std::thread::id id;
+    std::atomic<bool> finished{false};
+};
+
+} // namespace quorvel

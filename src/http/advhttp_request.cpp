@@ -1,0 +1,443 @@
+// The request stages: session, connection, send, and the response stage with its
+// authentication retries, header and body reads.
+
+#include "http/advhttp.h"
+
+#include "http/advhttp_private.h"
+
+#include <array>
+#include <cstring>
+
+namespace quorvel {
+
+namespace inet = platform::inet;
+
+namespace {
+
+constexpr std::size_t acceptSlots = 101;
+constexpr std::uint32_t headerBufferSize = 8192;
+constexpr std::uint32_t chunkSize = 16384;
+
+} // namespace
+
+bool TAdvHttp::Execute(bool synchronous)
+{
+    m_openFlags = synchronous ? 0 : inet::INTERNET_FLAG_ASYNC;
+    // A session keeps the mode it was opened with; answering a synchronous request from an
+    // asynchronous session would run the response stage twice.
+    if (m_sessionHandle && m_sessionFlags != m_openFlags)
+        CloseSession();
+    m_busy = true;
+    bool result = true;
+    m_cancelled = false;
+    const std::uint32_t secure = m_ssl ? inet::INTERNET_FLAG_SECURE : 0;
+    m_totalBytesReceived = 0;
+    m_totalBytesRead = 0;
+    m_bytesReceived = 0;
+    m_bytesRead = 0;
+    m_response.clear();
+    reapWorkers(false);
+    if (!m_sessionHandle)
+        OpenSession();
+
+    try {
+        HINTERNET connection =
+            inet::InternetConnect(m_sessionHandle, m_hostName, static_cast<std::uint16_t>(m_port),
+                                  nullptr, nullptr, inet::INTERNET_SERVICE_HTTP, 0, 0);
+        const std::uint32_t connectError = inet::GetLastError();
+        m_connectionHandle = connection;
+        checkResultWith(connection != nullptr, connectError);
+
+        const auto timeout = static_cast<std::uint32_t>(m_connectTimeout);
+        inet::InternetSetOption(connection, inet::INTERNET_OPTION_CONNECT_TIMEOUT, &timeout,
+                                sizeof timeout);
+
+        const std::string objectName = m_urlPath + m_extraInfo;
+
+        // At most 100 types; the list ends at the first empty entry.
+        std::array<const char *, acceptSlots> acceptList{};
+        const char *const *accept = nullptr;
+        if (!m_acceptTypes.text().empty()) {
+            for (std::size_t i = 0; i < m_acceptTypes.count() && i < acceptSlots - 1; ++i) {
+                if (!m_acceptTypes[i].empty())
+                    acceptList[i] = m_acceptTypes[i].c_str();
+            }
+            accept = acceptList.data();
+        }
+
+        HINTERNET request = inet::HttpOpenRequest(
+            connection, m_method, objectName, nullptr, nullptr, accept, m_requestFlags | secure,
+            reinterpret_cast<std::uintptr_t>(this));
+        const std::uint32_t openError = inet::GetLastError();
+        m_requestHandle = request;
+        checkResultWith(request != nullptr, openError);
+
+        m_authAttempts = 0;
+        handOverCredentials(connection);
+        SendRequest();
+    } catch (...) {
+        result = false;
+        if (m_raiseExceptions)
+            throw;
+    }
+    return result;
+}
+
+void TAdvHttp::OpenSession()
+{
+    HINTERNET session =
+        m_proxy.empty()
+            ? inet::InternetOpen(m_userAgent, inet::INTERNET_OPEN_TYPE_PRECONFIG, std::string(),
+                                 m_openFlags)
+            : inet::InternetOpen(m_userAgent, inet::INTERNET_OPEN_TYPE_PROXY, m_proxy, m_openFlags);
+    const std::uint32_t error = inet::GetLastError();
+    m_sessionHandle = session;
+    m_sessionFlags = m_openFlags;
+    try {
+        checkResultWith(session != nullptr, error);
+        inet::InternetSetStatusCallback(session, &TAdvHttp::StatusCallback);
+    } catch (...) {
+        if (m_raiseExceptions)
+            throw;
+    }
+}
+
+bool TAdvHttp::CloseSession()
+{
+    CloseHandles();
+    bool closed = true;
+    if (m_sessionHandle) {
+        closed = inet::InternetCloseHandle(m_sessionHandle);
+        m_sessionHandle = nullptr;
+    }
+    return closed;
+}
+
+void TAdvHttp::SendRequest()
+{
+    std::string headers;
+    if (!m_requestHeaders.empty())
+        headers = m_requestHeaders.text() + "\r\n";
+    const bool async = m_openFlags != 0;
+
+    if (async) {
+        std::lock_guard lock(m_workerMutex);
+        m_pending = Pending::Send;
+    }
+    bool sent;
+    std::uint32_t error;
+    {
+        std::lock_guard handles(m_handleMutex);
+        sent = inet::HttpSendRequest(
+            RequestHandle(), headers.empty() ? nullptr : headers.c_str(),
+            static_cast<std::uint32_t>(headers.size()),
+            m_requestBody.empty() ? nullptr : m_requestBody.data(),
+            static_cast<std::uint32_t>(m_requestBody.size()));
+        error = sent ? 0 : inet::GetLastError();
+    }
+
+    if (async) {
+        std::unique_lock lock(m_workerMutex);
+        if (!sent && error == inet::ERROR_IO_PENDING) {
+            // The completion may already have started the response stage, whose errors must
+            // not be overwritten by this pending mark.
+            if (m_pending == Pending::Send) {
+                RecordError(0);
+                RecordError(inet::ERROR_IO_PENDING);
+            }
+            return;
+        }
+        if (m_pending == Pending::Send)
+            m_pending = Pending::None;
+        if (sent) {
+            // Finished at once: no completion will come, so the response stage starts here.
+            RecordError(0);
+            startWorkerLocked();
+            return;
+        }
+    }
+    checkResultWith(sent, error);
+    if (!async)
+        ProcessResponse();
+}
+
+void TAdvHttp::ProcessResponse()
+{
+    if (!CheckAuthRequired()) {
+        try {
+            ReadResponseHeaders();
+            ReadResponseBody();
+        } catch (...) {
+            fireRequestComplete();
+            throw;
+        }
+        fireRequestComplete();
+        return;
+    }
+    if (m_authAttempts >= m_authRetries) {
+        giveUpAuthentication();
+        return;
+    }
+    if (m_defaultUi && !askCredentials()) {
+        giveUpAuthentication();
+        return;
+    }
+    ++m_authAttempts;
+    if (m_cancelled)
+        CloseHandles();
+    else
+        SendRequest();
+}
+
+void TAdvHttp::fireRequestComplete()
+{
+    if (LastError() != inet::ERROR_INTERNET_OPERATION_CANCELLED)
+        fire(m_onRequestComplete);
+}
+
+void TAdvHttp::giveUpAuthentication()
+{
+    RecordError(inet::ERROR_INTERNET_OPERATION_CANCELLED);
+    if (m_cancelled)
+        CloseHandles();
+}
+
+bool TAdvHttp::CheckAuthRequired()
+{
+    std::uint32_t status = 0;
+    try {
+        std::uint32_t length = sizeof status;
+        std::uint32_t index = 0;
+        bool queried;
+        std::uint32_t error;
+        {
+            std::lock_guard handles(m_handleMutex);
+            queried = inet::HttpQueryInfo(
+                RequestHandle(), inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER,
+                &status, &length, &index);
+            error = queried ? 0 : inet::GetLastError();
+        }
+        checkResultWith(queried, error);
+    } catch (...) {
+        // Without a status there is nothing to authenticate; the response is still read.
+        return false;
+    }
+    m_statusCode = static_cast<int>(status);
+    if (status == 401) {
+        fire(m_onNeedAuth);
+        return true;
+    }
+    if (status == 407) {
+        fire(m_onNeedProxyAuth);
+        return true;
+    }
+    return false;
+}
+
+void TAdvHttp::ReadResponseHeaders()
+{
+    if (!RequestHandle())
+        return;
+    std::array<char, headerBufferSize> buffer{};
+    std::uint32_t length = headerBufferSize;
+    std::uint32_t index = 0;
+    bool queried;
+    std::uint32_t error;
+    {
+        std::lock_guard handles(m_handleMutex);
+        queried = inet::HttpQueryInfo(RequestHandle(), inet::HTTP_QUERY_RAW_HEADERS_CRLF,
+                                      buffer.data(), &length, &index);
+        error = queried ? 0 : inet::GetLastError();
+    }
+    m_responseHeaders.clear();
+    try {
+        checkResultWith(queried, error);
+    } catch (...) {
+        if (m_raiseExceptions)
+            throw;
+        return;
+    }
+    m_responseHeaders.setText(std::string(buffer.data(), ::strnlen(buffer.data(), buffer.size())));
+}
+
+void TAdvHttp::ReadResponseBody()
+{
+    m_response.clear();
+    const bool async = m_openFlags != 0;
+    try {
+        for (;;) {
+            if (!RequestHandle() || m_cancelled)
+                break;
+            bool read;
+            std::uint32_t error;
+            {
+                std::lock_guard handles(m_handleMutex);
+                if (async) {
+                    std::lock_guard lock(m_workerMutex);
+                    m_pending = Pending::Read;
+                    m_readCompleted = false;
+                }
+                m_chunkRead = 0;
+                read = inet::InternetReadFile(RequestHandle(), m_chunk.data(), chunkSize,
+                                              &m_chunkRead);
+                error = read ? 0 : inet::GetLastError();
+            }
+            if (async && !(!read && error == inet::ERROR_IO_PENDING)) {
+                std::lock_guard lock(m_workerMutex);
+                m_pending = Pending::None;
+            }
+            checkResultWith(read, error);
+            if (!read && !waitForRead())
+                continue;
+            const std::uint32_t size = m_chunkRead;
+            if (size == 0)
+                break;
+            m_chunkOffset = static_cast<int>(m_response.size());
+            m_response.append(m_chunk.data(), size);
+            m_bytesRead = static_cast<int>(size);
+            m_totalBytesRead += static_cast<int>(size);
+            fire(m_onDataAvailable);
+        }
+    } catch (...) {
+        CloseHandles();
+        if (m_raiseExceptions)
+            throw;
+        return;
+    }
+    CloseHandles();
+}
+
+bool TAdvHttp::waitForRead()
+{
+    std::unique_lock lock(m_workerMutex);
+    m_workerWake.wait(lock, [this] {
+        return m_readCompleted || m_cancelled.load() || m_destroying.load();
+    });
+    const bool completed = m_readCompleted;
+    m_readCompleted = false;
+    m_pending = Pending::None;
+    return completed;
+}
+
+void TAdvHttp::Cancel()
+{
+    {
+        std::lock_guard lock(m_workerMutex);
+        m_cancelled = true;
+        if (m_worker) {
+            // The worker ends the request itself at its next check.
+            m_workerWake.notify_all();
+            return;
+        }
+    }
+    CloseHandles();
+}
+
+void TAdvHttp::CloseHandles()
+{
+    {
+        std::lock_guard handles(m_handleMutex);
+        if (HINTERNET request = m_requestHandle.exchange(nullptr))
+            inet::InternetCloseHandle(request);
+        if (HINTERNET connection = m_connectionHandle.exchange(nullptr))
+            inet::InternetCloseHandle(connection);
+    }
+    {
+        std::lock_guard lock(m_workerMutex);
+        m_worker.reset();
+        m_pending = Pending::None;
+    }
+    m_cancelled = false;
+    m_busy = false;
+}
+
+void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
+{
+    if (m_destroying)
+        return;
+    if (result.dwResult == 0) {
+        {
+            std::lock_guard lock(m_workerMutex);
+            if (m_pending == Pending::Send)
+                m_pending = Pending::None;
+        }
+        RecordError(result.dwError);
+        return;
+    }
+    std::lock_guard lock(m_workerMutex);
+    switch (m_pending) {
+    case Pending::Read:
+        m_readCompleted = true;
+        m_pending = Pending::None;
+        m_workerWake.notify_all();
+        return;
+    case Pending::Send:
+        // Also when the worker that resent is still finishing: this is a new response.
+        m_pending = Pending::None;
+        startWorkerLocked();
+        return;
+    case Pending::None:
+        if (m_worker) {
+            m_readCompleted = true;
+            m_workerWake.notify_all();
+        } else {
+            startWorkerLocked();
+        }
+        return;
+    }
+}
+
+void TAdvHttp::startWorkerLocked()
+{
+    // std::thread takes no stack size; the system default is used.
+    auto worker = std::make_shared<Worker>();
+    worker->thread = std::thread(&TAdvHttp::runWorker, this, worker);
+    worker->id = worker->thread.get_id();
+    m_worker = worker;
+    m_workers.push_back(worker);
+}
+
+void TAdvHttp::runWorker(const std::shared_ptr<Worker> &worker)
+{
+    try {
+        ProcessResponse();
+    } catch (const EInetError &) {
+        // Its OnError has already run; there is no caller to pass it on to.
+    } catch (...) {
+        // A handler's exception has no caller here either: report it as the request's error.
+        try {
+            RecordError(inet::ERROR_INTERNET_INTERNAL_ERROR);
+        } catch (...) {
+        }
+    }
+    {
+        std::lock_guard lock(m_workerMutex);
+        if (m_worker == worker)
+            m_worker.reset();
+    }
+    worker->finished = true;
+}
+
+void TAdvHttp::reapWorkers(bool all)
+{
+    std::vector<std::shared_ptr<Worker>> done;
+    {
+        std::lock_guard lock(m_workerMutex);
+        for (auto it = m_workers.begin(); it != m_workers.end();) {
+            if (all || (*it)->finished) {
+                done.push_back(*it);
+                it = m_workers.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (const auto &worker : done) {
+        if (worker->thread.joinable() && worker->thread.get_id() != std::this_thread::get_id())
+            worker->thread.join();
+        else if (worker->thread.joinable())
+            worker->thread.detach();
+    }
+}
+
+} // namespace quorvel

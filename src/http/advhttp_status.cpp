@@ -1,0 +1,274 @@
+// Status notifications, error recording and wording, and carrying handlers over to the GUI
+// thread.
+
+#include "http/advhttp.h"
+
+#include "http/advhttp_private.h"
+#include "http/credentialdialog.h"
+#include "http/httpnotifier.h"
+
+#include <cstring>
+#include <vector>
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QThread>
+
+namespace quorvel {
+
+namespace inet = platform::inet;
+
+namespace {
+
+std::string blockText(const void *info, std::uint32_t length)
+{
+    if (!info)
+        return {};
+    const auto *text = static_cast<const char *>(info);
+    return std::string(text, ::strnlen(text, length));
+}
+
+int blockCount(const void *info, std::uint32_t length)
+{
+    std::uint32_t count = 0;
+    if (info && length >= sizeof count)
+        std::memcpy(&count, info, sizeof count);
+    return static_cast<int>(count);
+}
+
+// The component whose response stage is asking the facility for credentials on this thread.
+thread_local TAdvHttp *promptingComponent = nullptr;
+
+} // namespace
+
+void TAdvHttp::StatusCallback(HINTERNET, std::uintptr_t context, std::uint32_t status,
+                              const void *info, std::uint32_t infoLength)
+{
+    auto *self = reinterpret_cast<TAdvHttp *>(context);
+    if (!self)
+        return;
+    ++self->m_callbacksInFlight;
+    try {
+        self->HandleStatus(status, info, infoLength);
+    } catch (...) {
+        // Nothing may escape into the facility: a handler's failure becomes the request's error.
+        try {
+            self->RecordError(inet::ERROR_INTERNET_INTERNAL_ERROR);
+        } catch (...) {
+        }
+    }
+    --self->m_callbacksInFlight;
+}
+
+void TAdvHttp::HandleStatus(std::uint32_t status, const void *info, std::uint32_t infoLength)
+{
+    m_statusInfo = info;
+    m_statusInfoLength = infoLength;
+    switch (status) {
+    case inet::INTERNET_STATUS_RESOLVING_NAME:
+        fire(m_onResolvingName);
+        break;
+    case inet::INTERNET_STATUS_NAME_RESOLVED:
+        m_serverAddress = blockText(info, infoLength);
+        fire(m_onNameResolved);
+        break;
+    case inet::INTERNET_STATUS_CONNECTING_TO_SERVER:
+        m_serverAddress = blockText(info, infoLength);
+        fire(m_onConnectingToServer);
+        break;
+    case inet::INTERNET_STATUS_CONNECTED_TO_SERVER:
+        m_serverAddress = blockText(info, infoLength);
+        fire(m_onConnectedToServer);
+        break;
+    case inet::INTERNET_STATUS_SENDING_REQUEST:
+        fire(m_onSendingRequest);
+        break;
+    case inet::INTERNET_STATUS_REQUEST_SENT:
+        m_bytesSent = blockCount(info, infoLength);
+        fire(m_onRequestSent);
+        break;
+    case inet::INTERNET_STATUS_RECEIVING_RESPONSE:
+        fire(m_onReceivingResponse);
+        break;
+    case inet::INTERNET_STATUS_RESPONSE_RECEIVED:
+        m_bytesReceived = blockCount(info, infoLength);
+        m_totalBytesReceived += m_bytesReceived;
+        fire(m_onResponseReceived);
+        break;
+    case inet::INTERNET_STATUS_CLOSING_CONNECTION:
+        fire(m_onClosingConnection);
+        break;
+    case inet::INTERNET_STATUS_CONNECTION_CLOSED:
+        fire(m_onConnectionClosed);
+        break;
+    case inet::INTERNET_STATUS_REQUEST_COMPLETE:
+        if (info && infoLength >= sizeof(inet::InternetAsyncResult)) {
+            inet::InternetAsyncResult result;
+            std::memcpy(&result, info, sizeof result);
+            requestCompleted(result);
+        }
+        break;
+    case inet::INTERNET_STATUS_REDIRECT:
+        m_redirectURL = blockText(info, infoLength);
+        fire(m_onRedirect);
+        break;
+    case inet::INTERNET_STATUS_INTERMEDIATE_RESPONSE:
+        fire(m_onIntermediateResponse);
+        break;
+    case inet::INTERNET_STATUS_STATE_CHANGE:
+        fire(m_onStateChange);
+        break;
+    default:
+        break;
+    }
+}
+
+void TAdvHttp::RecordError(std::uint32_t code)
+{
+    m_lastError = code;
+    if (code != inet::ERROR_SUCCESS && code != inet::ERROR_IO_PENDING)
+        fire(m_onError);
+}
+
+void TAdvHttp::CheckResult(bool result)
+{
+    checkResultWith(result, result ? 0 : inet::GetLastError());
+}
+
+void TAdvHttp::checkResultWith(bool result, std::uint32_t error)
+{
+    RecordError(inet::ERROR_SUCCESS);
+    if (!result)
+        RecordError(error);
+    const std::uint32_t code = LastError();
+    if (code != inet::ERROR_SUCCESS && code != inet::ERROR_IO_PENDING)
+        throw EInetError(ErrorText(code));
+}
+
+std::string TAdvHttp::ErrorText(std::uint32_t code)
+{
+    std::string message = inet::FormatMessage(code);
+    if (code == inet::ERROR_INTERNET_EXTENDED_ERROR) {
+        std::uint32_t extended = 0;
+        std::vector<char> response(4097, '\0');
+        std::uint32_t length = 4097;
+        inet::InternetGetLastResponseInfo(&extended, response.data(), &length);
+        const std::string text(response.data(), ::strnlen(response.data(), 4096));
+        message += "\r\nExtended error:" + std::to_string(static_cast<std::int32_t>(extended)) +
+                   " - " + text + "\r\n";
+    }
+    return message;
+}
+
+void TAdvHttp::fire(const TNotifyEvent &handler)
+{
+    if (handler)
+        SyncCall(handler);
+}
+
+void TAdvHttp::SyncCall(const TNotifyEvent &handler)
+{
+    if (m_destroying)
+        return;
+    const TNotifyEvent call = handler;
+    if (!m_useNotifyWindow) {
+        call(this);
+        return;
+    }
+    runOnGuiThread(HttpNotifier::instance(), [this, &call] { call(this); });
+}
+
+bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work)
+{
+    if (!target || m_destroying)
+        return false;
+    if (QThread::currentThread() == target->thread()) {
+        work();
+        return true;
+    }
+    // One hand-over at a time per component, so one call's handler and exception are never
+    // overwritten by another's.
+    std::lock_guard serial(m_syncCallMutex);
+    auto call = std::make_shared<SyncCallState>();
+    call->work = work;
+    {
+        std::lock_guard state(m_syncStateMutex);
+        if (m_destroying)
+            return false;
+        m_syncPending = call;
+    }
+    QMetaObject::invokeMethod(target, [call] { call->run(); }, Qt::QueuedConnection);
+    {
+        std::unique_lock lock(call->mutex);
+        call->finished.wait(lock, [&call] { return call->done || call->abandoned; });
+    }
+    {
+        std::lock_guard state(m_syncStateMutex);
+        m_syncPending.reset();
+    }
+    if (call->exception)
+        std::rethrow_exception(call->exception);
+    return call->done;
+}
+
+void TAdvHttp::abandonSyncCalls()
+{
+    std::shared_ptr<SyncCallState> pending;
+    {
+        std::lock_guard state(m_syncStateMutex);
+        m_destroying = true;
+        pending = m_syncPending;
+    }
+    if (pending) {
+        std::lock_guard lock(pending->mutex);
+        pending->abandoned = true;
+        pending->finished.notify_all();
+    }
+}
+
+bool TAdvHttp::askCredentials()
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] { inet::setCredentialPrompt(&TAdvHttp::promptForCredentials); });
+
+    promptingComponent = this;
+    void *data = nullptr;
+    std::uint32_t answer = 0;
+    {
+        std::lock_guard handles(m_handleMutex);
+        answer = inet::InternetErrorDlg(nullptr, RequestHandle(), LastError(),
+                                        inet::FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
+                                            inet::FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+                                            inet::FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+                                        &data);
+    }
+    promptingComponent = nullptr;
+    return answer != inet::ERROR_SUCCESS && answer != inet::ERROR_CANCELLED;
+}
+
+bool TAdvHttp::promptForCredentials(const std::string &host, bool proxy, std::string &user,
+                                    std::string &password)
+{
+    // Widgets live on the GUI thread only: the dialog is handed over like an event.
+    QObject *gui = qobject_cast<QApplication *>(QCoreApplication::instance());
+    TAdvHttp *component = promptingComponent;
+    if (!gui)
+        return false;
+    bool accepted = false;
+    auto ask = [&] { accepted = CredentialDialog::ask(host, proxy, user, password); };
+    if (QThread::currentThread() == gui->thread()) {
+        ask();
+        return accepted;
+    }
+    if (!component)
+        return false;
+    QObject *target = component->m_useNotifyWindow ? HttpNotifier::instance() : gui;
+    try {
+        component->runOnGuiThread(target, ask);
+    } catch (...) {
+        return false;
+    }
+    return accepted;
+}
+
+} // namespace quorvel
