@@ -16,4 +16,10 @@ bool createDirectory(const std::string &path);
 // Creates the folder and every missing folder above it.
 bool createDirectories(const std::string &path);
 
+namespace detail {
+// The across-file-systems path of moveFile, reachable on its own so it can be tested where every
+// folder lies on one file system.
+bool moveByCopy(const std::string &from, const std::string &to);
+} // namespace detail
+
 } // namespace quorvel::platform
