@@ -3,6 +3,7 @@
 // registry editor's export format, kept in registryFolder(). Keys are backslash-separated paths
 // matched without regard to letter case; a leading or trailing separator is ignored.
 
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
