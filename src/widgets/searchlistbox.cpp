@@ -268,14 +268,20 @@ void TSearchListBox::setHorzExtent(quint16 pixels)
 void TSearchListBox::setHorzScrollBar(bool show)
 {
     m_horzScrollBar = show;
-    setHorizontalScrollBarPolicy(show ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    // Always on rather than as needed: the bar's presence must not hang on the range, which
+    // Qt resets on every relayout before we put the extent back.
+    setHorizontalScrollBarPolicy(show ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     applyHorzExtent();
 }
 
 void TSearchListBox::updateGeometries()
 {
+    // Qt sizes the range by the rows' texts and clamps the position to it; keep the user's
+    // sideways position when rows come and go.
+    const int position = horizontalScrollBar()->value();
     QListWidget::updateGeometries();
     applyHorzExtent();
+    horizontalScrollBar()->setValue(position);
 }
 
 void TSearchListBox::applyHorzExtent()
@@ -341,14 +347,14 @@ void TSearchListBox::setFrameSides(TFrameSides sides)
 
 void TSearchListBox::applyFrameMargins()
 {
+    // Qt's plain box of the same width reserves the room and lays out the rows and scroll bars
+    // inside it; our painting then covers it.
     if (m_frameVisible) {
-        QFrame::setFrameStyle(QFrame::NoFrame);
-        const int w = quorvel::frameWidth;
-        setContentsMargins(m_frameSides & sdLeft ? w : 0, m_frameSides & sdTop ? w : 0,
-                           m_frameSides & sdRight ? w : 0, m_frameSides & sdBottom ? w : 0);
+        QFrame::setFrameStyle(QFrame::Box | QFrame::Plain);
+        setLineWidth(quorvel::frameWidth);
     } else {
-        setContentsMargins(0, 0, 0, 0);
         QFrame::setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        setLineWidth(1);
     }
     update();
 }
@@ -383,9 +389,6 @@ bool TSearchListBox::event(QEvent *e)
 void TSearchListBox::changeEvent(QEvent *e)
 {
     QListWidget::changeEvent(e);
-    // A style change resets the margins Qt keeps for its own frame; ours must stay.
-    if (e->type() == QEvent::StyleChange && m_frameVisible)
-        applyFrameMargins();
     if (e->type() == QEvent::PaletteChange && m_frameVisible)
         update();
 }
