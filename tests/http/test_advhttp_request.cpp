@@ -1,0 +1,537 @@
+// Requests against the scripted server on 127.0.0.1: both modes, the response stage, failures,
+// cancelling and destruction while a request runs.
+
+#include "http/advhttp.h"
+
+#include "http/credentialdialog.h"
+#include "platform/inet.h"
+#include "support/testserver.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTimer>
+#include <QWidget>
+
+using namespace quorvel;
+using quorvel::test::Reply;
+using quorvel::test::TestServer;
+namespace inet = quorvel::platform::inet;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Pumps the GUI thread's events until done() holds; false when the bound passes first.
+template <typename Done>
+bool pumpUntil(Done done, int limitMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > limitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+void pumpFor(int milliseconds)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+class AdvHttpRequest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        http = new TAdvHttp(&owner);
+        http->setConnectTimeout(2000);
+        http->setRaiseExceptions(false);
+        http->setDefaultUi(false);
+        http->setOnRequestComplete([this](TAdvHttp *h) {
+            ++completes;
+            busyAtComplete = h->Busy();
+            headersAtComplete = h->ResponseHeaders();
+        });
+        http->setOnError([this](TAdvHttp *h) { errors.push_back(h->LastError()); });
+    }
+
+    void TearDown() override { delete http; }
+
+    QWidget owner;
+    TAdvHttp *http = nullptr;
+    TestServer server;
+    int completes = 0;
+    bool busyAtComplete = true;
+    StringList headersAtComplete;
+    std::vector<std::uint32_t> errors;
+};
+
+TEST_F(AdvHttpRequest, SynchronousExecuteHasRunTheWholeRequestOnReturn)
+{
+    server.route("/page", Reply::ok("hello"));
+    http->setURL(server.url("/page"));
+    EXPECT_TRUE(http->Execute(true));
+    EXPECT_EQ(completes, 1);
+    EXPECT_FALSE(busyAtComplete);
+    EXPECT_FALSE(http->Busy());
+    ASSERT_FALSE(headersAtComplete.empty());
+    EXPECT_EQ(headersAtComplete[0], "HTTP/1.1 200 OK");
+    EXPECT_EQ(headersAtComplete.lines().back(), "");
+    EXPECT_EQ(http->StatusCode(), 200);
+    EXPECT_EQ(http->Response(), "hello");
+    EXPECT_EQ(http->LastError(), 0u);
+    EXPECT_EQ(http->RequestHandle(), nullptr);
+    EXPECT_EQ(http->ConnectionHandle(), nullptr);
+    EXPECT_NE(http->SessionHandle(), nullptr);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].header("User-Agent").value_or(""), "Merrowin WinInet Component");
+}
+
+TEST_F(AdvHttpRequest, AsynchronousHandlersRunOnGuiThreadAndBusyFallsBeforeComplete)
+{
+    server.route("/", Reply::ok("async body"));
+    const auto gui = std::this_thread::get_id();
+    std::string connectingTo;
+    bool connectingOnGui = false;
+    bool completeOnGui = false;
+    http->setOnConnectingToServer([&](TAdvHttp *h) {
+        connectingTo = h->ServerAddress();
+        connectingOnGui = std::this_thread::get_id() == gui;
+    });
+    http->setOnRequestComplete([&](TAdvHttp *h) {
+        ++completes;
+        busyAtComplete = h->Busy();
+        completeOnGui = std::this_thread::get_id() == gui;
+    });
+    http->setURL(server.url("/"));
+    EXPECT_TRUE(http->Execute(false));
+    // Handlers wait for this thread, so nothing has finished yet.
+    EXPECT_TRUE(http->Busy());
+    EXPECT_EQ(http->OpenFlags(), inet::INTERNET_FLAG_ASYNC);
+    ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+    EXPECT_TRUE(connectingOnGui);
+    EXPECT_NE(connectingTo.find("127.0.0.1"), std::string::npos);
+    EXPECT_TRUE(completeOnGui);
+    EXPECT_FALSE(busyAtComplete);
+    EXPECT_EQ(http->Response(), "async body");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(AdvHttpRequest, SessionIsReusedAcrossRequestsOfBothModes)
+{
+    server.route("/", Reply::ok("x"));
+    http->setURL(server.url("/"));
+    for (bool synchronous : {false, false, true, false}) {
+        SCOPED_TRACE(synchronous);
+        const int before = completes;
+        EXPECT_TRUE(http->Execute(synchronous));
+        ASSERT_TRUE(pumpUntil([&] { return completes == before + 1 && !http->Busy(); }));
+        EXPECT_EQ(http->Response(), "x");
+    }
+    pumpFor(50);
+    EXPECT_EQ(completes, 4);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(AdvHttpRequest, UnresolvableHostReportsErrorAndStaysBusyUntilCancel)
+{
+    http->setURL("http://no-such-host..invalid/");
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors[0], inet::ERROR_INTERNET_NAME_NOT_RESOLVED);
+    EXPECT_EQ(http->LastError(), inet::ERROR_INTERNET_NAME_NOT_RESOLVED);
+    pumpFor(50);
+    EXPECT_TRUE(http->Busy());
+    http->Cancel();
+    EXPECT_FALSE(http->Busy());
+    EXPECT_FALSE(http->Cancelled());
+    EXPECT_EQ(http->RequestHandle(), nullptr);
+    EXPECT_EQ(completes, 0);
+}
+
+TEST_F(AdvHttpRequest, AuthenticationGivesUpAfterItsRetries)
+{
+    for (int retries : {3, 0}) {
+        SCOPED_TRACE(retries);
+        TestServer challenger;
+        challenger.route("/secret", Reply::challenge());
+        completes = 0;
+        errors.clear();
+        int needAuth = 0;
+        http->setOnNeedAuth([&](TAdvHttp *h) {
+            EXPECT_EQ(h->StatusCode(), 401);
+            ++needAuth;
+        });
+        // Like the main window: an error ends the request.
+        http->setOnError([&](TAdvHttp *h) {
+            errors.push_back(h->LastError());
+            h->Cancel();
+        });
+        http->setAuthRetries(retries);
+        http->setURL(challenger.url("/secret"));
+        EXPECT_TRUE(http->Execute(false));
+        ASSERT_TRUE(pumpUntil([&] { return !http->Busy(); }));
+        pumpFor(50);
+        EXPECT_EQ(challenger.requestCount("/secret"), retries + 1);
+        EXPECT_EQ(needAuth, retries + 1);
+        EXPECT_EQ(http->AuthAttempts(), retries);
+        EXPECT_EQ(errors, std::vector<std::uint32_t>{inet::ERROR_INTERNET_OPERATION_CANCELLED});
+        EXPECT_EQ(completes, 0);
+    }
+}
+
+TEST_F(AdvHttpRequest, SynchronousAuthenticationRetriesNestAndGiveUp)
+{
+    server.route("/secret", Reply::challenge());
+    http->setAuthRetries(2);
+    http->setURL(server.url("/secret"));
+    EXPECT_TRUE(http->Execute(true));
+    EXPECT_EQ(server.requestCount("/secret"), 3);
+    EXPECT_EQ(errors, std::vector<std::uint32_t>{inet::ERROR_INTERNET_OPERATION_CANCELLED});
+    EXPECT_EQ(completes, 0);
+    // Nobody cancelled: the failed request keeps its handles until its owner ends it.
+    EXPECT_TRUE(http->Busy());
+    http->Cancel();
+    EXPECT_FALSE(http->Busy());
+}
+
+TEST_F(AdvHttpRequest, CredentialDialogAnswerIsSentAgain)
+{
+    server.route("/private", [](const quorvel::test::ReceivedRequest &request) {
+        if (request.header("Authorization").value_or("") == "Basic YW5uOnB3")
+            return Reply::ok("welcome");
+        return Reply::challenge();
+    });
+    http->setDefaultUi(true);
+    bool dialogSeen = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<CredentialDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        dialogSeen = true;
+        dialog->findChild<QLineEdit *>("UserName")->setText("ann");
+        dialog->findChild<QLineEdit *>("Password")->setText("pw");
+        dialog->accept();
+    });
+    answer.start(10);
+    http->setURL(server.url("/private"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+    EXPECT_TRUE(dialogSeen);
+    EXPECT_EQ(http->StatusCode(), 200);
+    EXPECT_EQ(http->Response(), "welcome");
+    EXPECT_EQ(http->AuthAttempts(), 1);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(AdvHttpRequest, OversizedHeadersLeaveResponseHeadersEmptyButBodyIsRead)
+{
+    Reply big = Reply::ok("body after big headers");
+    big.headers.push_back("X-Big: " + std::string(9000, 'h'));
+    server.route("/big", big);
+    http->setURL(server.url("/big"));
+    for (bool synchronous : {true, false}) {
+        SCOPED_TRACE(synchronous);
+        completes = 0;
+        errors.clear();
+        EXPECT_TRUE(http->Execute(synchronous));
+        ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+        EXPECT_TRUE(headersAtComplete.empty());
+        EXPECT_TRUE(http->ResponseHeaders().empty());
+        EXPECT_EQ(errors.size(), 1u);
+        EXPECT_EQ(http->Response(), "body after big headers");
+        EXPECT_FALSE(http->Busy());
+    }
+}
+
+TEST_F(AdvHttpRequest, EmptyBodyFiresNoDataAvailable)
+{
+    server.route("/empty", Reply::ok(""));
+    int chunks = 0;
+    http->setOnDataAvailable([&](TAdvHttp *) { ++chunks; });
+    http->setURL(server.url("/empty"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+    EXPECT_EQ(chunks, 0);
+    EXPECT_TRUE(http->Response().empty());
+    EXPECT_EQ(http->TotalBytesRead(), 0);
+}
+
+TEST_F(AdvHttpRequest, LargeBodyArrivesInChunksOfAtMost16384)
+{
+    const std::string body = quorvel::test::patternBody(40000);
+    Reply chunked = Reply::ok(body);
+    chunked.framing = Reply::Framing::Chunked;
+    chunked.chunkSize = 5000;
+    server.route("/fixed", Reply::ok(body));
+    server.route("/chunked", chunked);
+    for (const char *path : {"/fixed", "/chunked"}) {
+        for (bool synchronous : {true, false}) {
+            SCOPED_TRACE(std::string(path) + (synchronous ? " sync" : " async"));
+            completes = 0;
+            std::string assembled;
+            int chunks = 0;
+            bool consistent = true;
+            http->setOnDataAvailable([&](TAdvHttp *h) {
+                ++chunks;
+                consistent = consistent && h->BytesRead() > 0 && h->BytesRead() <= 16384 &&
+                             h->ChunkOffset() == static_cast<int>(assembled.size());
+                assembled += h->Response().substr(h->ChunkOffset(), h->BytesRead());
+                consistent = consistent && h->TotalBytesRead() == static_cast<int>(assembled.size());
+            });
+            http->setURL(server.url(path));
+            EXPECT_TRUE(http->Execute(synchronous));
+            ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+            EXPECT_TRUE(consistent);
+            EXPECT_GE(chunks, 3);
+            EXPECT_TRUE(assembled == body);
+            EXPECT_TRUE(http->Response() == body);
+        }
+    }
+}
+
+TEST_F(AdvHttpRequest, TextStopsAtFirstZeroByteOfBody)
+{
+    server.route("/zero", Reply::ok(std::string("ab\0cd", 5)));
+    http->setURL(server.url("/zero"));
+    EXPECT_TRUE(http->Execute(true));
+    EXPECT_EQ(http->Response().size(), 5u);
+    EXPECT_EQ(http->Text(), "ab");
+}
+
+TEST_F(AdvHttpRequest, ThrowingDataHandlerEndsTheReadButRequestCompletes)
+{
+    server.route("/long", Reply::ok(quorvel::test::patternBody(100000)));
+    int chunks = 0;
+    http->setOnDataAvailable([&](TAdvHttp *) {
+        ++chunks;
+        throw std::runtime_error("stop reading");
+    });
+    http->setURL(server.url("/long"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+    pumpFor(50);
+    EXPECT_EQ(chunks, 1);
+    EXPECT_EQ(completes, 1);
+    EXPECT_FALSE(busyAtComplete);
+    EXPECT_EQ(http->RequestHandle(), nullptr);
+    EXPECT_EQ(static_cast<int>(http->Response().size()), http->BytesRead());
+}
+
+TEST_F(AdvHttpRequest, HandlerExceptionInWorkerIsReportedWhenRaising)
+{
+    server.route("/", Reply::ok("x"));
+    http->setRaiseExceptions(true);
+    http->setOnDataAvailable([](TAdvHttp *) { throw std::runtime_error("bad handler"); });
+    http->setURL(server.url("/"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(completes, 1);
+    EXPECT_EQ(errors[0], inet::ERROR_INTERNET_INTERNAL_ERROR);
+    EXPECT_FALSE(http->Busy());
+}
+
+TEST_F(AdvHttpRequest, StatusHandlerExceptionBecomesOnError)
+{
+    server.route("/", Reply::ok("x"));
+    http->setOnConnectedToServer([](TAdvHttp *) { throw std::runtime_error("log failed"); });
+    http->setURL(server.url("/"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors[0], inet::ERROR_INTERNET_INTERNAL_ERROR);
+    ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+}
+
+TEST_F(AdvHttpRequest, RequestHeadersAndTextBodyReachTheServer)
+{
+    server.route("/echo", Reply::ok("ok"));
+    http->setRequestHeaders(StringList{"X-First: 1", "X-Second: two"});
+    http->setText("payload");
+    http->setURL(server.url("/echo?q=1"));
+    EXPECT_TRUE(http->Execute(true));
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].method, "GET");
+    EXPECT_EQ(requests[0].target, "/echo?q=1");
+    EXPECT_EQ(requests[0].header("X-First").value_or(""), "1");
+    EXPECT_EQ(requests[0].header("X-Second").value_or(""), "two");
+    EXPECT_EQ(requests[0].body, "payload");
+}
+
+TEST_F(AdvHttpRequest, AcceptListHoldsAtMostHundredTypesAndEndsAtAnEmptyOne)
+{
+    server.route("/", Reply::ok("x"));
+    http->setURL(server.url("/"));
+    StringList many;
+    for (int i = 0; i < 150; ++i)
+        many.add("type/t" + std::to_string(i));
+    struct Case {
+        const char *name;
+        StringList types;
+        std::vector<std::string> present;
+        std::vector<std::string> absent;
+    } cases[] = {
+        {"150 entries", many, {"type/t0", "type/t99"}, {"type/t100", "type/t149"}},
+        {"empty at 2", StringList{"text/a", "text/b", "", "text/d"}, {"text/a", "text/b"},
+         {"text/d"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::size_t before = server.requests().size();
+        http->setAcceptTypes(c.types);
+        EXPECT_TRUE(http->Execute(true));
+        const auto requests = server.requests();
+        ASSERT_EQ(requests.size(), before + 1);
+        const std::string accept = requests.back().header("Accept").value_or("");
+        for (const std::string &type : c.present)
+            EXPECT_NE(accept.find(type), std::string::npos) << type;
+        for (const std::string &type : c.absent)
+            EXPECT_EQ(accept.find(type), std::string::npos) << type;
+    }
+}
+
+TEST_F(AdvHttpRequest, CancelWithoutWorkerClosesAtOnce)
+{
+    Reply slow = Reply::ok("late");
+    slow.delayBeforeHeaders = 3s;
+    server.route("/slow", slow);
+    http->setURL(server.url("/slow"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(server.waitForRequests("/slow", 1));
+    EXPECT_EQ(http->WorkerThread(), std::thread::id());
+    http->Cancel();
+    EXPECT_FALSE(http->Busy());
+    EXPECT_FALSE(http->Cancelled());
+    EXPECT_EQ(http->RequestHandle(), nullptr);
+    EXPECT_EQ(http->ConnectionHandle(), nullptr);
+}
+
+TEST(AdvHttpOwnership, ComponentWithoutWidgetOwnerRunsHandlersOnTheNotifyingThread)
+{
+    TestServer server;
+    server.route("/", Reply::ok("x"));
+    TAdvHttp http;
+    http.setRaiseExceptions(false);
+    std::atomic<bool> done{false};
+    std::thread::id completeThread;
+    http.setOnRequestComplete([&](TAdvHttp *) {
+        completeThread = std::this_thread::get_id();
+        done = true;
+    });
+    http.setURL(server.url("/"));
+    EXPECT_TRUE(http.Execute(false));
+    // No event pumping: nothing waits for this thread.
+    for (int i = 0; i < 5000 && !done; ++i)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(done);
+    EXPECT_NE(completeThread, std::this_thread::get_id());
+    EXPECT_EQ(TAdvHttp::NotifyWindow(), nullptr);
+}
+
+TEST(AdvHttpDestruction, DestroyingDuringSlowRequestReturnsAndFiresNothingAfter)
+{
+    enum class Stage { WaitingForHeaders, WorkerWaitsForGui, WaitingForRead };
+    for (Stage stage : {Stage::WaitingForHeaders, Stage::WorkerWaitsForGui, Stage::WaitingForRead}) {
+        SCOPED_TRACE(static_cast<int>(stage));
+        TestServer server;
+        Reply reply = Reply::ok(quorvel::test::patternBody(60000));
+        if (stage == Stage::WaitingForHeaders) {
+            reply.delayBeforeHeaders = 10s;
+        } else {
+            reply.cut = Reply::Cut::Stall;
+            reply.cutAfter = 20000;
+        }
+        server.route("/slow", reply);
+
+        QWidget owner;
+        auto *http = new TAdvHttp(&owner);
+        http->setRaiseExceptions(false);
+        std::atomic<bool> destroyed{false};
+        std::atomic<int> lateEvents{0};
+        std::atomic<int> chunks{0};
+        auto watch = [&](TAdvHttp *) {
+            if (destroyed)
+                ++lateEvents;
+        };
+        http->setOnRequestComplete(watch);
+        http->setOnError(watch);
+        http->setOnConnectionClosed(watch);
+        http->setOnClosingConnection(watch);
+        http->setOnDataAvailable([&](TAdvHttp *) {
+            watch(nullptr);
+            ++chunks;
+        });
+        http->setURL(server.url("/slow"));
+        EXPECT_TRUE(http->Execute(false));
+        ASSERT_TRUE(server.waitForRequests("/slow", 1));
+        if (stage == Stage::WorkerWaitsForGui) {
+            // The worker now waits for this thread to run OnDataAvailable; do not serve it.
+            std::this_thread::sleep_for(200ms);
+        } else if (stage == Stage::WaitingForRead) {
+            ASSERT_TRUE(pumpUntil([&] { return chunks >= 1; }));
+            pumpFor(100);
+        }
+        delete http;
+        destroyed = true;
+        pumpFor(100);
+        EXPECT_EQ(lateEvents, 0);
+        server.stop();
+    }
+}
+
+TEST(AdvHttpSync, ConcurrentHandOversNeverShareThePendingSlot)
+{
+    QWidget owner;
+    TAdvHttp http(&owner);
+    std::atomic<int> calls{0};
+    http.setOnError([&](TAdvHttp *) { throw std::runtime_error(std::to_string(calls++)); });
+    constexpr int perThread = 25;
+    std::vector<std::vector<std::string>> caught(2);
+    std::atomic<int> finished{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < perThread; ++i) {
+                try {
+                    http.RecordError(12029);
+                } catch (const std::runtime_error &e) {
+                    caught[t].push_back(e.what());
+                }
+            }
+            ++finished;
+        });
+    }
+    ASSERT_TRUE(pumpUntil([&] { return finished == 2; }));
+    for (auto &thread : threads)
+        thread.join();
+    std::vector<bool> seen(2 * perThread, false);
+    for (const auto &list : caught) {
+        EXPECT_EQ(list.size(), static_cast<std::size_t>(perThread));
+        for (const std::string &text : list) {
+            const int index = std::stoi(text);
+            ASSERT_LT(index, 2 * perThread);
+            EXPECT_FALSE(seen[index]) << "exception delivered twice: " << index;
+            seen[index] = true;
+        }
+    }
+}
+
+} // namespace
