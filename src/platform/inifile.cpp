@@ -146,6 +146,17 @@ private:
     int fd_;
 };
 
+// Where the line in data ends (at CR or LF), npos when it goes on past data. A plain loop:
+// find_first_of calls memchr once per byte.
+std::size_t lineEnd(std::string_view data)
+{
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (data[i] == '\n' || data[i] == '\r')
+            return i;
+    }
+    return std::string_view::npos;
+}
+
 // Streams the file line by line into search; true when the key was found.
 bool scan(int fd, ProfileSearch &search, std::size_t bufferSize)
 {
@@ -169,7 +180,7 @@ bool scan(int fd, ProfileSearch &search, std::size_t bufferSize)
             atStart = false;
         }
         while (!data.empty()) {
-            const std::size_t end = data.find_first_of("\r\n");
+            const std::size_t end = lineEnd(data);
             const std::string_view piece = data.substr(0, end);
             if (!piece.empty()) {
                 lineOpen = true;
