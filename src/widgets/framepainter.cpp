@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <iterator>
+
 namespace quorvel {
 
 namespace {
@@ -89,6 +91,10 @@ void paintFrame(QPainter &painter, const QRect &outer, TFrameStyle style, TFrame
     const int index = static_cast<int>(style);
     if (index < 0 || index >= static_cast<int>(std::size(looks)))
         return;
+    // Sides left out show the background, whatever Qt drew in the reserved room before.
+    const StyleLook &blank = looks[fsNone];
+    paintRing(painter, outer, blank.outer, allFrameSides, shades);
+    paintRing(painter, outer.adjusted(1, 1, -1, -1), blank.inner, allFrameSides, shades);
     const StyleLook &look = looks[index];
     paintRing(painter, outer, look.outer, sides, shades);
     paintRing(painter, shrink(outer, sides), look.inner, sides, shades);

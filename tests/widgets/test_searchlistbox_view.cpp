@@ -104,8 +104,10 @@ TEST_F(SearchListBoxView, DrawnFrameSitsOnChosenSidesInFrameColour)
     const QColor blue(0, 0, 255);
     EXPECT_EQ(image.pixelColor(0, image.height() / 2), blue);
     EXPECT_EQ(image.pixelColor(image.width() / 2, 0), blue);
-    EXPECT_NE(image.pixelColor(image.width() - 1, image.height() / 2), blue);
-    EXPECT_NE(image.pixelColor(image.width() / 2, image.height() - 1), blue);
+    // Sides left out show the list's background, not Qt's own box.
+    const QColor base = list.palette().color(QPalette::Base);
+    EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() / 2), base);
+    EXPECT_EQ(image.pixelColor(image.width() / 2, image.height() - 1), base);
     // The rows start inside the frame, not under it.
     EXPECT_EQ(list.viewport()->geometry().topLeft(), QPoint(2, 2));
 }
