@@ -26,7 +26,7 @@ QIcon hotImage(int index)
     return QIcon(QStringLiteral(":/app/hot%1.png").arg(index, 2, 10, QChar('0')));
 }
 
-QIcon windowIcon()
+QIcon programIcon()
 {
     initAppAssets();
     return QIcon(QStringLiteral(":/app/quorvel32.png"));

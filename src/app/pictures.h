@@ -19,7 +19,7 @@ void initAppAssets();
 QIcon hotImage(int index);
 
 // The 32 x 32 window icon.
-QIcon windowIcon();
+QIcon programIcon();
 
 // Decodes the JPEG file (usually a resource path) through libjpeg. A null image when the file
 // cannot be read or is not a JPEG picture; the caller then simply shows nothing.

@@ -58,6 +58,9 @@ TSplash::TSplash(QWidget *parent)
     labelPalette.setColor(QPalette::Window, Qt::black);
     labelPalette.setColor(QPalette::WindowText, Qt::yellow);
     label1_->setPalette(labelPalette);
+    // Without explicit roles the label would take the window's button-face role from its parent.
+    label1_->setBackgroundRole(QPalette::Window);
+    label1_->setForegroundRole(QPalette::WindowText);
     label1_->setAutoFillBackground(true);
     label1_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }

@@ -55,14 +55,15 @@ int selectedRow(const TSearchListBox *list)
 } // namespace
 
 TTfmVerify::TTfmVerify(QWidget *parent)
-    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint
-                              | Qt::MSWindowsFixedSizeDialogHint)
+    // CustomizeWindowHint keeps Qt from adding the maximise button back to the hints given.
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                              | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     theWindow = this;
     setObjectName(QStringLiteral("TfmVerify"));
     setWindowTitle(QString::fromLatin1(ApplicationTitle));
-    setWindowIcon(windowIcon());
+    setWindowIcon(programIcon());
     setBackgroundRole(QPalette::Button);
     QFont windowFont(QStringLiteral("MS Sans Serif"));
     windowFont.setPixelSize(11);

@@ -1,0 +1,452 @@
+#include "app/tfmverify.h"
+
+#include "appfixture.h"
+#include "widgets/searchlistbox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+class MainWindowTest : public test::AppFixture {
+protected:
+    // Three shortcuts; the folder "A" comes before "B.url" in the listing, so its C comes first.
+    void writeThreeFavorites()
+    {
+        favorites_.write("B.url", shortcut("http://127.0.0.1/b"));
+        favorites_.write("A/C.url", shortcut("http://127.0.0.1/c"));
+        favorites_.write("News.URL", shortcut("http://127.0.0.1/news"));
+        pointFavoritesAt(favorites_.str());
+    }
+
+    TTfmVerify &open()
+    {
+        window_ = std::make_unique<TTfmVerify>();
+        window_->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+        return *window_;
+    }
+
+    template <class T = QWidget> T *child(const char *name)
+    {
+        T *found = window_->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    static QStringList rows(const QListWidget *list)
+    {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->item(i)->text();
+        return texts;
+    }
+
+    static int selectedRow(const QListWidget *list)
+    {
+        const auto selected = list->selectedItems();
+        return selected.isEmpty() ? -1 : list->row(selected.first());
+    }
+
+    static void clickRow(QListWidget *list, int row)
+    {
+        list->scrollToItem(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    }
+
+    std::unique_ptr<TTfmVerify> window_;
+};
+
+QString textOf(const QWidget *widget)
+{
+    if (auto box = qobject_cast<const QGroupBox *>(widget))
+        return box->title();
+    if (auto label = qobject_cast<const QLabel *>(widget))
+        return label->text();
+    return {};
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemWithTheirDesignTexts)
+{
+    TTfmVerify &w = open();
+    struct Control {
+        const char *name;
+        const char *parent;
+        QRect geometry; // width -1: sized to its text
+        const char *text;
+    };
+    const Control controls[] = {
+        {"ToolBar1", "ClientArea", {0, 0, 618, 25}, ""},
+        {"Favorites_Group", "ClientArea", {8, 32, 602, 209}, "Favorites"},
+        {"URL_Names", "Favorites_Group", {16, 16, 273, 177}, ""},
+        {"URL_List", "Favorites_Group", {304, 16, 281, 177}, ""},
+        {"GroupBox1", "ClientArea", {8, 256, 294, 161}, "Dead Links"},
+        {"List404", "GroupBox1", {16, 16, 257, 81}, ""},
+        {"DeadLinkCount", "GroupBox1", {16, 104, -1, 13}, "Bad link count =  0"},
+        {"Count404s", "GroupBox1", {16, 120, -1, 13}, "404 count = 0"},
+        {"OtherErrors", "GroupBox1", {16, 136, -1, 13}, "Other errors = 0"},
+        {"GroupBox2", "ClientArea", {312, 256, 297, 161}, "Status"},
+        {"Events", "ClientArea", {328, 272, 265, 65}, ""},
+        {"Headers", "ClientArea", {328, 344, 265, 65}, ""},
+        {"StatusBar", "ClientArea", {0, 421, 618, 25}, ""},
+    };
+    for (const Control &c : controls) {
+        const QWidget *widget = child(c.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->parentWidget()->objectName(), QLatin1String(c.parent)) << c.name;
+        QRect expected = c.geometry;
+        if (expected.width() < 0)
+            expected.setWidth(widget->sizeHint().width());
+        EXPECT_EQ(widget->geometry(), expected) << c.name;
+        EXPECT_EQ(textOf(widget), QString::fromLatin1(c.text)) << c.name;
+        EXPECT_TRUE(widget->isVisible()) << c.name;
+    }
+
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Quorvel"));
+    EXPECT_EQ(w.centralWidget()->geometry(),
+              QRect(0, w.menuBar()->geometry().bottom() + 1, 618, 446));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint) << std::hex << w.windowFlags();
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowIcon().isNull());
+    EXPECT_EQ(w.font().pixelSize(), 11);
+
+    // The log and the header box lie on top of the "Status" frame, not hidden below it.
+    QWidget *client = w.centralWidget();
+    for (const char *name : {"Events", "Headers"}) {
+        const QWidget *widget = child(name);
+        const QWidget *hit = client->childAt(widget->geometry().center());
+        EXPECT_TRUE(hit == widget || widget->isAncestorOf(hit)) << name;
+    }
+}
+
+TEST_F(MainWindowTest, ListsAreSingleSelectionUnsortedWithThirteenPixelRowsAndHiddenPathLists)
+{
+    writeThreeFavorites();
+    TTfmVerify &w = open();
+    const char *names[] = {"URL_Names", "URL_List", "List404", "Events", "Files", "Deadfiles"};
+    for (const char *name : names) {
+        auto *list = child<TSearchListBox>(name);
+        ASSERT_NE(list, nullptr);
+        EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection) << name;
+        EXPECT_FALSE(list->isSortingEnabled()) << name;
+        list->addItem(QStringLiteral("row"));
+        list->doItemsLayout();
+        EXPECT_EQ(list->visualItemRect(list->item(list->count() - 1)).height(), 13) << name;
+    }
+    EXPECT_TRUE(w.Files()->isHidden());
+    EXPECT_TRUE(w.Deadfiles()->isHidden());
+
+    auto *headers = child<QPlainTextEdit>("Headers");
+    EXPECT_EQ(headers->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(headers->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_FALSE(headers->isReadOnly());
+
+    auto *bar = child<QStatusBar>("StatusBar");
+    EXPECT_FALSE(bar->isSizeGripEnabled());
+    EXPECT_TRUE(w.statusText().isEmpty());
+    w.setStatusText(QStringLiteral("Ready"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("Ready"));
+}
+
+TEST_F(MainWindowTest, CounterLabelGrowsWithLongerTextInsteadOfClippingIt)
+{
+    TTfmVerify &w = open();
+    w.DeadLinkCount()->setText(QStringLiteral("Total bad link count = 12345"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.DeadLinkCount()->width(), w.DeadLinkCount()->sizeHint().width());
+    EXPECT_EQ(w.DeadLinkCount()->height(), 13);
+}
+
+TEST_F(MainWindowTest, ToolbarButtonsInOrderWithHintsAndStartStates)
+{
+    TTfmVerify &w = open();
+    struct Button {
+        const char *name;
+        const char *hint;
+        bool enabled;
+        bool checkable;
+    };
+    const Button buttons[] = {
+        {"VerifyAllToolButton", "Verify all links", true, false},
+        {"PauseToolButton", "Pause", false, true},
+        {"StopToolButton", "Stop verifying", false, false},
+        {"DividerToolButton1", nullptr, true, false},
+        {"VerifySelectedToolButton", "Verify selected link", true, false},
+        {"MoveFilesToolButton", "Move bad links", true, false},
+        {"ExitToolButton", "Exit", true, false},
+        {"AboutToolButton", "About ", true, false},
+    };
+    auto *bar = child<QToolBar>("ToolBar1");
+    int expectedLeft = -1;
+    for (const Button &b : buttons) {
+        QWidget *widget = child(b.name);
+        ASSERT_NE(widget, nullptr);
+        EXPECT_EQ(widget->parentWidget(), bar) << b.name;
+        EXPECT_EQ(widget->size(), QSize(23, 22)) << b.name;
+        if (expectedLeft >= 0)
+            EXPECT_EQ(widget->x(), expectedLeft) << b.name << " is not next to its left neighbour";
+        expectedLeft = widget->x() + 23;
+        EXPECT_EQ(widget->isEnabled(), b.enabled) << b.name;
+        auto *button = qobject_cast<QToolButton *>(widget);
+        if (!b.hint) {
+            EXPECT_EQ(button, nullptr) << "the divider is not a button";
+            continue;
+        }
+        ASSERT_NE(button, nullptr) << b.name;
+        EXPECT_EQ(button->toolTip(), QString::fromLatin1(b.hint)) << b.name;
+        EXPECT_EQ(button->isCheckable(), b.checkable) << b.name;
+        EXPECT_FALSE(button->isChecked()) << b.name;
+        EXPECT_FALSE(button->icon().isNull()) << b.name;
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly) << b.name;
+    }
+    EXPECT_LE(child("VerifyAllToolButton")->x(), 2);
+    EXPECT_EQ(w.VerifyAllToolButton(), child<QToolButton>("VerifyAllToolButton"));
+}
+
+TEST_F(MainWindowTest, MenusHoldTheirItemsWithCaptionsPicturesAndNoShortcuts)
+{
+    TTfmVerify &w = open();
+    struct Item {
+        const char *menu;
+        const char *menuCaption;
+        const char *name;
+        const char *caption;
+    };
+    const Item items[] = {
+        {"File1", "&File", "VerifyAll1", "&Verify All"},
+        {"File1", "&File", "VerifySelected1", "Verify &Selected"},
+        {"File1", "&File", "Movedeadlinks1", "&Move dead links"},
+        {"File1", "&File", "Exit1", "E&xit"},
+        {"Edit1", "&Edit", "AddbuttontoVIRevubar1", "&Add button to IE Toolbar"},
+        {"Edit1", "&Edit", "RemovebuttonfromVIRevubar1", "&Remove button from IE Toolbar"},
+        {"help1", "&Help", "About1", "&About"},
+    };
+    QStringList menuOrder;
+    for (QAction *top : w.menuBar()->actions())
+        menuOrder << top->menu()->objectName();
+    EXPECT_EQ(menuOrder, (QStringList{"File1", "Edit1", "help1"}));
+
+    std::map<QString, QStringList> itemsOf;
+    for (const Item &item : items) {
+        auto *menu = child<QMenu>(item.menu);
+        ASSERT_NE(menu, nullptr);
+        EXPECT_EQ(menu->title(), QString::fromLatin1(item.menuCaption));
+        auto *action = menu->findChild<QAction *>(QString::fromLatin1(item.name));
+        ASSERT_NE(action, nullptr) << item.name;
+        EXPECT_TRUE(menu->actions().contains(action)) << item.name;
+        EXPECT_EQ(action->text(), QString::fromLatin1(item.caption)) << item.name;
+        EXPECT_FALSE(action->icon().isNull()) << item.name;
+        EXPECT_TRUE(action->shortcut().isEmpty()) << item.name;
+        EXPECT_TRUE(action->isEnabled()) << item.name;
+        itemsOf[menu->objectName()] << action->objectName();
+    }
+    for (const auto &[menuName, names] : itemsOf) {
+        QStringList actual;
+        for (QAction *action : child<QMenu>(menuName.toLatin1().constData())->actions())
+            actual << action->objectName(); // a separator would show up as an unnamed entry
+        EXPECT_EQ(actual, names) << menuName.toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, PopupMenusOpenOnRightClickAndKeyWithoutChangingSelection)
+{
+    writeThreeFavorites();
+    TTfmVerify &w = open();
+    struct Popup {
+        const char *list;
+        const char *menu;
+        const char *item;
+        const char *caption;
+    };
+    const Popup popups[] = {
+        {"URL_Names", "VerifyPopupRClick", "ValidateLink1", "&Validate Selected Link"},
+        {"URL_List", "VerifyPopupRClick", "ValidateLink1", "&Validate Selected Link"},
+        {"List404", "MoveDeadPopup", "MoveDeadLinks2", "&Move Dead Links"},
+    };
+    w.List404()->addItems({QStringLiteral("dead one"), QStringLiteral("dead two")});
+    for (const Popup &p : popups) {
+        auto *list = child<TSearchListBox>(p.list);
+        auto *menu = child<QMenu>(p.menu);
+        ASSERT_TRUE(list && menu);
+        ASSERT_EQ(menu->actions().size(), 1);
+        QAction *action = menu->actions().first();
+        EXPECT_EQ(action->objectName(), QLatin1String(p.item));
+        EXPECT_EQ(action->text(), QLatin1String(p.caption));
+        EXPECT_TRUE(action->icon().isNull()) << "pop-up items carry no pictures";
+
+        // The window system turns a right click into a context-menu event; QTest does not, so
+        // the test sends both halves itself.
+        list->setCurrentRow(0);
+        const QPoint onRowOne = list->visualItemRect(list->item(1)).center();
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, onRowOne);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, onRowOne,
+                                list->viewport()->mapToGlobal(onRowOne));
+        QApplication::sendEvent(list->viewport(), &click);
+        EXPECT_TRUE(menu->isVisible()) << p.list << ": right click";
+        EXPECT_EQ(selectedRow(list), 0) << p.list << ": right click moved the selection";
+        menu->hide();
+
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5));
+        QApplication::sendEvent(list, &key);
+        EXPECT_TRUE(menu->isVisible()) << p.list << ": context-menu key";
+        menu->hide();
+    }
+}
+
+TEST_F(MainWindowTest, TabMovesThroughListsHeadersAndLogInOrder)
+{
+    TTfmVerify &w = open();
+    QApplication::setActiveWindow(&w);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.URL_Names()->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                                : QStringLiteral("<none>"));
+    }
+    EXPECT_EQ(visited, (QStringList{"URL_List", "List404", "Headers", "Events", "URL_Names"}));
+}
+
+TEST_F(MainWindowTest, CatalogueShownInScanOrderAndReloadReplacesIt)
+{
+    writeThreeFavorites();
+    TTfmVerify &w = open();
+    EXPECT_EQ(rows(w.URL_Names()), (QStringList{"C", "B", "News"}));
+    EXPECT_EQ(rows(w.URL_List()), (QStringList{"http://127.0.0.1/c", "http://127.0.0.1/b",
+                                               "http://127.0.0.1/news"}));
+    const QString folder = QString::fromStdString(favorites_.str());
+    EXPECT_EQ(rows(w.Files()),
+              (QStringList{folder + "/A/C.url", folder + "/B.url", folder + "/News.URL"}));
+    EXPECT_TRUE(errors_.isEmpty());
+    EXPECT_EQ(selectedRow(w.URL_Names()), -1);
+    EXPECT_EQ(selectedRow(w.URL_List()), -1);
+
+    fs::remove(favorites_.path() / "B.url");
+    favorites_.write("D.url", shortcut("http://127.0.0.1/d"));
+    w.ReloadCatalogue();
+    EXPECT_EQ(rows(w.URL_Names()), (QStringList{"C", "D", "News"}));
+    EXPECT_EQ(rows(w.URL_List()), (QStringList{"http://127.0.0.1/c", "http://127.0.0.1/d",
+                                               "http://127.0.0.1/news"}));
+    EXPECT_EQ(rows(w.Files()),
+              (QStringList{folder + "/A/C.url", folder + "/D.url", folder + "/News.URL"}));
+}
+
+TEST_F(MainWindowTest, CreationSetsProgramWideValuesAndShowsLoadErrorWithEmptyLists)
+{
+    writeFavoritesValue("\"Favorites\"=dword:00000001");
+    TTfmVerify &w = open();
+    EXPECT_EQ(errors_, QStringList{QStringLiteral("Invalid data type for 'Favorites'")});
+    EXPECT_EQ(w.URL_Names()->count(), 0);
+    EXPECT_EQ(w.URL_List()->count(), 0);
+    EXPECT_EQ(w.Files()->count(), 0);
+    EXPECT_EQ(w.ProgramFolder, QCoreApplication::applicationDirPath().toStdString() + "/");
+    EXPECT_FALSE(w.StopRequested);
+    EXPECT_EQ(w.NotFoundCount, 0);
+    EXPECT_EQ(w.OtherErrorCount, 0);
+    EXPECT_FALSE(w.isDestroying());
+    EXPECT_EQ(TTfmVerify::instance(), &w);
+    window_.reset();
+    EXPECT_EQ(TTfmVerify::instance(), nullptr);
+}
+
+TEST_F(MainWindowTest, UserSelectionInEitherListSelectsSameRowInTheOther)
+{
+    writeThreeFavorites();
+    TTfmVerify &w = open();
+    QApplication::setActiveWindow(&w);
+
+    clickRow(w.URL_Names(), 1);
+    EXPECT_EQ(selectedRow(w.URL_List()), 1) << "click in the names";
+    clickRow(w.URL_List(), 2);
+    EXPECT_EQ(selectedRow(w.URL_Names()), 2) << "click in the URLs";
+
+    w.URL_List()->setFocus();
+    QTest::keyClick(w.URL_List(), Qt::Key_Up);
+    EXPECT_EQ(selectedRow(w.URL_List()), 1);
+    EXPECT_EQ(selectedRow(w.URL_Names()), 1) << "arrow key in the URLs";
+    w.URL_Names()->setFocus();
+    QTest::keyClick(w.URL_Names(), Qt::Key_Home);
+    EXPECT_EQ(selectedRow(w.URL_List()), 0) << "Home key in the names";
+
+    // A typed prefix selects a row without a click event; the lists still agree.
+    QTest::keyClick(w.URL_Names(), Qt::Key_N);
+    EXPECT_EQ(selectedRow(w.URL_Names()), 2);
+    EXPECT_EQ(selectedRow(w.URL_List()), 2) << "incremental search in the names";
+}
+
+TEST_F(MainWindowTest, SelectionMadeByProgramIsNotMirrored)
+{
+    writeThreeFavorites();
+    TTfmVerify &w = open();
+    clickRow(w.URL_Names(), 0);
+    ASSERT_EQ(selectedRow(w.URL_List()), 0);
+    w.URL_Names()->setCurrentRow(2);
+    EXPECT_EQ(selectedRow(w.URL_List()), 0);
+    w.URL_List()->setCurrentRow(1);
+    EXPECT_EQ(selectedRow(w.URL_Names()), 2);
+}
+
+// Each way of ending the program ends the event loop with code 0; a broken one would leave the
+// loop running, which the guard timer turns into exit code 1 instead of a hung test.
+TEST_F(MainWindowTest, ExitMenuToolbarAndCloseBoxEndTheEventLoop)
+{
+    TTfmVerify &w = open();
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        {"Exit1", [&w] { w.findChild<QAction *>(QStringLiteral("Exit1"))->trigger(); }},
+        {"ExitToolButton", [&w] { QTest::mouseClick(w.ExitToolButton(), Qt::LeftButton); }},
+        {"close box", [&w] { EXPECT_FALSE(w.close()) << "closing must not hide the window"; }},
+    };
+    for (const auto &[name, act] : ways) {
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        guard.start(10000);
+        QTimer::singleShot(0, &w, act);
+        EXPECT_EQ(QCoreApplication::exec(), 0) << name;
+        EXPECT_TRUE(w.isVisible()) << name;
+    }
+}
+
+TEST_F(MainWindowTest, ExitDuringPumpingHandlerLetsItFinishWithWindowStillShown)
+{
+    TTfmVerify &w = open();
+    bool visibleWhilePumping = false;
+    bool handlerFinished = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(10000);
+    QTimer::singleShot(0, &w, [&] {
+        QTest::mouseClick(w.ExitToolButton(), Qt::LeftButton);
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        visibleWhilePumping = w.isVisible();
+        handlerFinished = true;
+    });
+    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_TRUE(handlerFinished);
+    EXPECT_TRUE(visibleWhilePumping);
+}
+
+} // namespace
