@@ -104,6 +104,28 @@ TEST(FileMove, CopyPathRefusesFoldersAndLinks)
     EXPECT_EQ(entryCount(dir.path()), 3u);
 }
 
+TEST(FileMove, FailedCopyKeepsSourceAndLeavesNoCopyBehind)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind root";
+    TempDir src;
+    TempDir dst;
+    // The source cannot be read.
+    const auto unreadable = src.write("locked.url", "x");
+    ::chmod(unreadable.c_str(), 0);
+    EXPECT_FALSE(platform::detail::moveByCopy(unreadable.string(),
+                                              (dst.path() / "locked.url").string()));
+    // The source can be copied but not removed: the copy must go again, not stay as a twin.
+    const auto pinned = src.write("ro/pinned.url", "keep me");
+    ::chmod(pinned.parent_path().c_str(), 0555);
+    EXPECT_FALSE(platform::detail::moveByCopy(pinned.string(),
+                                              (dst.path() / "pinned.url").string()));
+    ::chmod(pinned.parent_path().c_str(), 0755);
+    EXPECT_EQ(readFile(pinned), "keep me");
+    EXPECT_TRUE(fs::exists(unreadable));
+    EXPECT_EQ(entryCount(dst.path()), 0u);
+}
+
 TEST(FileMove, FolderCreationOneLevelOrTheWholeChain)
 {
     TempDir dir;

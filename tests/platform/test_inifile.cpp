@@ -8,6 +8,7 @@
 #include <string>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using quorvel::platform::GetPrivateProfileString;
 using quorvel::test::TempDir;
@@ -77,12 +78,15 @@ TEST(IniFile, MissingOrUnreadableFileGivesDefault)
     EXPECT_EQ(GetPrivateProfileString("s", "k", "no path", 2048, ""), "no path");
 }
 
-TEST(IniFile, FifoNamedLikeShortcutDoesNotHang)
+TEST(IniFile, FifoOrEndlessDeviceNamedLikeShortcutDoesNotHang)
 {
     TempDir dir;
     const std::string fifo = (dir.path() / "pipe.url").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", 100, fifo), "dflt");
+    const std::string zero = (dir.path() / "zero.url").string();
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    EXPECT_EQ(GetPrivateProfileString("s", "k", "dflt", 100, zero), "dflt");
 }
 
 TEST(IniFile, BinaryFileWithoutLineEndsIsReadSafely)
