@@ -2,11 +2,9 @@
 
 #include "browserext/ie5tools.h"
 
-namespace quorvel
-{
+namespace quorvel {
 
-namespace
-{
+namespace {
 
 constexpr const char *kButtonText = "Validate";
 constexpr const char *kMenuText = "Validate Favorites";

@@ -4,8 +4,7 @@
 
 #include <string>
 
-namespace quorvel
-{
+namespace quorvel {
 
 // programFolder is the program's folder with its trailing separator.
 void AddProgramButton(const std::string &programFolder);

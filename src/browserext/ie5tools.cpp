@@ -6,14 +6,12 @@
 #include "platform/guid.h"
 #include "platform/registry.h"
 
-namespace quorvel
-{
+namespace quorvel {
 
 using platform::RootKey;
 using platform::TRegistry;
 
-namespace
-{
+namespace {
 
 constexpr const char *kButtonsKey = "\\Software\\VIRevu\\ToolBar Buttons\\";
 constexpr const char *kMenuItemsKey = "\\Software\\VIRevu\\Menu Items\\";

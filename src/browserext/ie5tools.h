@@ -7,8 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace quorvel
-{
+namespace quorvel {
 
 // What the button or menu item does. One byte, so that any value can be passed; values outside
 // the four below write no class identifier and no target.

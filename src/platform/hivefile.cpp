@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <set>
 
-namespace quorvel::platform
-{
+namespace quorvel::platform {
 
-namespace
-{
+namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr char kSeparator = '\\';

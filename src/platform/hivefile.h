@@ -9,8 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorvel::platform
-{
+namespace quorvel::platform {
 
 // Value types by their Windows numbers, so that types we do not use survive a rewrite.
 inline constexpr std::uint32_t kRegNone = 0;

@@ -11,13 +11,11 @@
 
 #include "platform/hivefile.h"
 
-namespace quorvel::platform
-{
+namespace quorvel::platform {
 
 namespace fs = std::filesystem;
 
-namespace
-{
+namespace {
 
 constexpr const char *kShellFolders =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
