@@ -3,6 +3,7 @@
 #include "platform/direnum.h"
 #include "platform/inifile.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <utility>
@@ -63,9 +64,16 @@ private:
 
     void add(const std::string &name, std::string path)
     {
-        catalogue_.URL_List.push_back(platform::GetPrivateProfileString(
-            "InternetShortcut", "URL", "no path", urlBufferSize, path));
-        catalogue_.URL_Names.push_back(displayNameOf(name));
+        std::string url = platform::GetPrivateProfileString("InternetShortcut", "URL", "no path",
+                                                            urlBufferSize, path);
+        std::string displayName = displayNameOf(name);
+        // Room first, so running out of memory can never leave the three lists out of step.
+        for (auto *list : {&catalogue_.URL_List, &catalogue_.URL_Names, &catalogue_.Files}) {
+            if (list->size() == list->capacity())
+                list->reserve(std::max<std::size_t>(16, list->capacity() * 2));
+        }
+        catalogue_.URL_List.push_back(std::move(url));
+        catalogue_.URL_Names.push_back(std::move(displayName));
         catalogue_.Files.push_back(std::move(path));
     }
 
