@@ -30,6 +30,7 @@ struct InternetAsyncResult {
 
 // InternetOpen access types and InternetConnect service.
 constexpr std::uint32_t INTERNET_OPEN_TYPE_PRECONFIG = 0;
+constexpr std::uint32_t INTERNET_OPEN_TYPE_DIRECT = 1;
 constexpr std::uint32_t INTERNET_OPEN_TYPE_PROXY = 3;
 constexpr std::uint32_t INTERNET_SERVICE_HTTP = 3;
 
@@ -103,6 +104,7 @@ constexpr std::uint32_t ERROR_INTERNET_NAME_NOT_RESOLVED = 12007;
 constexpr std::uint32_t ERROR_INTERNET_INVALID_OPTION = 12009;
 constexpr std::uint32_t ERROR_INTERNET_OPERATION_CANCELLED = 12017;
 constexpr std::uint32_t ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018;
+constexpr std::uint32_t ERROR_INTERNET_INCORRECT_STATE = 12019;
 constexpr std::uint32_t ERROR_INTERNET_CANNOT_CONNECT = 12029;
 constexpr std::uint32_t ERROR_INTERNET_CONNECTION_ABORTED = 12030;
 constexpr std::uint32_t ERROR_INTERNET_CONNECTION_RESET = 12031;

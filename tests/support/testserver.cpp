@@ -14,9 +14,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quorvel::test {
+namespace quorvel::test
+{
 
-namespace {
+namespace
+{
 
 // Anything bigger is not a request a test sends; it ends the connection.
 constexpr std::size_t maxHeadSize = 1024 * 1024;
@@ -187,8 +189,8 @@ Reply Reply::status(std::string statusLine, std::string body)
 Reply Reply::redirect(int code, std::string location)
 {
     Reply reply;
-    reply.statusLine = "HTTP/1.1 " + std::to_string(code) + (code == 301 ? " Moved Permanently"
-                                                                         : " Found");
+    reply.statusLine =
+        "HTTP/1.1 " + std::to_string(code) + (code == 301 ? " Moved Permanently" : " Found");
     reply.headers.push_back("Location: " + location);
     reply.body = "moved";
     return reply;
@@ -242,7 +244,10 @@ TestServer::TestServer()
     acceptThread_ = std::thread([this] { acceptLoop(); });
 }
 
-TestServer::~TestServer() { stop(); }
+TestServer::~TestServer()
+{
+    stop();
+}
 
 std::string TestServer::url(const std::string &path) const
 {
@@ -345,7 +350,8 @@ void TestServer::acceptLoop()
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
         openFds_.push_back(fd);
         const int connection = ++connections_;
-        connectionThreads_.emplace_back([this, fd, connection] { serveConnection(fd, connection); });
+        connectionThreads_.emplace_back(
+            [this, fd, connection] { serveConnection(fd, connection); });
     }
 }
 
@@ -401,39 +407,45 @@ bool TestServer::sendBody(int fd, const Reply &reply, bool head, bool &keepOpen)
 {
     if (head)
         return true;
-    std::size_t limit = reply.body.size();
-    if (reply.cut != Reply::Cut::None)
-        limit = std::min(limit, reply.cutAfter);
+    const std::size_t size = reply.body.size();
+    const std::size_t cutAt = reply.cut == Reply::Cut::None ? size : std::min(size, reply.cutAfter);
+    const std::size_t piece =
+        reply.chunkSize == 0 ? std::max<std::size_t>(size, 1) : reply.chunkSize;
+    const bool chunked = reply.framing == Reply::Framing::Chunked;
 
-    bool ok = true;
-    if (reply.framing == Reply::Framing::Chunked) {
-        const std::size_t piece = reply.chunkSize == 0 ? std::max<std::size_t>(limit, 1)
-                                                       : reply.chunkSize;
-        for (std::size_t at = 0; ok && at < limit; at += piece) {
-            const std::size_t size = std::min(piece, limit - at);
-            ok = sendAll(fd, hex(size) + "\r\n") && sendAll(fd, reply.body.data() + at, size) &&
-                 sendAll(fd, "\r\n");
+    // Sends body bytes [from, to) in the reply's framing.
+    auto sendRange = [&](std::size_t from, std::size_t to) {
+        if (!chunked)
+            return sendAll(fd, reply.body.data() + from, to - from);
+        for (std::size_t at = from; at < to; at += piece) {
+            const std::size_t length = std::min(piece, to - at);
+            if (!sendAll(fd, hex(length) + "\r\n") ||
+                !sendAll(fd, reply.body.data() + at, length) || !sendAll(fd, "\r\n"))
+                return false;
         }
-        if (ok && reply.cut == Reply::Cut::None)
-            ok = sendAll(fd, "0\r\n\r\n");
-    } else {
-        ok = sendAll(fd, reply.body.data(), limit);
-    }
-    if (!ok)
-        return false;
+        return true;
+    };
 
+    if (!sendRange(0, cutAt))
+        return false;
     switch (reply.cut) {
     case Reply::Cut::None:
         break;
     case Reply::Cut::Stall:
-        sleepUnlessStopped(reply.stallFor);
-        keepOpen = false;
+        if (!sleepUnlessStopped(reply.stallFor)) {
+            keepOpen = false;
+            return true;
+        }
+        if (!sendRange(cutAt, size))
+            return false;
         break;
     case Reply::Cut::Reset:
     case Reply::Cut::Close:
         keepOpen = false;
-        break;
+        return true;
     }
+    if (chunked && !sendAll(fd, "0\r\n\r\n"))
+        return false;
     if (reply.framing == Reply::Framing::CloseDelimited)
         keepOpen = false;
     return true;

@@ -41,7 +41,7 @@ struct Reply {
     };
     enum class Cut {
         None,
-        Stall, // after cutAfter body bytes, send nothing more until stallFor ends or stop
+        Stall, // after cutAfter body bytes, pause for stallFor (or until stop), then go on
         Reset, // after cutAfter body bytes, reset the connection
         Close  // after cutAfter body bytes, close the connection normally
     };

@@ -1,0 +1,109 @@
+#pragma once
+// The transfer thread of one session: one libcurl multi handle, driven by one thread that takes
+// commands from the callers' threads. Connections are kept alive within the session because
+// every transfer of the session shares the multi handle's connection cache.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include <curl/curl.h>
+
+#include "platform/inet_state.h"
+
+namespace quorvel::platform::inet
+{
+
+struct Transfer;
+
+class Engine : public std::enable_shared_from_this<Engine>
+{
+public:
+    // Starts the thread; null when libcurl cannot be set up.
+    static std::shared_ptr<Engine> start();
+    ~Engine();
+    Engine(const Engine &) = delete;
+    Engine &operator=(const Engine &) = delete;
+
+    // Starts the transfer of a send; an older transfer of the request is dropped first.
+    void send(const std::shared_ptr<Request> &request, SendOrder order);
+    // Drops the request's transfer at once; nothing more is reported for it.
+    void cancel(const std::shared_ptr<Request> &request);
+    // The reader made room: let a paused transfer go on.
+    void resume(const std::shared_ptr<Request> &request);
+    // Ends the thread. Waits a little for it unless called on it, but never for long: the
+    // thread may be inside a status callback that waits for the caller.
+    void stop();
+
+    // Used by libcurl's callbacks, on the engine thread.
+    void queueEvent(Transfer &transfer, std::uint32_t status, std::string info);
+    void queueCompletion(Transfer &transfer, std::uint32_t result, std::uint32_t error);
+    void publish(Transfer &transfer);
+    void headersEnded(Transfer &transfer);
+    void socketOpened(Transfer &transfer, curl_socket_t socket);
+    void requestStarting(Transfer &transfer);
+    void socketClosing(curl_socket_t socket);
+
+private:
+    Engine() = default;
+    using Command = std::function<void()>;
+
+    struct Outgoing {
+        std::shared_ptr<Request> request;
+        std::uint64_t generation;
+        StatusEvent event;
+    };
+    struct SocketOwner {
+        std::weak_ptr<Request> request;
+        std::string target; // "host:port" the connection goes to
+        Transfer *transfer; // the transfer using it now; null when idle
+        bool confirmed;     // carried a request (a losing parallel attempt never does)
+    };
+    struct Resolved {
+        std::vector<std::string> addresses;
+    };
+
+    void post(Command command);
+    void run();
+    void perform();
+    void flushOutbox();
+    std::chrono::milliseconds nextWait() const;
+
+    void startSend(const std::shared_ptr<Request> &request, SendOrder order);
+    void beginHop(Transfer &transfer);
+    void resolved(std::uint64_t serial, Resolved result);
+    void startCurl(Transfer &transfer, const std::vector<std::string> &addresses);
+    void finished(Transfer &transfer, CURLcode result);
+    void followRedirect(Transfer &transfer);
+    void fail(Transfer &transfer, std::uint32_t error);
+    void completeBody(Transfer &transfer);
+    void releaseCurl(Transfer &transfer);
+    void drop(Request *key);
+    void resumeNow(const std::shared_ptr<Request> &request);
+
+    std::thread::id threadId_;
+    CURLM *multi_ = nullptr;
+
+    std::mutex commandMutex_;
+    std::deque<Command> commands_;
+    bool alive_ = false;     // multi_ may be woken
+    bool stopAsked_ = false; // guarded by commandMutex_
+    std::condition_variable finishedChanged_;
+    bool finished_ = false;
+
+    // Owned by the engine thread alone.
+    std::unordered_map<Request *, std::unique_ptr<Transfer>> transfers_;
+    std::unordered_map<curl_socket_t, SocketOwner> sockets_;
+    std::vector<Outgoing> outbox_;
+    std::uint64_t lastSerial_ = 0;
+};
+
+} // namespace quorvel::platform::inet

@@ -1,0 +1,23 @@
+#include "platform/inet_timeouts.h"
+
+#include <atomic>
+
+namespace quorvel::platform::inet
+{
+
+namespace
+{
+std::atomic<long long> receiveSeconds{30};
+} // namespace
+
+std::chrono::seconds receiveTimeout()
+{
+    return std::chrono::seconds(receiveSeconds.load());
+}
+
+void setReceiveTimeout(std::chrono::seconds limit)
+{
+    receiveSeconds.store(limit.count() > 0 ? limit.count() : 1);
+}
+
+} // namespace quorvel::platform::inet

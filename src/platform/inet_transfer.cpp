@@ -1,0 +1,244 @@
+#include "platform/inet_transfer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/inet_engine.h"
+
+namespace quorvel::platform::inet
+{
+
+namespace
+{
+
+// Body bytes held for a reader before the transfer is paused.
+constexpr std::size_t bodyBufferLimit = 256 * 1024;
+// A redirect's own body is thrown away; past this much it is not waited for.
+constexpr std::size_t redirectBodyLimit = 1024 * 1024;
+
+std::string withTerminator(std::string text)
+{
+    text.push_back('\0');
+    return text;
+}
+
+std::string addressText(const sockaddr *address)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address->sa_family == AF_INET)
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in *>(address)->sin_addr, text,
+                    sizeof text);
+    else if (address->sa_family == AF_INET6)
+        ::inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 *>(address)->sin6_addr, text,
+                    sizeof text);
+    return text;
+}
+
+int statusOf(std::string_view statusLine)
+{
+    // "HTTP/1.1 404 Not Found": the three digits after the first blank.
+    const auto space = statusLine.find(' ');
+    if (space == std::string_view::npos || statusLine.size() < space + 4)
+        return 0;
+    int status = 0;
+    for (std::size_t i = space + 1; i < space + 4; ++i) {
+        if (statusLine[i] < '0' || statusLine[i] > '9')
+            return 0;
+        status = status * 10 + (statusLine[i] - '0');
+    }
+    return status;
+}
+
+std::string_view withoutLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+bool requestGone(Transfer &transfer)
+{
+    Request &request = *transfer.request;
+    std::lock_guard lock(request.mutex);
+    return request.closed || request.generation != transfer.order.generation;
+}
+
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto &transfer = *static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    if (requestGone(transfer))
+        return 0;
+    const std::string_view line(data, bytes);
+
+    if (line.starts_with("HTTP/")) {
+        if (!transfer.sentNotified) {
+            transfer.sentNotified = true;
+            const std::uint32_t sent = transfer.requestBytes;
+            transfer.engine.queueEvent(
+                transfer, INTERNET_STATUS_REQUEST_SENT,
+                std::string(reinterpret_cast<const char *>(&sent), sizeof sent));
+        }
+        transfer.engine.queueEvent(transfer, INTERNET_STATUS_RECEIVING_RESPONSE, {});
+        transfer.head = std::string(withoutLineEnd(line)) + "\r\n";
+        transfer.headBytes = static_cast<std::uint32_t>(bytes);
+        transfer.status = statusOf(line);
+        transfer.inHead = true;
+        transfer.headDone = false;
+        transfer.redirectTo.reset();
+        return bytes;
+    }
+    if (!transfer.inHead)
+        return bytes; // trailers of a chunked body are not part of the header block
+    transfer.headBytes += static_cast<std::uint32_t>(bytes);
+    const std::string_view text = withoutLineEnd(line);
+    transfer.head.append(text).append("\r\n");
+    if (text.empty()) {
+        transfer.inHead = false;
+        transfer.headDone = true;
+        const std::uint32_t received = transfer.headBytes;
+        transfer.engine.queueEvent(
+            transfer, INTERNET_STATUS_RESPONSE_RECEIVED,
+            std::string(reinterpret_cast<const char *>(&received), sizeof received));
+        transfer.engine.headersEnded(transfer);
+    }
+    return bytes;
+}
+
+size_t onWrite(char *data, size_t size, size_t count, void *user)
+{
+    auto &transfer = *static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    if (transfer.redirectTo) {
+        transfer.discarded += bytes;
+        if (transfer.discarded > redirectBodyLimit) {
+            transfer.discardCut = true;
+            return 0;
+        }
+        return bytes;
+    }
+    if (!transfer.published)
+        transfer.engine.publish(transfer);
+
+    Request &request = *transfer.request;
+    std::unique_lock lock(request.mutex);
+    if (request.closed || request.generation != transfer.order.generation)
+        return 0;
+    size_t used = 0;
+    if (request.pendingRead && request.bufferedBytes() == 0) {
+        PendingRead read = *request.pendingRead;
+        used = std::min<size_t>(read.toRead, bytes);
+        std::memcpy(read.buffer, data, used);
+        *read.read = static_cast<std::uint32_t>(used);
+        request.pendingRead.reset();
+        lock.unlock();
+        transfer.engine.queueCompletion(transfer, 1, ERROR_SUCCESS);
+        lock.lock();
+        if (request.closed || request.generation != transfer.order.generation)
+            return 0;
+    }
+    if (used < bytes) {
+        if (used == 0 && request.bufferedBytes() >= bodyBufferLimit) {
+            request.paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        request.body.append(data + used, bytes - used);
+    }
+    request.paused = false;
+    request.changed.notify_all();
+    return bytes;
+}
+
+curl_socket_t onOpenSocket(void *user, curlsocktype, curl_sockaddr *address)
+{
+    auto &transfer = *static_cast<Transfer *>(user);
+    const curl_socket_t socket =
+        ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (socket == CURL_SOCKET_BAD)
+        return CURL_SOCKET_BAD;
+    transfer.openedSocket = true;
+    transfer.engine.socketOpened(transfer, socket);
+    transfer.engine.queueEvent(transfer, INTERNET_STATUS_CONNECTING_TO_SERVER,
+                               withTerminator(addressText(&address->addr)));
+    return socket;
+}
+
+int onCloseSocket(void *user, curl_socket_t socket)
+{
+    static_cast<Engine *>(user)->socketClosing(socket);
+    return ::close(socket);
+}
+
+int onPrerequest(void *user, char *primaryIp, char *, int, int)
+{
+    auto &transfer = *static_cast<Transfer *>(user);
+    if (transfer.openedSocket && !transfer.connectedNotified) {
+        transfer.connectedNotified = true;
+        transfer.engine.queueEvent(transfer, INTERNET_STATUS_CONNECTED_TO_SERVER,
+                                   withTerminator(primaryIp ? primaryIp : ""));
+    }
+    transfer.engine.requestStarting(transfer);
+    transfer.requestBytes = 0;
+    transfer.sentNotified = false;
+    transfer.engine.queueEvent(transfer, INTERNET_STATUS_SENDING_REQUEST, {});
+    return CURL_PREREQFUNC_OK;
+}
+
+int onDebug(CURL *, curl_infotype type, char *, size_t size, void *user)
+{
+    auto &transfer = *static_cast<Transfer *>(user);
+    if (type == CURLINFO_HEADER_OUT || type == CURLINFO_DATA_OUT)
+        transfer.requestBytes += static_cast<std::uint32_t>(size);
+    return 0;
+}
+
+} // namespace
+
+Transfer::~Transfer()
+{
+    curl_slist_free_all(headerList);
+    curl_slist_free_all(resolveList);
+}
+
+void Transfer::resetResponse()
+{
+    head.clear();
+    headBytes = 0;
+    status = 0;
+    inHead = false;
+    headDone = false;
+    redirectTo.reset();
+    discarded = 0;
+    discardCut = false;
+    openedSocket = false;
+    connectedNotified = false;
+    sentNotified = false;
+    requestBytes = 0;
+}
+
+void installCallbacks(Transfer &transfer)
+{
+    CURL *easy = transfer.easy;
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onWrite);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, onOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, &transfer);
+    // Connections outlive the transfer that opened them, so their close goes to the engine.
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, onCloseSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, &transfer.engine);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onPrerequest);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, onDebug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L); // the debug callback counts the bytes sent
+}
+
+} // namespace quorvel::platform::inet

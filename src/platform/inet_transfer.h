@@ -1,0 +1,77 @@
+#pragma once
+// One send of a request as the transfer thread carries it out: the current hop's target, the
+// libcurl easy handle and what its callbacks gathered so far. Touched on the engine thread only.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <curl/curl.h>
+
+#include "platform/inet_state.h"
+
+namespace quorvel::platform::inet
+{
+
+class Engine;
+
+struct Transfer {
+    Transfer(Engine &engine, std::shared_ptr<Request> request, SendOrder order)
+        : engine(engine), request(std::move(request)), order(std::move(order))
+    {
+    }
+    ~Transfer();
+    Transfer(const Transfer &) = delete;
+    Transfer &operator=(const Transfer &) = delete;
+
+    Engine &engine;
+    const std::shared_ptr<Request> request;
+    const SendOrder order;
+
+    // The current hop.
+    bool secure = false;
+    std::string host;
+    std::uint16_t port = 0;
+    std::string object;
+    std::string method;
+    bool withBody = false;
+    std::string url;
+    std::string target; // "host:port" of the server or proxy that the connection goes to
+    int hop = 0;
+    std::uint64_t serial = 0; // names the hop to the resolver thread
+
+    // Name resolution of the current hop.
+    bool resolving = false;
+    std::chrono::steady_clock::time_point resolveDeadline;
+
+    // libcurl state of the current hop.
+    CURL *easy = nullptr;
+    curl_slist *headerList = nullptr;
+    curl_slist *resolveList = nullptr;
+    bool openedSocket = false;
+    bool connectedNotified = false;
+    bool sentNotified = false;
+    std::uint32_t requestBytes = 0;
+    bool serverMayRetryAuth = false; // libcurl may answer a 401 itself by sending again
+    bool proxyMayRetryAuth = false;
+
+    // The response being received.
+    std::string head;
+    std::uint32_t headBytes = 0;
+    int status = 0;
+    bool inHead = false;
+    bool headDone = false;
+    bool published = false;
+    std::optional<std::string> redirectTo;
+    std::size_t discarded = 0;
+    bool discardCut = false; // a redirect's body was too long to wait for
+
+    void resetResponse();
+};
+
+// Sets up the libcurl callbacks of transfer.easy that feed transfer.
+void installCallbacks(Transfer &transfer);
+
+} // namespace quorvel::platform::inet
