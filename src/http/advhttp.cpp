@@ -34,12 +34,9 @@ TAdvHttp::~TAdvHttp()
     // Release every thread that waits for the GUI thread before waiting for any of them.
     m_cancelled = true;
     abandonSyncCalls();
-    {
-        // Closing the request stops its transfer, so no completion follows.
-        std::lock_guard handles(m_handleMutex);
-        if (HINTERNET request = m_requestHandle.exchange(nullptr))
-            inet::InternetCloseHandle(request);
-    }
+    // Closing the request stops its transfer, so no completion follows.
+    if (HINTERNET request = m_requestHandle.exchange(nullptr))
+        inet::InternetCloseHandle(request);
     {
         std::lock_guard lock(m_workerMutex);
         m_workerWake.notify_all();

@@ -290,9 +290,6 @@ private:
     std::uint32_t m_requestFlags = 0;
     bool m_useNotifyWindow = false;
 
-    // Closing handles and using them in the worker never overlap; the facility may call back
-    // on the same thread inside a call, and a handler may then cancel.
-    std::recursive_mutex m_handleMutex;
     // The mode the open session was made for; a request of the other mode reopens it.
     std::uint32_t m_sessionFlags = 0;
     // Status callbacks still running for this component; destruction waits for them to leave.

@@ -124,17 +124,12 @@ void TAdvHttp::SendRequest()
         std::lock_guard lock(m_workerMutex);
         m_pending = Pending::Send;
     }
-    bool sent;
-    std::uint32_t error;
-    {
-        std::lock_guard handles(m_handleMutex);
-        sent = inet::HttpSendRequest(
-            RequestHandle(), headers.empty() ? nullptr : headers.c_str(),
-            static_cast<std::uint32_t>(headers.size()),
-            m_requestBody.empty() ? nullptr : m_requestBody.data(),
-            static_cast<std::uint32_t>(m_requestBody.size()));
-        error = sent ? 0 : inet::GetLastError();
-    }
+    const bool sent = inet::HttpSendRequest(
+        RequestHandle(), headers.empty() ? nullptr : headers.c_str(),
+        static_cast<std::uint32_t>(headers.size()),
+        m_requestBody.empty() ? nullptr : m_requestBody.data(),
+        static_cast<std::uint32_t>(m_requestBody.size()));
+    const std::uint32_t error = sent ? 0 : inet::GetLastError();
 
     if (async) {
         std::unique_lock lock(m_workerMutex);
@@ -208,16 +203,10 @@ bool TAdvHttp::CheckAuthRequired()
     try {
         std::uint32_t length = sizeof status;
         std::uint32_t index = 0;
-        bool queried;
-        std::uint32_t error;
-        {
-            std::lock_guard handles(m_handleMutex);
-            queried = inet::HttpQueryInfo(
-                RequestHandle(), inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER,
-                &status, &length, &index);
-            error = queried ? 0 : inet::GetLastError();
-        }
-        checkResultWith(queried, error);
+        const bool queried = inet::HttpQueryInfo(
+            RequestHandle(), inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER, &status,
+            &length, &index);
+        checkResultWith(queried, queried ? 0 : inet::GetLastError());
     } catch (...) {
         // Without a status there is nothing to authenticate; the response is still read.
         return false;
@@ -241,14 +230,9 @@ void TAdvHttp::ReadResponseHeaders()
     std::array<char, headerBufferSize> buffer{};
     std::uint32_t length = headerBufferSize;
     std::uint32_t index = 0;
-    bool queried;
-    std::uint32_t error;
-    {
-        std::lock_guard handles(m_handleMutex);
-        queried = inet::HttpQueryInfo(RequestHandle(), inet::HTTP_QUERY_RAW_HEADERS_CRLF,
-                                      buffer.data(), &length, &index);
-        error = queried ? 0 : inet::GetLastError();
-    }
+    const bool queried = inet::HttpQueryInfo(RequestHandle(), inet::HTTP_QUERY_RAW_HEADERS_CRLF,
+                                             buffer.data(), &length, &index);
+    const std::uint32_t error = queried ? 0 : inet::GetLastError();
     m_responseHeaders.clear();
     try {
         checkResultWith(queried, error);
@@ -268,20 +252,15 @@ void TAdvHttp::ReadResponseBody()
         for (;;) {
             if (!RequestHandle() || m_cancelled)
                 break;
-            bool read;
-            std::uint32_t error;
-            {
-                std::lock_guard handles(m_handleMutex);
-                if (async) {
-                    std::lock_guard lock(m_workerMutex);
-                    m_pending = Pending::Read;
-                    m_readCompleted = false;
-                }
-                m_chunkRead = 0;
-                read = inet::InternetReadFile(RequestHandle(), m_chunk.data(), chunkSize,
-                                              &m_chunkRead);
-                error = read ? 0 : inet::GetLastError();
+            if (async) {
+                std::lock_guard lock(m_workerMutex);
+                m_pending = Pending::Read;
+                m_readCompleted = false;
             }
+            m_chunkRead = 0;
+            const bool read =
+                inet::InternetReadFile(RequestHandle(), m_chunk.data(), chunkSize, &m_chunkRead);
+            const std::uint32_t error = read ? 0 : inet::GetLastError();
             if (async && !(!read && error == inet::ERROR_IO_PENDING)) {
                 std::lock_guard lock(m_workerMutex);
                 m_pending = Pending::None;
@@ -335,13 +314,10 @@ void TAdvHttp::Cancel()
 
 void TAdvHttp::CloseHandles()
 {
-    {
-        std::lock_guard handles(m_handleMutex);
-        if (HINTERNET request = m_requestHandle.exchange(nullptr))
-            inet::InternetCloseHandle(request);
-        if (HINTERNET connection = m_connectionHandle.exchange(nullptr))
-            inet::InternetCloseHandle(connection);
-    }
+    if (HINTERNET request = m_requestHandle.exchange(nullptr))
+        inet::InternetCloseHandle(request);
+    if (HINTERNET connection = m_connectionHandle.exchange(nullptr))
+        inet::InternetCloseHandle(connection);
     {
         std::lock_guard lock(m_workerMutex);
         m_worker.reset();

@@ -175,7 +175,7 @@ void TAdvHttp::SyncCall(const TNotifyEvent &handler)
         call(this);
         return;
     }
-    runOnGuiThread(HttpNotifier::instance(), [this, &call] { call(this); });
+    runOnGuiThread(HttpNotifier::instance(), [this, call] { call(this); });
 }
 
 bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work)
@@ -233,15 +233,11 @@ bool TAdvHttp::askCredentials()
 
     promptingComponent = this;
     void *data = nullptr;
-    std::uint32_t answer = 0;
-    {
-        std::lock_guard handles(m_handleMutex);
-        answer = inet::InternetErrorDlg(nullptr, RequestHandle(), LastError(),
-                                        inet::FLAGS_ERROR_UI_FILTER_FOR_ERRORS |
-                                            inet::FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
-                                            inet::FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
-                                        &data);
-    }
+    const std::uint32_t answer = inet::InternetErrorDlg(
+        nullptr, RequestHandle(), LastError(),
+        inet::FLAGS_ERROR_UI_FILTER_FOR_ERRORS | inet::FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS |
+            inet::FLAGS_ERROR_UI_FLAGS_GENERATE_DATA,
+        &data);
     promptingComponent = nullptr;
     return answer != inet::ERROR_SUCCESS && answer != inet::ERROR_CANCELLED;
 }
@@ -249,26 +245,40 @@ bool TAdvHttp::askCredentials()
 bool TAdvHttp::promptForCredentials(const std::string &host, bool proxy, std::string &user,
                                     std::string &password)
 {
-    // Widgets live on the GUI thread only: the dialog is handed over like an event.
+    // Widgets live on the GUI thread only: the dialog is handed over like an event. The answer
+    // is shared, as destruction may release this thread while the dialog is still open.
+    struct Answer {
+        std::string host;
+        bool proxy = false;
+        std::string user;
+        std::string password;
+        bool accepted = false;
+    };
+    auto answer = std::make_shared<Answer>(Answer{host, proxy, user, std::string(), false});
+    auto ask = [answer] {
+        answer->accepted =
+            CredentialDialog::ask(answer->host, answer->proxy, answer->user, answer->password);
+    };
+
     QObject *gui = qobject_cast<QApplication *>(QCoreApplication::instance());
     TAdvHttp *component = promptingComponent;
-    if (!gui)
-        return false;
-    bool accepted = false;
-    auto ask = [&] { accepted = CredentialDialog::ask(host, proxy, user, password); };
-    if (QThread::currentThread() == gui->thread()) {
+    bool ran = false;
+    if (gui && QThread::currentThread() == gui->thread()) {
         ask();
-        return accepted;
+        ran = true;
+    } else if (gui && component) {
+        QObject *target = component->m_useNotifyWindow ? HttpNotifier::instance() : gui;
+        try {
+            ran = component->runOnGuiThread(target, ask);
+        } catch (...) {
+            ran = false;
+        }
     }
-    if (!component)
+    if (!ran || !answer->accepted)
         return false;
-    QObject *target = component->m_useNotifyWindow ? HttpNotifier::instance() : gui;
-    try {
-        component->runOnGuiThread(target, ask);
-    } catch (...) {
-        return false;
-    }
-    return accepted;
+    user = answer->user;
+    password = answer->password;
+    return true;
 }
 
 } // namespace quorvel
