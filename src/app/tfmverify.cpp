@@ -1,5 +1,6 @@
 #include "app/tfmverify.h"
 
+#include "app/captionframe.h"
 #include "app/errorbox.h"
 #include "app/pictures.h"
 #include "app/rowheightdelegate.h"
@@ -76,13 +77,13 @@ TTfmVerify::TTfmVerify(QWidget *parent)
 
     buildToolBar(client);
 
-    favoritesGroup_ = new QGroupBox(QStringLiteral("Favorites"), client);
+    favoritesGroup_ = new CaptionFrame(QStringLiteral("Favorites"), client);
     favoritesGroup_->setObjectName(QStringLiteral("Favorites_Group"));
     favoritesGroup_->setGeometry(8, 32, 602, 209);
     urlNames_ = makeList("URL_Names", favoritesGroup_, QRect(16, 16, 273, 177));
     urlList_ = makeList("URL_List", favoritesGroup_, QRect(304, 16, 281, 177));
 
-    groupBox1_ = new QGroupBox(QStringLiteral("Dead Links"), client);
+    groupBox1_ = new CaptionFrame(QStringLiteral("Dead Links"), client);
     groupBox1_->setObjectName(QStringLiteral("GroupBox1"));
     groupBox1_->setGeometry(8, 256, 294, 161);
     list404_ = makeList("List404", groupBox1_, QRect(16, 16, 257, 81));
@@ -95,7 +96,7 @@ TTfmVerify::TTfmVerify(QWidget *parent)
 
     // A frame only: the log and the header box are the client area's own children, created
     // after it so that they lie on top of it.
-    groupBox2_ = new QGroupBox(QStringLiteral("Status"), client);
+    groupBox2_ = new CaptionFrame(QStringLiteral("Status"), client);
     groupBox2_->setObjectName(QStringLiteral("GroupBox2"));
     groupBox2_->setGeometry(312, 256, 297, 161);
     events_ = makeList("Events", client, QRect(328, 272, 265, 65));
@@ -115,6 +116,7 @@ TTfmVerify::TTfmVerify(QWidget *parent)
     statusText_ = new QLabel(statusBar_);
     statusText_->setObjectName(QStringLiteral("StatusText"));
     statusText_->setTextFormat(Qt::PlainText);
+    statusText_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     statusBar_->addWidget(statusText_, 1);
 
     files_ = makeList("Files", client, QRect());
