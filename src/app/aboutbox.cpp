@@ -23,9 +23,11 @@ static void initAboutResource()
     (void)done;
 }
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 constexpr QSize clientSize(334, 253);
 const QColor panelColour(128, 0, 0);
@@ -117,8 +119,8 @@ QLabel *TAboutBox::addTextLabel(const char *name, const QString &text, int left,
 void TAboutBox::Show()
 {
     if (!isVisible()) {
-        const QScreen *screen = parentWidget() ? parentWidget()->screen()
-                                               : QGuiApplication::primaryScreen();
+        const QScreen *screen =
+            parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
         if (screen)
             move(screen->availableGeometry().center() - rect().center());
         show();
@@ -162,7 +164,8 @@ bool TAboutBox::eventFilter(QObject *watched, QEvent *event)
         return true;
     } else if (watched == ProductName && event->type() == QEvent::MouseButtonRelease) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && ProductName->rect().contains(mouse->position().toPoint())) {
+        if (mouse->button() == Qt::LeftButton &&
+            ProductName->rect().contains(mouse->position().toPoint())) {
             ProductNameClick();
             return true;
         }

@@ -12,12 +12,14 @@
 class QLabel;
 class QPushButton;
 
-namespace quorvel {
+namespace quorvel
+{
 
 // The maker's web page: the link label shows it and a click opens it.
 inline constexpr const char *MakerWebPage = "https://quorvel.example/";
 
-class TAboutBox : public QDialog {
+class TAboutBox : public QDialog
+{
     Q_OBJECT
 public:
     // How the web page is opened; tests replace it so that nothing is launched.

@@ -2,9 +2,11 @@
 
 #include <QApplication>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 BeepHook &currentHook()
 {

@@ -3,7 +3,8 @@
 
 #include <functional>
 
-namespace quorvel {
+namespace quorvel
+{
 
 using BeepHook = std::function<void()>;
 

@@ -5,9 +5,11 @@
 
 #include <iterator>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 enum Shade { Face, Shadow, Dark, Light, Midlight };
 
@@ -23,26 +25,31 @@ struct StyleLook {
 
 // Indexed by TFrameStyle.
 constexpr StyleLook looks[] = {
-    {{Face, Face}, {Face, Face}},             // fsNone
-    {{Shadow, Shadow}, {Face, Face}},         // fsFlat
-    {{Shadow, Light}, {Light, Shadow}},       // fsGroove
-    {{Light, Shadow}, {Shadow, Light}},       // fsBump
-    {{Shadow, Light}, {Dark, Midlight}},      // fsLowered
-    {{Dark, Light}, {Shadow, Midlight}},      // fsButtonDown
-    {{Light, Dark}, {Midlight, Shadow}},      // fsRaised
-    {{Midlight, Dark}, {Light, Shadow}},      // fsButtonUp
-    {{Shadow, Light}, {Face, Face}},          // fsStatus
-    {{Shadow, Shadow}, {Light, Shadow}},      // fsPopup
+    {{Face, Face}, {Face, Face}},        // fsNone
+    {{Shadow, Shadow}, {Face, Face}},    // fsFlat
+    {{Shadow, Light}, {Light, Shadow}},  // fsGroove
+    {{Light, Shadow}, {Shadow, Light}},  // fsBump
+    {{Shadow, Light}, {Dark, Midlight}}, // fsLowered
+    {{Dark, Light}, {Shadow, Midlight}}, // fsButtonDown
+    {{Light, Dark}, {Midlight, Shadow}}, // fsRaised
+    {{Midlight, Dark}, {Light, Shadow}}, // fsButtonUp
+    {{Shadow, Light}, {Face, Face}},     // fsStatus
+    {{Shadow, Shadow}, {Light, Shadow}}, // fsPopup
 };
 
 const QColor &pick(const FrameShades &shades, Shade shade)
 {
     switch (shade) {
-    case Shadow: return shades.shadow;
-    case Dark: return shades.dark;
-    case Light: return shades.light;
-    case Midlight: return shades.midlight;
-    case Face: break;
+    case Shadow:
+        return shades.shadow;
+    case Dark:
+        return shades.dark;
+    case Light:
+        return shades.light;
+    case Midlight:
+        return shades.midlight;
+    case Face:
+        break;
     }
     return shades.face;
 }

@@ -10,18 +10,19 @@
 class QPainter;
 class QPalette;
 
-namespace quorvel {
+namespace quorvel
+{
 
 // Width in pixels that a visible frame takes on each chosen side, the same for every style so
 // that switching styles (by focus or mouse) never moves the rows.
 inline constexpr int frameWidth = 2;
 
 struct FrameShades {
-    QColor shadow;    // the frame colour
-    QColor dark;      // deeper than the shadow, for the inner edge of sunken styles
-    QColor light;     // highlight
-    QColor midlight;  // softer highlight
-    QColor face;      // background of the control
+    QColor shadow;   // the frame colour
+    QColor dark;     // deeper than the shadow, for the inner edge of sunken styles
+    QColor light;    // highlight
+    QColor midlight; // softer highlight
+    QColor face;     // background of the control
 };
 
 FrameShades frameShades(const QPalette &palette, const QColor &frameColor);

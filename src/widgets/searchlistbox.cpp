@@ -13,7 +13,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 constexpr int searchTimeoutMs = 1500;
 constexpr int wheelNotch = 120;
@@ -82,8 +83,7 @@ TSearchListBox::SelectionState TSearchListBox::selectionState() const
     return state;
 }
 
-template <typename Handling>
-void TSearchListBox::asUser(Handling handling)
+template <typename Handling> void TSearchListBox::asUser(Handling handling)
 {
     // Nested calls (a double click that replays a press) report once, from the outermost.
     if (m_userDepth++ == 0)
@@ -93,21 +93,22 @@ void TSearchListBox::asUser(Handling handling)
         emit OnClick();
 }
 
+// Only the left button selects rows, as in the platform's list box. The right button opens the
+// pop-up menu, whose commands act on the row selected before; Qt delivers that request on its
+// own, so the press and release are simply kept from the standard handling.
 void TSearchListBox::mousePressEvent(QMouseEvent *e)
 {
-    // The right button only opens the pop-up menu; its commands act on the row selected before.
-    if (e->button() == Qt::RightButton) {
+    if (e->button() != Qt::LeftButton) {
         e->accept();
         return;
     }
-    if (e->button() == Qt::LeftButton)
-        dropPrefix();
+    dropPrefix();
     asUser([&] { QListWidget::mousePressEvent(e); });
 }
 
 void TSearchListBox::mouseReleaseEvent(QMouseEvent *e)
 {
-    if (e->button() == Qt::RightButton) {
+    if (e->button() != Qt::LeftButton) {
         e->accept();
         return;
     }
@@ -116,7 +117,7 @@ void TSearchListBox::mouseReleaseEvent(QMouseEvent *e)
 
 void TSearchListBox::mouseDoubleClickEvent(QMouseEvent *e)
 {
-    if (e->button() == Qt::RightButton) {
+    if (e->button() != Qt::LeftButton) {
         e->accept();
         return;
     }
@@ -126,7 +127,10 @@ void TSearchListBox::mouseDoubleClickEvent(QMouseEvent *e)
 void TSearchListBox::mouseMoveEvent(QMouseEvent *e)
 {
     // Dragging with the left button held moves the selection like a click does.
-    asUser([&] { QListWidget::mouseMoveEvent(e); });
+    if (e->buttons() & Qt::LeftButton)
+        asUser([&] { QListWidget::mouseMoveEvent(e); });
+    else
+        QListWidget::mouseMoveEvent(e);
 }
 
 // --- keyboard and incremental search ------------------------------------------------------
@@ -151,7 +155,9 @@ void TSearchListBox::keyPressEvent(QKeyEvent *e)
         return;
     }
     const QString text = e->text();
-    if (isSearchText(text) && !(e->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+    // With Control, Alt or Meta held a key is a command, not a character to search for.
+    const auto commandModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (isSearchText(text) && !(e->modifiers() & commandModifiers)) {
         typeText(text);
         e->accept();
         return;

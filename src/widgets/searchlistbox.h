@@ -11,7 +11,8 @@
 
 class QTimer;
 
-class TSearchListBox : public QListWidget {
+class TSearchListBox : public QListWidget
+{
     Q_OBJECT
 public:
     explicit TSearchListBox(QWidget *parent = nullptr);
@@ -84,8 +85,7 @@ private:
 
     // Runs a piece of the standard handling on the user's behalf and fires OnClick when it
     // changed the selection or the current row.
-    template <typename Handling>
-    void asUser(Handling handling);
+    template <typename Handling> void asUser(Handling handling);
     SelectionState selectionState() const;
 
     void typeText(const QString &text);

@@ -12,7 +12,8 @@
 
 using quorvel::TAboutBox;
 
-namespace {
+namespace
+{
 
 int visibleAboutBoxes()
 {

@@ -6,9 +6,11 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class SearchListBoxClick : public ::testing::Test {
+class SearchListBoxClick : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -64,7 +66,7 @@ TEST_F(SearchListBoxClick, DoubleClickReportsTheNewRowOnce)
     EXPECT_EQ(doubles.count(), 1);
 }
 
-TEST_F(SearchListBoxClick, RightButtonKeepsSelectionAndStillOpensThePopup)
+TEST_F(SearchListBoxClick, OnlyLeftButtonSelectsAndRightStillOpensThePopup)
 {
     list.setContextMenuPolicy(Qt::CustomContextMenu);
     list.setCurrentRow(0);
@@ -75,6 +77,7 @@ TEST_F(SearchListBoxClick, RightButtonKeepsSelectionAndStillOpensThePopup)
     const QPoint inWindow = list.viewport()->mapTo(list.window(), rowCentre(2));
     QTest::mouseClick(list.window()->windowHandle(), Qt::RightButton, {}, inWindow);
     QTest::mouseDClick(list.viewport(), Qt::RightButton, {}, rowCentre(3));
+    QTest::mouseClick(list.viewport(), Qt::MiddleButton, {}, rowCentre(3));
 
     EXPECT_EQ(list.currentRow(), 0);
     ASSERT_EQ(list.selectedItems().size(), 1);

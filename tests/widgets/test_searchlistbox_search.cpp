@@ -13,9 +13,11 @@
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class SearchListBoxSearch : public ::testing::Test {
+class SearchListBoxSearch : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -54,7 +56,7 @@ TEST_F(SearchListBoxSearch, TypedPrefixSelectsFirstRowFromTopIgnoringCase)
     };
     // x matches nothing: it beeps and is dropped, the row and prefix stay.
     const Step steps[] = {
-        {"a", "Apple", "a", 0}, {"p", "Apple", "ap", 0}, {"r", "apricot", "apr", 0},
+        {"a", "Apple", "a", 0},     {"p", "Apple", "ap", 0},     {"r", "apricot", "apr", 0},
         {"x", "apricot", "apr", 1}, {"I", "apricot", "aprI", 1},
     };
     for (const Step &step : steps) {
@@ -149,6 +151,18 @@ TEST_F(SearchListBoxSearch, ControlCharactersAndQtLetterSearchDoNothing)
     list.keyboardSearch("Banana");
     EXPECT_EQ(list.currentRow(), 0);
     EXPECT_EQ(beeps, 0);
+}
+
+TEST_F(SearchListBoxSearch, MultiSelectionMovesOnlyTheFocusedRow)
+{
+    list.setSelectionMode(QAbstractItemView::MultiSelection);
+    list.item(2)->setSelected(true);
+    list.setCurrentRow(0, QItemSelectionModel::Select);
+    type("apr");
+    EXPECT_FALSE(list.item(0)->isSelected());
+    EXPECT_TRUE(list.item(1)->isSelected());
+    EXPECT_TRUE(list.item(2)->isSelected());
+    EXPECT_EQ(list.currentRow(), 1);
 }
 
 TEST_F(SearchListBoxSearch, NonLatinCharactersSearchToo)

@@ -9,9 +9,11 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
-class SearchListBoxView : public ::testing::Test {
+class SearchListBoxView : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
