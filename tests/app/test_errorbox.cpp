@@ -67,23 +67,4 @@ TEST_F(GuardTest, ForeignExceptionGetsGenericTextInsteadOfReachingEventLoop)
     EXPECT_FALSE(shown_[0].isEmpty());
 }
 
-TEST_F(GuardTest, HandlerThatSucceedsShowsNothing)
-{
-    int runs = 0;
-    runGuarded([&runs] { ++runs; });
-    EXPECT_EQ(runs, 1);
-    EXPECT_TRUE(shown_.isEmpty());
-}
-
-TEST_F(GuardTest, RestoredPresenterNoLongerReceivesErrors)
-{
-    QStringList second;
-    const ErrorPresenter mine = setErrorPresenter([&second](const QString &t) { second.append(t); });
-    showGeneralError("one");
-    setErrorPresenter(mine);
-    showGeneralError("two");
-    EXPECT_EQ(second, QStringList{QStringLiteral("one.")});
-    EXPECT_EQ(shown_, QStringList{QStringLiteral("two.")});
-}
-
 } // namespace

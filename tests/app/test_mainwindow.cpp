@@ -10,14 +10,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
-#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -139,33 +136,21 @@ TEST_F(MainWindowTest, ControlsSitWhereTheLayoutPutsThemWithTheirDesignTexts)
     }
 }
 
-TEST_F(MainWindowTest, ListsAreSingleSelectionUnsortedWithThirteenPixelRowsAndHiddenPathLists)
+// The rows keep the classic 13-pixel height whatever the style or the font fallback would pick,
+// so the lists show as many rows as they were laid out for.
+TEST_F(MainWindowTest, EveryListHasThirteenPixelRows)
 {
-    writeThreeFavorites();
-    TTfmVerify &w = open();
-    const char *names[] = {"URL_Names", "URL_List", "List404", "Events", "Files", "Deadfiles"};
-    for (const char *name : names) {
+    open();
+    for (const char *name : {"URL_Names", "URL_List", "List404", "Events", "Files", "Deadfiles"}) {
         auto *list = child<TSearchListBox>(name);
         ASSERT_NE(list, nullptr);
-        EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection) << name;
-        EXPECT_FALSE(list->isSortingEnabled()) << name;
-        list->addItem(QStringLiteral("row"));
+        list->addItems({QStringLiteral("first"), QStringLiteral("second")});
         list->doItemsLayout();
-        EXPECT_EQ(list->visualItemRect(list->item(list->count() - 1)).height(), 13) << name;
+        EXPECT_EQ(list->visualItemRect(list->item(1)).top()
+                      - list->visualItemRect(list->item(0)).top(),
+                  13)
+            << name;
     }
-    EXPECT_TRUE(w.Files()->isHidden());
-    EXPECT_TRUE(w.Deadfiles()->isHidden());
-
-    auto *headers = child<QPlainTextEdit>("Headers");
-    EXPECT_EQ(headers->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(headers->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-    EXPECT_FALSE(headers->isReadOnly());
-
-    auto *bar = child<QStatusBar>("StatusBar");
-    EXPECT_FALSE(bar->isSizeGripEnabled());
-    EXPECT_TRUE(w.statusText().isEmpty());
-    w.setStatusText(QStringLiteral("Ready"));
-    EXPECT_EQ(w.statusText(), QStringLiteral("Ready"));
 }
 
 TEST_F(MainWindowTest, CounterLabelGrowsWithLongerTextInsteadOfClippingIt)
@@ -219,52 +204,30 @@ TEST_F(MainWindowTest, ToolbarButtonsInOrderWithHintsAndStartStates)
         EXPECT_FALSE(button->icon().isNull()) << b.name;
         EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly) << b.name;
     }
-    EXPECT_LE(child("VerifyAllToolButton")->x(), 2);
-    EXPECT_EQ(w.VerifyAllToolButton(), child<QToolButton>("VerifyAllToolButton"));
+    EXPECT_LE(w.VerifyAllToolButton()->x(), 2);
 }
 
-TEST_F(MainWindowTest, MenusHoldTheirItemsWithCaptionsPicturesAndNoShortcuts)
+TEST_F(MainWindowTest, MenusHoldTheirItemsInOrderWithPicturesAndNoShortcutsOrSeparators)
 {
     TTfmVerify &w = open();
-    struct Item {
-        const char *menu;
-        const char *menuCaption;
-        const char *name;
-        const char *caption;
+    const QStringList expected[] = {
+        {"File1 &File", "VerifyAll1 &Verify All", "VerifySelected1 Verify &Selected",
+         "Movedeadlinks1 &Move dead links", "Exit1 E&xit"},
+        {"Edit1 &Edit", "AddbuttontoVIRevubar1 &Add button to IE Toolbar",
+         "RemovebuttonfromVIRevubar1 &Remove button from IE Toolbar"},
+        {"help1 &Help", "About1 &About"},
     };
-    const Item items[] = {
-        {"File1", "&File", "VerifyAll1", "&Verify All"},
-        {"File1", "&File", "VerifySelected1", "Verify &Selected"},
-        {"File1", "&File", "Movedeadlinks1", "&Move dead links"},
-        {"File1", "&File", "Exit1", "E&xit"},
-        {"Edit1", "&Edit", "AddbuttontoVIRevubar1", "&Add button to IE Toolbar"},
-        {"Edit1", "&Edit", "RemovebuttonfromVIRevubar1", "&Remove button from IE Toolbar"},
-        {"help1", "&Help", "About1", "&About"},
-    };
-    QStringList menuOrder;
-    for (QAction *top : w.menuBar()->actions())
-        menuOrder << top->menu()->objectName();
-    EXPECT_EQ(menuOrder, (QStringList{"File1", "Edit1", "help1"}));
-
-    std::map<QString, QStringList> itemsOf;
-    for (const Item &item : items) {
-        auto *menu = child<QMenu>(item.menu);
-        ASSERT_NE(menu, nullptr);
-        EXPECT_EQ(menu->title(), QString::fromLatin1(item.menuCaption));
-        auto *action = menu->findChild<QAction *>(QString::fromLatin1(item.name));
-        ASSERT_NE(action, nullptr) << item.name;
-        EXPECT_TRUE(menu->actions().contains(action)) << item.name;
-        EXPECT_EQ(action->text(), QString::fromLatin1(item.caption)) << item.name;
-        EXPECT_FALSE(action->icon().isNull()) << item.name;
-        EXPECT_TRUE(action->shortcut().isEmpty()) << item.name;
-        EXPECT_TRUE(action->isEnabled()) << item.name;
-        itemsOf[menu->objectName()] << action->objectName();
-    }
-    for (const auto &[menuName, names] : itemsOf) {
-        QStringList actual;
-        for (QAction *action : child<QMenu>(menuName.toLatin1().constData())->actions())
-            actual << action->objectName(); // a separator would show up as an unnamed entry
-        EXPECT_EQ(actual, names) << menuName.toStdString();
+    const QList<QAction *> menus = w.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    for (int m = 0; m < 3; ++m) {
+        const QMenu *menu = menus[m]->menu();
+        QStringList actual{menu->objectName() + ' ' + menu->title()};
+        for (const QAction *item : menu->actions()) {
+            actual << item->objectName() + ' ' + item->text(); // a separator has neither
+            EXPECT_FALSE(item->icon().isNull()) << item->objectName().toStdString();
+            EXPECT_TRUE(item->shortcut().isEmpty()) << item->objectName().toStdString();
+        }
+        EXPECT_EQ(actual, expected[m]);
     }
 }
 
@@ -364,10 +327,9 @@ TEST_F(MainWindowTest, CreationSetsProgramWideValuesAndShowsLoadErrorWithEmptyLi
     EXPECT_FALSE(w.StopRequested);
     EXPECT_EQ(w.NotFoundCount, 0);
     EXPECT_EQ(w.OtherErrorCount, 0);
-    EXPECT_FALSE(w.isDestroying());
     EXPECT_EQ(TTfmVerify::instance(), &w);
     window_.reset();
-    EXPECT_EQ(TTfmVerify::instance(), nullptr);
+    EXPECT_EQ(TTfmVerify::instance(), nullptr) << "a destroyed window stays reachable";
 }
 
 TEST_F(MainWindowTest, UserSelectionInEitherListSelectsSameRowInTheOther)
