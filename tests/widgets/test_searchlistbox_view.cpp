@@ -1,10 +1,9 @@
-// Wheel scrolling, the horizontal scroll range, the deleted-items event and the drawn frame.
+// Wheel scrolling, the horizontal scroll range and the drawn frame.
 #include "widgets/searchlistbox.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
@@ -85,13 +84,6 @@ TEST_F(SearchListBoxView, HorizontalRangeFollowsExtent)
 
     list.setHorzExtent(0);
     EXPECT_EQ(bar->maximum(), 0);
-}
-
-TEST_F(SearchListBoxView, ClearReportsDeletedItems)
-{
-    QSignalSpy deleted(&list, &TSearchListBox::OnDeleteItems);
-    list.clear();
-    EXPECT_EQ(deleted.count(), 1);
 }
 
 TEST_F(SearchListBoxView, DrawnFrameSitsOnChosenSidesInFrameColour)
