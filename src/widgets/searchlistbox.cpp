@@ -154,22 +154,18 @@ void TSearchListBox::keyPressEvent(QKeyEvent *e)
         e->accept();
         return;
     }
-    const QString text = e->text();
-    // With Control, Alt or Meta held a key is a command, not a character to search for.
+    // With Control, Alt or Meta held a key is a command, not a character to search for; like
+    // keys without a character (function keys) it keeps the standard handling.
     const auto commandModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
-    if (isSearchText(text) && !(e->modifiers() & commandModifiers)) {
+    const QString text = e->text();
+    if ((e->modifiers() & commandModifiers) || text.isEmpty()) {
+        QListWidget::keyPressEvent(e);
+        return;
+    }
+    if (isSearchText(text))
         typeText(text);
-        e->accept();
-        return;
-    }
-    if (!text.isEmpty()) {
-        // Enter, Tab and the other control characters do nothing in the list.
-        e->accept();
-        return;
-    }
-    // Keys without a character (function keys, shortcuts such as copy) keep their standard
-    // handling.
-    QListWidget::keyPressEvent(e);
+    // Enter, Tab and the other control characters do nothing in the list.
+    e->accept();
 }
 
 void TSearchListBox::typeText(const QString &text)
