@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 // The about picture lives in its own resource file of this static library; it must be
 // registered by hand or the linker may drop it. Q_INIT_RESOURCE cannot sit inside a namespace.
 static void initAboutResource()
