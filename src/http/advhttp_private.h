@@ -30,12 +30,14 @@ struct TAdvHttp::SyncCallState {
             if (abandoned)
                 return;
         }
+        std::exception_ptr failure;
         try {
             work();
         } catch (...) {
-            exception = std::current_exception();
+            failure = std::current_exception();
         }
         std::lock_guard lock(mutex);
+        exception = std::move(failure);
         done = true;
         finished.notify_all();
     }

@@ -198,17 +198,22 @@ bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work
         m_syncPending = call;
     }
     QMetaObject::invokeMethod(target, [call] { call->run(); }, Qt::QueuedConnection);
+    bool ran;
+    std::exception_ptr failure;
     {
         std::unique_lock lock(call->mutex);
         call->finished.wait(lock, [&call] { return call->done || call->abandoned; });
+        ran = call->done;
+        // Taken out, so the exception is released on this thread, never by the GUI thread.
+        failure = std::move(call->exception);
     }
     {
         std::lock_guard state(m_syncStateMutex);
         m_syncPending.reset();
     }
-    if (call->exception)
-        std::rethrow_exception(call->exception);
-    return call->done;
+    if (failure)
+        std::rethrow_exception(failure);
+    return ran;
 }
 
 void TAdvHttp::abandonSyncCalls()

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -294,15 +295,17 @@ TEST(AdvHttpModel, HandlerExceptionIsRaisedOnTheFiringThread)
         throw std::runtime_error("handler failed");
     });
     std::string caught;
+    std::atomic<bool> returned{false};
     std::thread firing([&] {
         try {
             http.RecordError(12029);
         } catch (const std::runtime_error &e) {
             caught = e.what();
         }
+        returned = true;
     });
     // The firing thread waits for this (GUI) thread to run the handler.
-    while (caught.empty())
+    while (!returned)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     firing.join();
     EXPECT_EQ(caught, "handler failed");
