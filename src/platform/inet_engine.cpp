@@ -188,14 +188,22 @@ void Engine::perform()
             finished(*transfer, result);
     }
 
+    // Time limits libcurl does not keep the way the facility needs: name resolution, and
+    // silence of a connected server (a transfer paused for its reader is not silent).
     const auto now = std::chrono::steady_clock::now();
-    std::vector<Transfer *> late;
+    std::vector<std::pair<Transfer *, std::uint32_t>> late;
     for (auto &[key, transfer] : transfers_) {
-        if (transfer->resolving && now >= transfer->resolveDeadline)
-            late.push_back(transfer.get());
+        if (transfer->resolving && now >= transfer->resolveDeadline) {
+            late.emplace_back(transfer.get(), ERROR_INTERNET_NAME_NOT_RESOLVED);
+        } else if (transfer->easy && transfer->connected &&
+                   now - transfer->lastActivity >= receiveTimeout()) {
+            std::lock_guard lock(key->mutex);
+            if (!key->paused)
+                late.emplace_back(transfer.get(), ERROR_INTERNET_TIMEOUT);
+        }
     }
-    for (Transfer *transfer : late)
-        fail(*transfer, ERROR_INTERNET_NAME_NOT_RESOLVED);
+    for (auto [transfer, error] : late)
+        fail(*transfer, error);
 }
 
 void Engine::flushOutbox()
@@ -341,8 +349,6 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
     const std::uint32_t connectLimit =
         t.order.connectTimeoutMs ? t.order.connectTimeoutMs : defaultConnectTimeoutMs;
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectLimit));
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(receiveTimeout().count()));
     installCallbacks(t);
 
     // The name was looked up here (for the notifications); libcurl takes the same answer.
@@ -620,8 +626,10 @@ void Engine::resumeNow(const std::shared_ptr<Request> &request)
         request->resumeAsked = false;
     }
     const auto found = transfers_.find(request.get());
-    if (found != transfers_.end() && found->second->easy)
+    if (found != transfers_.end() && found->second->easy) {
+        found->second->lastActivity = std::chrono::steady_clock::now();
         curl_easy_pause(found->second->easy, CURLPAUSE_CONT);
+    }
 }
 
 void Engine::socketOpened(Transfer &t, curl_socket_t socket)

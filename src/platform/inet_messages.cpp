@@ -53,7 +53,8 @@ struct CurlError {
 // The one place where libcurl's results meet the facility's error codes.
 constexpr CurlError curlErrors[] = {
     {CURLE_OK, ERROR_SUCCESS},
-    {CURLE_UNSUPPORTED_PROTOCOL, ERROR_INTERNET_UNRECOGNIZED_SCHEME},
+    // Only http and https URLs are built, so this is libcurl refusing an HTTP/0.9 answer.
+    {CURLE_UNSUPPORTED_PROTOCOL, ERROR_HTTP_INVALID_SERVER_RESPONSE},
     {CURLE_URL_MALFORMAT, ERROR_INTERNET_INVALID_URL},
     {CURLE_COULDNT_RESOLVE_PROXY, ERROR_INTERNET_NAME_NOT_RESOLVED},
     {CURLE_COULDNT_RESOLVE_HOST, ERROR_INTERNET_NAME_NOT_RESOLVED},

@@ -75,6 +75,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     const size_t bytes = size * count;
     if (requestGone(transfer))
         return 0;
+    transfer.lastActivity = std::chrono::steady_clock::now();
     const std::string_view line(data, bytes);
 
     if (line.starts_with("HTTP/")) {
@@ -115,6 +116,7 @@ size_t onWrite(char *data, size_t size, size_t count, void *user)
 {
     auto &transfer = *static_cast<Transfer *>(user);
     const size_t bytes = size * count;
+    transfer.lastActivity = std::chrono::steady_clock::now();
     if (transfer.redirectTo) {
         transfer.discarded += bytes;
         if (transfer.discarded > redirectBodyLimit) {
@@ -184,6 +186,8 @@ int onPrerequest(void *user, char *primaryIp, char *, int, int)
                                    withTerminator(primaryIp ? primaryIp : ""));
     }
     transfer.engine.requestStarting(transfer);
+    transfer.connected = true;
+    transfer.lastActivity = std::chrono::steady_clock::now();
     transfer.requestBytes = 0;
     transfer.sentNotified = false;
     transfer.engine.queueEvent(transfer, INTERNET_STATUS_SENDING_REQUEST, {});
@@ -193,8 +197,10 @@ int onPrerequest(void *user, char *primaryIp, char *, int, int)
 int onDebug(CURL *, curl_infotype type, char *, size_t size, void *user)
 {
     auto &transfer = *static_cast<Transfer *>(user);
-    if (type == CURLINFO_HEADER_OUT || type == CURLINFO_DATA_OUT)
+    if (type == CURLINFO_HEADER_OUT || type == CURLINFO_DATA_OUT) {
         transfer.requestBytes += static_cast<std::uint32_t>(size);
+        transfer.lastActivity = std::chrono::steady_clock::now();
+    }
     return 0;
 }
 
@@ -217,6 +223,7 @@ void Transfer::resetResponse()
     discarded = 0;
     discardCut = false;
     openedSocket = false;
+    connected = false;
     connectedNotified = false;
     sentNotified = false;
     requestBytes = 0;

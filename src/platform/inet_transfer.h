@@ -51,6 +51,8 @@ struct Transfer {
     curl_slist *headerList = nullptr;
     curl_slist *resolveList = nullptr;
     bool openedSocket = false;
+    bool connected = false; // from here on silence counts against the receive limit
+    std::chrono::steady_clock::time_point lastActivity;
     bool connectedNotified = false;
     bool sentNotified = false;
     std::uint32_t requestBytes = 0;

@@ -60,7 +60,7 @@ public:
         {
             std::lock_guard lock(recorder->mutex_);
             recorder->events_.push_back(event);
-            hook = recorder->hook;
+            hook = recorder->hook_;
         }
         recorder->changed_.notify_all();
         if (hook)
@@ -106,7 +106,11 @@ public:
     }
 
     // Called on the notifying thread after each event is recorded.
-    std::function<void(HINTERNET, const Event &)> hook;
+    void setHook(std::function<void(HINTERNET, const Event &)> hook)
+    {
+        std::lock_guard lock(mutex_);
+        hook_ = std::move(hook);
+    }
 
 private:
     int nextCompletion() const
@@ -122,6 +126,7 @@ private:
     std::condition_variable changed_;
     std::vector<Event> events_;
     int taken_ = 0;
+    std::function<void(HINTERNET, const Event &)> hook_;
 };
 
 // One session and connection to a test server, in the mode asked for.
