@@ -35,7 +35,7 @@ void classifyResponse(VerifyView &view, const StringList &headers)
         recordDeadLink(view);
         ++view.notFoundCount();
         view.setCount404sText("404 count = " + std::to_string(view.notFoundCount()));
-        view.setStatusText(view.statusText() + " : " + line);
+        view.showStatusText(view.currentStatusText() + " : " + line);
     }
     view.setHeaders(headers);
 }

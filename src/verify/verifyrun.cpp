@@ -162,7 +162,7 @@ void VerifyRun::Error()
 bool VerifyRun::startRequest(const std::string &name, const std::string &url)
 {
     // The texts first, so that an error of the URL itself shows against its own link.
-    view_.setStatusText(name + ":" + url);
+    view_.showStatusText(name + ":" + url);
     view_.clearHeaders();
     view_.clearEvents();
     awaitingResult_ = true;
@@ -185,7 +185,7 @@ VerifyRun::Wait VerifyRun::waitWhileBusy(bool pausing)
         clock_->processEvents();
         if (!pausing || !view_.pauseDown())
             continue;
-        view_.setStatusText("Paused");
+        view_.showStatusText("Paused");
         while (view_.pauseDown()) {
             clock_->processEvents();
             clock_->sleep(PausePollMs);
@@ -224,7 +224,7 @@ void VerifyRun::finish(int count)
     view_.setCaption("Quorvel");
     if (count > 0)
         refreshTotal();
-    view_.setStatusText("Finished " + std::to_string(count) + " links");
+    view_.showStatusText("Finished " + std::to_string(count) + " links");
     view_.setRunCursor(RunCursor::Default);
     view_.setVerifyAllEnabled(true);
     view_.setPauseEnabled(false);
@@ -234,7 +234,7 @@ void VerifyRun::finish(int count)
 
 void VerifyRun::stopped()
 {
-    view_.setStatusText("Stopped");
+    view_.showStatusText("Stopped");
     view_.setVerifyAllEnabled(true);
     view_.setPauseEnabled(false);
     view_.setPauseDown(false);

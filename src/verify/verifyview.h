@@ -35,8 +35,8 @@ public:
     virtual void clearDeadLinks() = 0;
 
     virtual void setCaption(const std::string &caption) = 0;
-    virtual std::string statusText() const = 0;
-    virtual void setStatusText(const std::string &text) = 0;
+    virtual std::string currentStatusText() const = 0;
+    virtual void showStatusText(const std::string &text) = 0;
     virtual void setDeadLinkCountText(const std::string &text) = 0;
     virtual void setCount404sText(const std::string &text) = 0;
     virtual void setOtherErrorsText(const std::string &text) = 0;

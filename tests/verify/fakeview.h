@@ -74,8 +74,8 @@ public:
         caption = text;
         captions.push_back(text);
     }
-    std::string statusText() const override { return status; }
-    void setStatusText(const std::string &text) override { status = text; }
+    std::string currentStatusText() const override { return status; }
+    void showStatusText(const std::string &text) override { status = text; }
     void setDeadLinkCountText(const std::string &text) override { deadLinkCountText = text; }
     void setCount404sText(const std::string &text) override { count404sText = text; }
     void setOtherErrorsText(const std::string &text) override { otherErrorsText = text; }
