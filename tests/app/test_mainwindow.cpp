@@ -188,8 +188,9 @@ TEST_F(MainWindowTest, ToolbarButtonsInOrderWithHintsAndStartStates)
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(widget->parentWidget(), bar) << b.name;
         EXPECT_EQ(widget->size(), QSize(23, 22)) << b.name;
-        if (expectedLeft >= 0)
+        if (expectedLeft >= 0) {
             EXPECT_EQ(widget->x(), expectedLeft) << b.name << " is not next to its left neighbour";
+        }
         expectedLeft = widget->x() + 23;
         EXPECT_EQ(widget->isEnabled(), b.enabled) << b.name;
         auto *button = qobject_cast<QToolButton *>(widget);
@@ -269,7 +270,7 @@ TEST_F(MainWindowTest, PopupMenusOpenOnRightClickAndKeyWithoutChangingSelection)
         EXPECT_EQ(selectedRow(list), 0) << p.list << ": right click moved the selection";
         menu->hide();
 
-        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5));
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(list, &key);
         EXPECT_TRUE(menu->isVisible()) << p.list << ": context-menu key";
         menu->hide();
