@@ -166,6 +166,29 @@ TEST_F(AdvHttpRequest, UnresolvableHostReportsErrorAndStaysBusyUntilCancel)
     EXPECT_EQ(completes, 0);
 }
 
+TEST_F(AdvHttpRequest, CancelInsideErrorHandlerEndsFailedRequests)
+{
+    // The main window cancels from OnError while the notifying thread waits for it.
+    http->setOnError([this](TAdvHttp *h) {
+        errors.push_back(h->LastError());
+        h->Cancel();
+    });
+    TestServer refusing;
+    const std::string closedPort = refusing.url("/");
+    refusing.stop();
+    for (const std::string &url : {std::string("http://no-such-host..invalid/"), closedPort}) {
+        SCOPED_TRACE(url);
+        errors.clear();
+        http->setURL(url);
+        EXPECT_TRUE(http->Execute(false));
+        ASSERT_TRUE(pumpUntil([&] { return !http->Busy(); }));
+        pumpFor(20);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0], 0u);
+        EXPECT_EQ(completes, 0);
+    }
+}
+
 TEST_F(AdvHttpRequest, AuthenticationGivesUpAfterItsRetries)
 {
     for (int retries : {3, 0}) {
@@ -358,6 +381,48 @@ TEST_F(AdvHttpRequest, StatusHandlerExceptionBecomesOnError)
     ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }));
     EXPECT_EQ(errors[0], inet::ERROR_INTERNET_INTERNAL_ERROR);
     ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+}
+
+TEST_F(AdvHttpRequest, BrokenBodyReportsErrorThenCompletesWithWhatArrived)
+{
+    const std::string body = quorvel::test::patternBody(60000);
+    Reply broken = Reply::ok(body);
+    broken.cut = Reply::Cut::Reset;
+    broken.cutAfter = 20000;
+    server.route("/broken", broken);
+    http->setOnError([this](TAdvHttp *h) {
+        errors.push_back(h->LastError());
+        h->Cancel();
+    });
+    http->setURL(server.url("/broken"));
+    for (bool synchronous : {true, false}) {
+        SCOPED_TRACE(synchronous);
+        completes = 0;
+        errors.clear();
+        EXPECT_TRUE(http->Execute(synchronous));
+        ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+        EXPECT_FALSE(http->Busy());
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0], 0u);
+        EXPECT_LE(http->Response().size(), 20000u);
+        EXPECT_TRUE(body.compare(0, http->Response().size(), http->Response()) == 0);
+    }
+}
+
+TEST_F(AdvHttpRequest, RedirectIsReportedAndFinalResponseKept)
+{
+    server.route("/old", Reply::redirect(302, "/new"));
+    server.route("/new", Reply::ok("moved here"));
+    std::string redirectedTo;
+    http->setOnRedirect([&](TAdvHttp *h) { redirectedTo = h->RedirectURL(); });
+    http->setURL(server.url("/old"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+    EXPECT_NE(redirectedTo.find("/new"), std::string::npos);
+    EXPECT_EQ(http->URLPath(), "/old");
+    ASSERT_FALSE(http->ResponseHeaders().empty());
+    EXPECT_EQ(http->ResponseHeaders()[0], "HTTP/1.1 200 OK");
+    EXPECT_EQ(http->Response(), "moved here");
 }
 
 TEST_F(AdvHttpRequest, RequestHeadersAndTextBodyReachTheServer)
