@@ -1,15 +1,10 @@
 #pragma once
-// A window stand-in for the run and the classification: it keeps what they set, and tests
-// can script what happens while the run pumps events (clicks on Pause and Stop, for instance).
+// A window stand-in for the run and the classification: it keeps everything they set, so a
+// test can read the lists, texts, toolbar states and cursor afterwards or while the run waits.
 
-#include "verify/runclock.h"
 #include "verify/verifyview.h"
 
-#include <QCoreApplication>
-#include <chrono>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace quorvel::test {
@@ -99,38 +94,6 @@ public:
     int &otherErrorCount() override { return otherErrors; }
     std::string &currentName() override { return name; }
     std::string &currentFile() override { return file; }
-};
-
-// Sleeps a twentieth of the time, so a requested link costs 50 ms instead of a second, and
-// runs the test's script on every wait (the user's clicks happen while the run pumps).
-class FastClock : public RunClock {
-public:
-    std::function<void()> onWait;
-    int sleeps = 0;
-    // Off (with a settling time): events wait for the run's own processEvents calls, and the
-    // component's threads get ahead of the GUI thread, so its last event is still queued when it
-    // reports idle, as happens on a loaded machine.
-    bool pumpWhileSleeping = true;
-    int settleAfterPumpMs = 0;
-
-    void sleep(int milliseconds) override
-    {
-        ++sleeps;
-        const auto until =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds / 20);
-        do {
-            if (pumpWhileSleeping)
-                processEvents();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        } while (std::chrono::steady_clock::now() < until);
-        if (onWait)
-            onWait();
-    }
-    void processEvents() override
-    {
-        QCoreApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(settleAfterPumpMs));
-    }
 };
 
 } // namespace quorvel::test

@@ -3,6 +3,7 @@
 // scripted server on 127.0.0.1.
 
 #include "fakeview.h"
+#include "fastclock.h"
 
 #include "http/advhttp.h"
 #include "support/testserver.h"
