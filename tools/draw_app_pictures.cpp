@@ -3,7 +3,8 @@
 // the artwork changes and commit the results; the program never runs it.
 //
 //   g++ -std=c++20 -fPIC tools/draw_app_pictures.cpp $(pkg-config --cflags --libs Qt6Gui) \
-//       -o /tmp/draw_app_pictures && QT_QPA_PLATFORM=offscreen /tmp/draw_app_pictures src/app/assets
+//       -o /tmp/draw_app_pictures && QT_QPA_PLATFORM=offscreen /tmp/draw_app_pictures
+//       src/app/assets
 
 #include <QGuiApplication>
 #include <QImage>
@@ -14,7 +15,8 @@
 #include <cstdio>
 #include <functional>
 
-namespace {
+namespace
+{
 
 QImage blank(int size)
 {
@@ -66,8 +68,8 @@ void wasteBin(QPainter &p)
     metal.setColorAt(0.5, QColor(226, 230, 236));
     metal.setColorAt(1, QColor(130, 136, 148));
     p.setBrush(metal);
-    p.drawPolygon(QPolygonF({QPointF(3.5, 4.5), QPointF(12.5, 4.5), QPointF(11.5, 14.5),
-                             QPointF(4.5, 14.5)}));
+    p.drawPolygon(QPolygonF(
+        {QPointF(3.5, 4.5), QPointF(12.5, 4.5), QPointF(11.5, 14.5), QPointF(4.5, 14.5)}));
     p.drawRect(QRectF(2.5, 2.5, 11, 2));
     p.drawRect(QRectF(6.5, 1, 3, 1.5));
     p.setPen(QPen(QColor(90, 96, 108), 1));
@@ -98,10 +100,10 @@ void openBook(QPainter &p)
     p.drawPath(cover);
     p.setPen(QPen(QColor(110, 110, 110), 1));
     p.setBrush(QColor(252, 252, 244));
-    p.drawPolygon(QPolygonF({QPointF(1.5, 2.5), QPointF(8, 4), QPointF(8, 13.5),
-                             QPointF(1.5, 12)}));
-    p.drawPolygon(QPolygonF({QPointF(14.5, 2.5), QPointF(8, 4), QPointF(8, 13.5),
-                             QPointF(14.5, 12)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(1.5, 2.5), QPointF(8, 4), QPointF(8, 13.5), QPointF(1.5, 12)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(14.5, 2.5), QPointF(8, 4), QPointF(8, 13.5), QPointF(14.5, 12)}));
     p.setPen(QPen(QColor(150, 150, 170), 1));
     for (int i = 0; i < 3; ++i) {
         const double y = 5.5 + 2 * i;
@@ -223,12 +225,12 @@ QImage windowIcon()
         p.setPen(QPen(QColor(0, 128, 0), 1));
         p.drawPolyline(QPolygon({QPoint(8, 23), QPoint(13, 28), QPoint(25, 11)}));
     }
-    const QList<QRgb> vga = {
-        qRgba(0, 0, 0, 0),    qRgb(0, 0, 0),       qRgb(128, 0, 0),     qRgb(0, 128, 0),
-        qRgb(128, 128, 0),    qRgb(0, 0, 128),     qRgb(128, 0, 128),   qRgb(0, 128, 128),
-        qRgb(192, 192, 192),  qRgb(128, 128, 128), qRgb(255, 0, 0),     qRgb(0, 255, 0),
-        qRgb(255, 255, 0),    qRgb(0, 0, 255),     qRgb(255, 0, 255),   qRgb(0, 255, 255),
-        qRgb(255, 255, 255)};
+    const QList<QRgb> vga = {qRgba(0, 0, 0, 0),   qRgb(0, 0, 0),      qRgb(128, 0, 0),
+                             qRgb(0, 128, 0),     qRgb(128, 128, 0),  qRgb(0, 0, 128),
+                             qRgb(128, 0, 128),   qRgb(0, 128, 128),  qRgb(192, 192, 192),
+                             qRgb(128, 128, 128), qRgb(255, 0, 0),    qRgb(0, 255, 0),
+                             qRgb(255, 255, 0),   qRgb(0, 0, 255),    qRgb(255, 0, 255),
+                             qRgb(0, 255, 255),   qRgb(255, 255, 255)};
     return image.convertToFormat(QImage::Format_Indexed8, vga, Qt::ThresholdDither);
 }
 
@@ -312,8 +314,9 @@ int main(int argc, char **argv)
     const QString folder = QString::fromLocal8Bit(argv[1]) + '/';
 
     const std::function<void(QPainter &)> pictures[] = {
-        checkMark, play, noEntry, wasteBin, stopSquare, nullptr, openBook, nullptr,
-        pauseBars, nullptr, redX, nullptr, handWithDocument, nullptr, handWithDocumentSecond,
+        checkMark, play,     noEntry,          wasteBin,  stopSquare,
+        nullptr,   openBook, nullptr,          pauseBars, nullptr,
+        redX,      nullptr,  handWithDocument, nullptr,   handWithDocumentSecond,
         nullptr};
     QImage previous;
     bool ok = true;

@@ -2,18 +2,18 @@
 
 #include <QPainter>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 constexpr int CaptionLeft = 8;
 constexpr int CaptionPadding = 2;
 
 } // namespace
 
-CaptionFrame::CaptionFrame(const QString &caption, QWidget *parent) : QGroupBox(caption, parent)
-{
-}
+CaptionFrame::CaptionFrame(const QString &caption, QWidget *parent) : QGroupBox(caption, parent) {}
 
 void CaptionFrame::paintEvent(QPaintEvent *)
 {
@@ -30,8 +30,8 @@ void CaptionFrame::paintEvent(QPaintEvent *)
     const QRect caption(CaptionLeft, 0, metrics.horizontalAdvance(title()) + 2 * CaptionPadding,
                         metrics.height());
     painter.fillRect(caption, palette().color(backgroundRole()));
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                   QPalette::WindowText));
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
     painter.drawText(caption, Qt::AlignCenter | Qt::TextShowMnemonic, title());
 }
 

@@ -4,9 +4,11 @@
 
 #include <QGroupBox>
 
-namespace quorvel {
+namespace quorvel
+{
 
-class CaptionFrame : public QGroupBox {
+class CaptionFrame : public QGroupBox
+{
     Q_OBJECT
 public:
     CaptionFrame(const QString &caption, QWidget *parent);

@@ -5,9 +5,11 @@
 #include <exception>
 #include <utility>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 void showMessageBox(const QString &text)
 {

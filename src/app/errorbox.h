@@ -7,7 +7,8 @@
 #include <functional>
 #include <string>
 
-namespace quorvel {
+namespace quorvel
+{
 
 // The application title; the caption of the error box and of the main window.
 inline constexpr const char *ApplicationTitle = "Quorvel";

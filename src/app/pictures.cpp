@@ -10,7 +10,8 @@ static void initAssetsResource()
     Q_INIT_RESOURCE(assets);
 }
 
-namespace quorvel {
+namespace quorvel
+{
 
 void initAppAssets()
 {
@@ -40,11 +41,11 @@ QImage loadJpegPicture(const QString &path)
         return QImage();
     const QByteArray data = file.readAll();
     try {
-        const platform::RgbImage rgb = platform::decodeJpeg(
-            reinterpret_cast<const unsigned char *>(data.constData()),
-            static_cast<std::size_t>(data.size()));
-        if (rgb.width <= 0 || rgb.height <= 0
-            || rgb.pixels.size() < static_cast<std::size_t>(rgb.width) * rgb.height * 3)
+        const platform::RgbImage rgb =
+            platform::decodeJpeg(reinterpret_cast<const unsigned char *>(data.constData()),
+                                 static_cast<std::size_t>(data.size()));
+        if (rgb.width <= 0 || rgb.height <= 0 ||
+            rgb.pixels.size() < static_cast<std::size_t>(rgb.width) * rgb.height * 3)
             return QImage();
         // QImage would only borrow the buffer; copy() makes it own its pixels.
         return QImage(rgb.pixels.data(), rgb.width, rgb.height, rgb.width * 3,

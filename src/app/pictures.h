@@ -6,7 +6,8 @@
 #include <QImage>
 #include <QString>
 
-namespace quorvel {
+namespace quorvel
+{
 
 // Number of pictures in HotImages, indexed from 0.
 inline constexpr int HotImageCount = 16;

@@ -1,6 +1,7 @@
 #include "app/rowheightdelegate.h"
 
-namespace quorvel {
+namespace quorvel
+{
 
 RowHeightDelegate::RowHeightDelegate(int rowHeight, QObject *parent)
     : QStyledItemDelegate(parent), rowHeight_(rowHeight)

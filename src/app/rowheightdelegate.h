@@ -3,9 +3,11 @@
 
 #include <QStyledItemDelegate>
 
-namespace quorvel {
+namespace quorvel
+{
 
-class RowHeightDelegate : public QStyledItemDelegate {
+class RowHeightDelegate : public QStyledItemDelegate
+{
     Q_OBJECT
 public:
     RowHeightDelegate(int rowHeight, QObject *parent);

@@ -9,11 +9,13 @@
 #include <QScreen>
 #include <QWindow>
 
-namespace quorvel {
+namespace quorvel
+{
 
 TSplash *Splash = nullptr;
 
-namespace {
+namespace
+{
 
 int holdMs = SplashHoldMs;
 
@@ -23,8 +25,7 @@ constexpr int ExposeWaitMs = 1000;
 } // namespace
 
 TSplash::TSplash(QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
-      image1_(new QLabel(this)),
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), image1_(new QLabel(this)),
       label1_(new QLabel(this))
 {
     setObjectName(QStringLiteral("Splash"));
@@ -82,8 +83,8 @@ void showSplash()
     waited.start();
     do {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-    } while (Splash->windowHandle() && !Splash->windowHandle()->isExposed()
-             && waited.elapsed() < ExposeWaitMs);
+    } while (Splash->windowHandle() && !Splash->windowHandle()->isExposed() &&
+             waited.elapsed() < ExposeWaitMs);
     Splash->repaint();
 }
 

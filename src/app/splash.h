@@ -5,9 +5,11 @@
 
 class QLabel;
 
-namespace quorvel {
+namespace quorvel
+{
 
-class TSplash : public QWidget {
+class TSplash : public QWidget
+{
     Q_OBJECT
 public:
     // Client area size; the picture fills all of it above the label.

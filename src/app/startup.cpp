@@ -7,9 +7,11 @@
 
 #include <QApplication>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 // The about box is created here, hidden, once the main window exists; it lives until the
 // program ends and is only shown and hidden.

@@ -3,7 +3,8 @@
 
 #include <memory>
 
-namespace quorvel {
+namespace quorvel
+{
 
 class TTfmVerify;
 

@@ -25,9 +25,11 @@
 #include <filesystem>
 #include <thread>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 TTfmVerify *theWindow = nullptr;
 
@@ -57,9 +59,9 @@ int selectedRow(const TSearchListBox *list)
 
 TTfmVerify::TTfmVerify(QWidget *parent)
     // CustomizeWindowHint keeps Qt from adding the maximise button back to the hints given.
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                              | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     theWindow = this;
     setObjectName(QStringLiteral("TfmVerify"));
@@ -279,9 +281,8 @@ void TTfmVerify::buildPopups()
     // position arrives in viewport coordinates.
     auto attach = [](TSearchListBox *list, QMenu *popup) {
         list->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(list, &QWidget::customContextMenuRequested, popup, [list, popup](QPoint pos) {
-            popup->popup(list->viewport()->mapToGlobal(pos));
-        });
+        connect(list, &QWidget::customContextMenuRequested, popup,
+                [list, popup](QPoint pos) { popup->popup(list->viewport()->mapToGlobal(pos)); });
     };
     attach(urlNames_, verifyPopup_);
     attach(urlList_, verifyPopup_);
@@ -325,8 +326,8 @@ bool TTfmVerify::eventFilter(QObject *watched, QEvent *event)
 {
     // A label's new text asks its parent for a new layout; the group box has none, so the
     // labels are fitted here.
-    if (watched == groupBox1_
-        && (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show))
+    if (watched == groupBox1_ &&
+        (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show))
         fitCounterLabels();
     return QMainWindow::eventFilter(watched, event);
 }
@@ -334,8 +335,7 @@ bool TTfmVerify::eventFilter(QObject *watched, QEvent *event)
 void TTfmVerify::FormCreate()
 {
     runGuarded([this] {
-        const std::filesystem::path program(
-            QCoreApplication::applicationFilePath().toStdString());
+        const std::filesystem::path program(QCoreApplication::applicationFilePath().toStdString());
         ProgramFolder = program.parent_path().string() + std::filesystem::path::preferred_separator;
         StopRequested = false;
         OtherErrorCount = 0;
@@ -397,24 +397,78 @@ void TTfmVerify::closeEvent(QCloseEvent *event)
     Terminate();
 }
 
-void TTfmVerify::VerifyAll1Click() { runGuarded([this] { VerifyAll(); }); }
-void TTfmVerify::VerifyAllToolButtonClick() { runGuarded([this] { VerifyAll(); }); }
-void TTfmVerify::VerifySelected1Click() { runGuarded([this] { BrowseOne(); }); }
-void TTfmVerify::VerifySelectedToolButtonClick() { runGuarded([this] { BrowseOne(); }); }
-void TTfmVerify::ValidateLink1Click() { runGuarded([this] { BrowseOne(); }); }
-void TTfmVerify::URL_NamesDblClick() { runGuarded([this] { BrowseOne(); }); }
-void TTfmVerify::URL_ListDblClick() { runGuarded([this] { BrowseOne(); }); }
-void TTfmVerify::PauseToolButtonClick() { runGuarded([this] { PauseRun(); }); }
-void TTfmVerify::StopToolButtonClick() { runGuarded([this] { StopRun(); }); }
-void TTfmVerify::Movedeadlinks1Click() { runGuarded([this] { MoveDeadLinks(); }); }
-void TTfmVerify::MoveFilesToolButtonClick() { runGuarded([this] { MoveDeadLinks(); }); }
-void TTfmVerify::MoveDeadLinks2Click() { runGuarded([this] { MoveDeadLinks(); }); }
-void TTfmVerify::AddbuttontoVIRevubar1Click() { runGuarded([this] { AddBrowserButton(); }); }
-void TTfmVerify::RemovebuttonfromVIRevubar1Click() { runGuarded([this] { RemoveBrowserButton(); }); }
-void TTfmVerify::Exit1Click() { runGuarded([this] { Terminate(); }); }
-void TTfmVerify::ExitToolButtonClick() { runGuarded([this] { Terminate(); }); }
-void TTfmVerify::About1Click() { runGuarded([this] { ShowAboutBox(); }); }
-void TTfmVerify::AboutToolButtonClick() { runGuarded([this] { ShowAboutBox(); }); }
+void TTfmVerify::VerifyAll1Click()
+{
+    runGuarded([this] { VerifyAll(); });
+}
+void TTfmVerify::VerifyAllToolButtonClick()
+{
+    runGuarded([this] { VerifyAll(); });
+}
+void TTfmVerify::VerifySelected1Click()
+{
+    runGuarded([this] { BrowseOne(); });
+}
+void TTfmVerify::VerifySelectedToolButtonClick()
+{
+    runGuarded([this] { BrowseOne(); });
+}
+void TTfmVerify::ValidateLink1Click()
+{
+    runGuarded([this] { BrowseOne(); });
+}
+void TTfmVerify::URL_NamesDblClick()
+{
+    runGuarded([this] { BrowseOne(); });
+}
+void TTfmVerify::URL_ListDblClick()
+{
+    runGuarded([this] { BrowseOne(); });
+}
+void TTfmVerify::PauseToolButtonClick()
+{
+    runGuarded([this] { PauseRun(); });
+}
+void TTfmVerify::StopToolButtonClick()
+{
+    runGuarded([this] { StopRun(); });
+}
+void TTfmVerify::Movedeadlinks1Click()
+{
+    runGuarded([this] { MoveDeadLinks(); });
+}
+void TTfmVerify::MoveFilesToolButtonClick()
+{
+    runGuarded([this] { MoveDeadLinks(); });
+}
+void TTfmVerify::MoveDeadLinks2Click()
+{
+    runGuarded([this] { MoveDeadLinks(); });
+}
+void TTfmVerify::AddbuttontoVIRevubar1Click()
+{
+    runGuarded([this] { AddBrowserButton(); });
+}
+void TTfmVerify::RemovebuttonfromVIRevubar1Click()
+{
+    runGuarded([this] { RemoveBrowserButton(); });
+}
+void TTfmVerify::Exit1Click()
+{
+    runGuarded([this] { Terminate(); });
+}
+void TTfmVerify::ExitToolButtonClick()
+{
+    runGuarded([this] { Terminate(); });
+}
+void TTfmVerify::About1Click()
+{
+    runGuarded([this] { ShowAboutBox(); });
+}
+void TTfmVerify::AboutToolButtonClick()
+{
+    runGuarded([this] { ShowAboutBox(); });
+}
 
 void TTfmVerify::URL_NamesClick()
 {

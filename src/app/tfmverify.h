@@ -18,9 +18,11 @@ class QToolBar;
 class QToolButton;
 class TSearchListBox;
 
-namespace quorvel {
+namespace quorvel
+{
 
-class TTfmVerify : public QMainWindow {
+class TTfmVerify : public QMainWindow
+{
     Q_OBJECT
 public:
     // Client area below the menu bar.

@@ -13,9 +13,11 @@
 #include <optional>
 #include <string>
 
-namespace quorvel::test {
+namespace quorvel::test
+{
 
-class AppFixture : public ::testing::Test {
+class AppFixture : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -43,8 +45,8 @@ protected:
         profile_.write("config/quorvel/registry/HKEY_CURRENT_USER.reg",
                        "Windows Registry Editor Version 5.00\r\n\r\n"
                        "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\"
-                       "Explorer\\Shell Folders]\r\n"
-                       + valueLine + "\r\n");
+                       "Explorer\\Shell Folders]\r\n" +
+                           valueLine + "\r\n");
     }
 
     void pointFavoritesAt(const std::string &folder)

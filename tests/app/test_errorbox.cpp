@@ -8,7 +8,8 @@
 
 using namespace quorvel;
 
-namespace {
+namespace
+{
 
 struct FullStopCase {
     const char *text;
@@ -41,7 +42,8 @@ TEST(FullStopRule, AppendsOnlyAfterFullStopInCodeOrder)
         EXPECT_EQ(withFullStop(c.text), c.shown) << "text: \"" << c.text << '"';
 }
 
-class GuardTest : public ::testing::Test {
+class GuardTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {

@@ -21,9 +21,11 @@
 using namespace quorvel;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
-class MainWindowTest : public test::AppFixture {
+class MainWindowTest : public test::AppFixture
+{
 protected:
     // Three shortcuts; the folder "A" comes before "B.url" in the listing, so its C comes first.
     void writeThreeFavorites()
@@ -146,8 +148,8 @@ TEST_F(MainWindowTest, EveryListHasThirteenPixelRows)
         ASSERT_NE(list, nullptr);
         list->addItems({QStringLiteral("first"), QStringLiteral("second")});
         list->doItemsLayout();
-        EXPECT_EQ(list->visualItemRect(list->item(1)).top()
-                      - list->visualItemRect(list->item(0)).top(),
+        EXPECT_EQ(list->visualItemRect(list->item(1)).top() -
+                      list->visualItemRect(list->item(0)).top(),
                   13)
             << name;
     }
@@ -270,7 +272,8 @@ TEST_F(MainWindowTest, PopupMenusOpenOnRightClickAndKeyWithoutChangingSelection)
         EXPECT_EQ(selectedRow(list), 0) << p.list << ": right click moved the selection";
         menu->hide();
 
-        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), list->mapToGlobal(QPoint(5, 5)));
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                              list->mapToGlobal(QPoint(5, 5)));
         QApplication::sendEvent(list, &key);
         EXPECT_TRUE(menu->isVisible()) << p.list << ": context-menu key";
         menu->hide();
@@ -297,8 +300,8 @@ TEST_F(MainWindowTest, CatalogueShownInScanOrderAndReloadReplacesIt)
     writeThreeFavorites();
     TTfmVerify &w = open();
     EXPECT_EQ(rows(w.URL_Names()), (QStringList{"C", "B", "News"}));
-    EXPECT_EQ(rows(w.URL_List()), (QStringList{"http://127.0.0.1/c", "http://127.0.0.1/b",
-                                               "http://127.0.0.1/news"}));
+    EXPECT_EQ(rows(w.URL_List()),
+              (QStringList{"http://127.0.0.1/c", "http://127.0.0.1/b", "http://127.0.0.1/news"}));
     const QString folder = QString::fromStdString(favorites_.str());
     EXPECT_EQ(rows(w.Files()),
               (QStringList{folder + "/A/C.url", folder + "/B.url", folder + "/News.URL"}));
@@ -310,8 +313,8 @@ TEST_F(MainWindowTest, CatalogueShownInScanOrderAndReloadReplacesIt)
     favorites_.write("D.url", shortcut("http://127.0.0.1/d"));
     w.ReloadCatalogue();
     EXPECT_EQ(rows(w.URL_Names()), (QStringList{"C", "D", "News"}));
-    EXPECT_EQ(rows(w.URL_List()), (QStringList{"http://127.0.0.1/c", "http://127.0.0.1/d",
-                                               "http://127.0.0.1/news"}));
+    EXPECT_EQ(rows(w.URL_List()),
+              (QStringList{"http://127.0.0.1/c", "http://127.0.0.1/d", "http://127.0.0.1/news"}));
     EXPECT_EQ(rows(w.Files()),
               (QStringList{folder + "/A/C.url", folder + "/D.url", folder + "/News.URL"}));
 }

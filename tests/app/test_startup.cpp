@@ -14,11 +14,13 @@
 
 using namespace quorvel;
 
-namespace {
+namespace
+{
 
 // Records, in order, when the splash and the main window are shown, when the splash goes and
 // when an error box appears, with what else was on screen at that moment.
-class StartupRecorder : public QObject {
+class StartupRecorder : public QObject
+{
 public:
     QStringList steps;
     int rowsAtFirstShow = -1;
@@ -42,12 +44,13 @@ public:
     void errorShown(const QString &text)
     {
         const TTfmVerify *window = TTfmVerify::instance();
-        steps << "error: " + text + (Splash && Splash->isVisible() ? " over splash" : "")
-                     + (window && window->isVisible() ? " with main" : "");
+        steps << "error: " + text + (Splash && Splash->isVisible() ? " over splash" : "") +
+                     (window && window->isVisible() ? " with main" : "");
     }
 };
 
-class StartupTest : public test::AppFixture {
+class StartupTest : public test::AppFixture
+{
 protected:
     void SetUp() override
     {
@@ -70,8 +73,7 @@ TEST_F(StartupTest, SplashIsGoneBeforeMainWindowShowsWithItsListsFilled)
     favorites_.write("two.url", shortcut("http://127.0.0.1/2"));
     pointFavoritesAt(favorites_.str());
     const std::unique_ptr<TTfmVerify> window = startQuorvel();
-    EXPECT_EQ(recorder_.steps,
-              (QStringList{"splash shown", "splash destroyed", "main shown"}));
+    EXPECT_EQ(recorder_.steps, (QStringList{"splash shown", "splash destroyed", "main shown"}));
     EXPECT_EQ(recorder_.rowsAtFirstShow, 2);
     EXPECT_EQ(Splash, nullptr);
     EXPECT_TRUE(window->isVisible());
