@@ -2,9 +2,8 @@
 // (hot00.png .. hot15.png), the 32 x 32 window icon and the splash picture. Run it by hand when
 // the artwork changes and commit the results; the program never runs it.
 //
-//   g++ -std=c++20 -fPIC tools/draw_app_pictures.cpp $(pkg-config --cflags --libs Qt6Gui) \
-//       -o /tmp/draw_app_pictures && QT_QPA_PLATFORM=offscreen /tmp/draw_app_pictures
-//       src/app/assets
+//   g++ -std=c++20 -fPIC tools/draw_app_pictures.cpp $(pkg-config --cflags --libs Qt6Gui) -o d
+//   QT_QPA_PLATFORM=offscreen ./d src/app/assets
 
 #include <QGuiApplication>
 #include <QImage>
