@@ -247,24 +247,78 @@ void TAdvHttp::recomputeRequestFlags()
     m_requestFlags = requestFlagsOf(m_internetFlags);
 }
 
-void TAdvHttp::setOnClosingConnection(TNotifyEvent handler) { m_onClosingConnection = std::move(handler); }
-void TAdvHttp::setOnConnectedToServer(TNotifyEvent handler) { m_onConnectedToServer = std::move(handler); }
-void TAdvHttp::setOnConnectingToServer(TNotifyEvent handler) { m_onConnectingToServer = std::move(handler); }
-void TAdvHttp::setOnConnectionClosed(TNotifyEvent handler) { m_onConnectionClosed = std::move(handler); }
-void TAdvHttp::setOnIntermediateResponse(TNotifyEvent handler) { m_onIntermediateResponse = std::move(handler); }
-void TAdvHttp::setOnNameResolved(TNotifyEvent handler) { m_onNameResolved = std::move(handler); }
-void TAdvHttp::setOnReceivingResponse(TNotifyEvent handler) { m_onReceivingResponse = std::move(handler); }
-void TAdvHttp::setOnResponseReceived(TNotifyEvent handler) { m_onResponseReceived = std::move(handler); }
-void TAdvHttp::setOnRedirect(TNotifyEvent handler) { m_onRedirect = std::move(handler); }
-void TAdvHttp::setOnRequestComplete(TNotifyEvent handler) { m_onRequestComplete = std::move(handler); }
-void TAdvHttp::setOnRequestSent(TNotifyEvent handler) { m_onRequestSent = std::move(handler); }
-void TAdvHttp::setOnResolvingName(TNotifyEvent handler) { m_onResolvingName = std::move(handler); }
-void TAdvHttp::setOnSendingRequest(TNotifyEvent handler) { m_onSendingRequest = std::move(handler); }
-void TAdvHttp::setOnStateChange(TNotifyEvent handler) { m_onStateChange = std::move(handler); }
-void TAdvHttp::setOnDataAvailable(TNotifyEvent handler) { m_onDataAvailable = std::move(handler); }
-void TAdvHttp::setOnNeedAuth(TNotifyEvent handler) { m_onNeedAuth = std::move(handler); }
-void TAdvHttp::setOnNeedProxyAuth(TNotifyEvent handler) { m_onNeedProxyAuth = std::move(handler); }
-void TAdvHttp::setOnError(TNotifyEvent handler) { m_onError = std::move(handler); }
+void TAdvHttp::setOnClosingConnection(TNotifyEvent handler)
+{
+    m_onClosingConnection = std::move(handler);
+}
+void TAdvHttp::setOnConnectedToServer(TNotifyEvent handler)
+{
+    m_onConnectedToServer = std::move(handler);
+}
+void TAdvHttp::setOnConnectingToServer(TNotifyEvent handler)
+{
+    m_onConnectingToServer = std::move(handler);
+}
+void TAdvHttp::setOnConnectionClosed(TNotifyEvent handler)
+{
+    m_onConnectionClosed = std::move(handler);
+}
+void TAdvHttp::setOnIntermediateResponse(TNotifyEvent handler)
+{
+    m_onIntermediateResponse = std::move(handler);
+}
+void TAdvHttp::setOnNameResolved(TNotifyEvent handler)
+{
+    m_onNameResolved = std::move(handler);
+}
+void TAdvHttp::setOnReceivingResponse(TNotifyEvent handler)
+{
+    m_onReceivingResponse = std::move(handler);
+}
+void TAdvHttp::setOnResponseReceived(TNotifyEvent handler)
+{
+    m_onResponseReceived = std::move(handler);
+}
+void TAdvHttp::setOnRedirect(TNotifyEvent handler)
+{
+    m_onRedirect = std::move(handler);
+}
+void TAdvHttp::setOnRequestComplete(TNotifyEvent handler)
+{
+    m_onRequestComplete = std::move(handler);
+}
+void TAdvHttp::setOnRequestSent(TNotifyEvent handler)
+{
+    m_onRequestSent = std::move(handler);
+}
+void TAdvHttp::setOnResolvingName(TNotifyEvent handler)
+{
+    m_onResolvingName = std::move(handler);
+}
+void TAdvHttp::setOnSendingRequest(TNotifyEvent handler)
+{
+    m_onSendingRequest = std::move(handler);
+}
+void TAdvHttp::setOnStateChange(TNotifyEvent handler)
+{
+    m_onStateChange = std::move(handler);
+}
+void TAdvHttp::setOnDataAvailable(TNotifyEvent handler)
+{
+    m_onDataAvailable = std::move(handler);
+}
+void TAdvHttp::setOnNeedAuth(TNotifyEvent handler)
+{
+    m_onNeedAuth = std::move(handler);
+}
+void TAdvHttp::setOnNeedProxyAuth(TNotifyEvent handler)
+{
+    m_onNeedProxyAuth = std::move(handler);
+}
+void TAdvHttp::setOnError(TNotifyEvent handler)
+{
+    m_onError = std::move(handler);
+}
 
 bool TAdvHttp::BuildURL()
 {

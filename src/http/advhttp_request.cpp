@@ -65,9 +65,9 @@ bool TAdvHttp::Execute(bool synchronous)
             accept = acceptList.data();
         }
 
-        HINTERNET request = inet::HttpOpenRequest(
-            connection, m_method, objectName, nullptr, nullptr, accept, m_requestFlags | secure,
-            reinterpret_cast<std::uintptr_t>(this));
+        HINTERNET request =
+            inet::HttpOpenRequest(connection, m_method, objectName, nullptr, nullptr, accept,
+                                  m_requestFlags | secure, reinterpret_cast<std::uintptr_t>(this));
         const std::uint32_t openError = inet::GetLastError();
         m_requestHandle = request;
         checkResultWith(request != nullptr, openError);
@@ -124,11 +124,11 @@ void TAdvHttp::SendRequest()
         std::lock_guard lock(m_workerMutex);
         m_pending = Pending::Send;
     }
-    const bool sent = inet::HttpSendRequest(
-        RequestHandle(), headers.empty() ? nullptr : headers.c_str(),
-        static_cast<std::uint32_t>(headers.size()),
-        m_requestBody.empty() ? nullptr : m_requestBody.data(),
-        static_cast<std::uint32_t>(m_requestBody.size()));
+    const bool sent =
+        inet::HttpSendRequest(RequestHandle(), headers.empty() ? nullptr : headers.c_str(),
+                              static_cast<std::uint32_t>(headers.size()),
+                              m_requestBody.empty() ? nullptr : m_requestBody.data(),
+                              static_cast<std::uint32_t>(m_requestBody.size()));
     const std::uint32_t error = sent ? 0 : inet::GetLastError();
 
     if (async) {
@@ -289,9 +289,8 @@ void TAdvHttp::ReadResponseBody()
 bool TAdvHttp::waitForRead()
 {
     std::unique_lock lock(m_workerMutex);
-    m_workerWake.wait(lock, [this] {
-        return m_readCompleted || m_cancelled.load() || m_destroying.load();
-    });
+    m_workerWake.wait(
+        lock, [this] { return m_readCompleted || m_cancelled.load() || m_destroying.load(); });
     const bool completed = m_readCompleted;
     m_readCompleted = false;
     m_pending = Pending::None;

@@ -197,7 +197,8 @@ bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work
             return false;
         m_syncPending = call;
     }
-    QMetaObject::invokeMethod(target, [call] { call->run(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        target, [call] { call->run(); }, Qt::QueuedConnection);
     bool ran;
     std::exception_ptr failure;
     {

@@ -31,8 +31,7 @@ using namespace std::chrono_literals;
 namespace {
 
 // Pumps the GUI thread's events until done() holds; false when the bound passes first.
-template <typename Done>
-bool pumpUntil(Done done, int limitMs = 10000)
+template <typename Done> bool pumpUntil(Done done, int limitMs = 10000)
 {
     QElapsedTimer timer;
     timer.start();
@@ -83,7 +82,7 @@ protected:
 
 TEST_F(AdvHttpRequest, SynchronousExecuteHasRunTheWholeRequestOnReturn)
 {
-    server.route("/page", Reply::ok("hello"));
+    server.route("/page", Reply::ok(std::string("hel\0lo", 6)));
     http->setURL(server.url("/page"));
     EXPECT_TRUE(http->Execute(true));
     EXPECT_EQ(completes, 1);
@@ -93,7 +92,8 @@ TEST_F(AdvHttpRequest, SynchronousExecuteHasRunTheWholeRequestOnReturn)
     EXPECT_EQ(headersAtComplete[0], "HTTP/1.1 200 OK");
     EXPECT_EQ(headersAtComplete.lines().back(), "");
     EXPECT_EQ(http->StatusCode(), 200);
-    EXPECT_EQ(http->Response(), "hello");
+    EXPECT_EQ(http->Response(), std::string("hel\0lo", 6));
+    EXPECT_EQ(http->Text(), "hel"); // the body read as text ends at its first zero byte
     EXPECT_EQ(http->LastError(), 0u);
     EXPECT_EQ(http->RequestHandle(), nullptr);
     EXPECT_EQ(http->ConnectionHandle(), nullptr);
@@ -191,8 +191,12 @@ TEST_F(AdvHttpRequest, CancelInsideErrorHandlerEndsFailedRequests)
 
 TEST_F(AdvHttpRequest, AuthenticationGivesUpAfterItsRetries)
 {
-    for (int retries : {3, 0}) {
-        SCOPED_TRACE(retries);
+    struct Case {
+        int retries;
+        bool synchronous;
+    } cases[] = {{3, false}, {0, false}, {2, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.retries);
         TestServer challenger;
         challenger.route("/secret", Reply::challenge());
         completes = 0;
@@ -202,37 +206,21 @@ TEST_F(AdvHttpRequest, AuthenticationGivesUpAfterItsRetries)
             EXPECT_EQ(h->StatusCode(), 401);
             ++needAuth;
         });
-        // Like the main window: an error ends the request.
-        http->setOnError([&](TAdvHttp *h) {
-            errors.push_back(h->LastError());
-            h->Cancel();
-        });
-        http->setAuthRetries(retries);
+        http->setAuthRetries(c.retries);
         http->setURL(challenger.url("/secret"));
-        EXPECT_TRUE(http->Execute(false));
-        ASSERT_TRUE(pumpUntil([&] { return !http->Busy(); }));
+        EXPECT_TRUE(http->Execute(c.synchronous));
+        ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }));
         pumpFor(50);
-        EXPECT_EQ(challenger.requestCount("/secret"), retries + 1);
-        EXPECT_EQ(needAuth, retries + 1);
-        EXPECT_EQ(http->AuthAttempts(), retries);
+        EXPECT_EQ(challenger.requestCount("/secret"), c.retries + 1);
+        EXPECT_EQ(needAuth, c.retries + 1);
+        EXPECT_EQ(http->AuthAttempts(), c.retries);
         EXPECT_EQ(errors, std::vector<std::uint32_t>{inet::ERROR_INTERNET_OPERATION_CANCELLED});
         EXPECT_EQ(completes, 0);
+        // Nobody cancelled: the failed request keeps its handles until its owner ends it.
+        EXPECT_TRUE(http->Busy());
+        http->Cancel();
+        ASSERT_TRUE(pumpUntil([&] { return !http->Busy(); }));
     }
-}
-
-TEST_F(AdvHttpRequest, SynchronousAuthenticationRetriesNestAndGiveUp)
-{
-    server.route("/secret", Reply::challenge());
-    http->setAuthRetries(2);
-    http->setURL(server.url("/secret"));
-    EXPECT_TRUE(http->Execute(true));
-    EXPECT_EQ(server.requestCount("/secret"), 3);
-    EXPECT_EQ(errors, std::vector<std::uint32_t>{inet::ERROR_INTERNET_OPERATION_CANCELLED});
-    EXPECT_EQ(completes, 0);
-    // Nobody cancelled: the failed request keeps its handles until its owner ends it.
-    EXPECT_TRUE(http->Busy());
-    http->Cancel();
-    EXPECT_FALSE(http->Busy());
 }
 
 TEST_F(AdvHttpRequest, CredentialDialogAnswerIsSentAgain)
@@ -318,7 +306,8 @@ TEST_F(AdvHttpRequest, LargeBodyArrivesInChunksOfAtMost16384)
                 consistent = consistent && h->BytesRead() > 0 && h->BytesRead() <= 16384 &&
                              h->ChunkOffset() == static_cast<int>(assembled.size());
                 assembled += h->Response().substr(h->ChunkOffset(), h->BytesRead());
-                consistent = consistent && h->TotalBytesRead() == static_cast<int>(assembled.size());
+                consistent =
+                    consistent && h->TotalBytesRead() == static_cast<int>(assembled.size());
             });
             http->setURL(server.url(path));
             EXPECT_TRUE(http->Execute(synchronous));
@@ -329,15 +318,6 @@ TEST_F(AdvHttpRequest, LargeBodyArrivesInChunksOfAtMost16384)
             EXPECT_TRUE(http->Response() == body);
         }
     }
-}
-
-TEST_F(AdvHttpRequest, TextStopsAtFirstZeroByteOfBody)
-{
-    server.route("/zero", Reply::ok(std::string("ab\0cd", 5)));
-    http->setURL(server.url("/zero"));
-    EXPECT_TRUE(http->Execute(true));
-    EXPECT_EQ(http->Response().size(), 5u);
-    EXPECT_EQ(http->Text(), "ab");
 }
 
 TEST_F(AdvHttpRequest, ThrowingDataHandlerEndsTheReadButRequestCompletes)
@@ -359,28 +339,24 @@ TEST_F(AdvHttpRequest, ThrowingDataHandlerEndsTheReadButRequestCompletes)
     EXPECT_EQ(static_cast<int>(http->Response().size()), http->BytesRead());
 }
 
-TEST_F(AdvHttpRequest, HandlerExceptionInWorkerIsReportedWhenRaising)
+TEST_F(AdvHttpRequest, HandlerExceptionWithoutCallerBecomesOnError)
 {
     server.route("/", Reply::ok("x"));
-    http->setRaiseExceptions(true);
-    http->setOnDataAvailable([](TAdvHttp *) { throw std::runtime_error("bad handler"); });
     http->setURL(server.url("/"));
-    EXPECT_TRUE(http->Execute(false));
-    ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }));
-    EXPECT_EQ(completes, 1);
-    EXPECT_EQ(errors[0], inet::ERROR_INTERNET_INTERNAL_ERROR);
-    EXPECT_FALSE(http->Busy());
-}
-
-TEST_F(AdvHttpRequest, StatusHandlerExceptionBecomesOnError)
-{
-    server.route("/", Reply::ok("x"));
-    http->setOnConnectedToServer([](TAdvHttp *) { throw std::runtime_error("log failed"); });
-    http->setURL(server.url("/"));
-    EXPECT_TRUE(http->Execute(false));
-    ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }));
-    EXPECT_EQ(errors[0], inet::ERROR_INTERNET_INTERNAL_ERROR);
-    ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+    const auto fail = [](TAdvHttp *) { throw std::runtime_error("bad handler"); };
+    // A status handler throws into the facility's thread; a data handler into the worker.
+    for (bool statusEvent : {true, false}) {
+        SCOPED_TRACE(statusEvent);
+        completes = 0;
+        errors.clear();
+        http->setRaiseExceptions(!statusEvent);
+        http->setOnConnectedToServer(statusEvent ? TNotifyEvent(fail) : TNotifyEvent());
+        http->setOnDataAvailable(statusEvent ? TNotifyEvent() : TNotifyEvent(fail));
+        EXPECT_TRUE(http->Execute(false));
+        ASSERT_TRUE(pumpUntil([&] { return !errors.empty() && completes == 1; }));
+        EXPECT_EQ(errors[0], inet::ERROR_INTERNET_INTERNAL_ERROR);
+        ASSERT_TRUE(pumpUntil([&] { return !http->Busy(); }));
+    }
 }
 
 TEST_F(AdvHttpRequest, BrokenBodyReportsErrorThenCompletesWithWhatArrived)
@@ -455,7 +431,9 @@ TEST_F(AdvHttpRequest, AcceptListHoldsAtMostHundredTypesAndEndsAtAnEmptyOne)
         std::vector<std::string> absent;
     } cases[] = {
         {"150 entries", many, {"type/t0", "type/t99"}, {"type/t100", "type/t149"}},
-        {"empty at 2", StringList{"text/a", "text/b", "", "text/d"}, {"text/a", "text/b"},
+        {"empty at 2",
+         StringList{"text/a", "text/b", "", "text/d"},
+         {"text/a", "text/b"},
          {"text/d"}},
     };
     for (const Case &c : cases) {
@@ -514,7 +492,8 @@ TEST(AdvHttpOwnership, ComponentWithoutWidgetOwnerRunsHandlersOnTheNotifyingThre
 TEST(AdvHttpDestruction, DestroyingDuringSlowRequestReturnsAndFiresNothingAfter)
 {
     enum class Stage { WaitingForHeaders, WorkerWaitsForGui, WaitingForRead };
-    for (Stage stage : {Stage::WaitingForHeaders, Stage::WorkerWaitsForGui, Stage::WaitingForRead}) {
+    for (Stage stage :
+         {Stage::WaitingForHeaders, Stage::WorkerWaitsForGui, Stage::WaitingForRead}) {
         SCOPED_TRACE(static_cast<int>(stage));
         TestServer server;
         Reply reply = Reply::ok(quorvel::test::patternBody(60000));
