@@ -25,6 +25,7 @@ TAdvHttp::TAdvHttp(QObject *owner) : QObject(owner)
     m_useNotifyWindow = owner != nullptr && owner->isWidgetType();
     setInternetFlags(TInternetFlags::fromBits(defaultInternetFlagBits));
     m_chunk.assign(16385, 0);
+    enlistForNotifications();
     if (m_useNotifyWindow)
         HttpNotifier::acquire();
 }
@@ -34,6 +35,7 @@ TAdvHttp::~TAdvHttp()
     // Release every thread that waits for the GUI thread before waiting for any of them.
     m_cancelled = true;
     abandonSyncCalls();
+    delistFromNotifications();
     // Closing the request stops its transfer, so no completion follows.
     if (HINTERNET request = m_requestHandle.exchange(nullptr))
         inet::InternetCloseHandle(request);
@@ -41,9 +43,10 @@ TAdvHttp::~TAdvHttp()
         std::lock_guard lock(m_workerMutex);
         m_workerWake.notify_all();
     }
-    reapWorkers(true);
+    // A notification already under way may still start a worker, so it goes first.
     while (m_callbacksInFlight.load() != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    reapWorkers(true);
     CloseSession();
     if (m_useNotifyWindow)
         HttpNotifier::release();
@@ -51,7 +54,7 @@ TAdvHttp::~TAdvHttp()
 
 std::thread::id TAdvHttp::WorkerThread() const
 {
-    std::lock_guard lock(const_cast<std::mutex &>(m_workerMutex));
+    std::lock_guard lock(m_workerMutex);
     return m_worker ? m_worker->id : std::thread::id();
 }
 

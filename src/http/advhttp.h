@@ -220,6 +220,8 @@ private:
     void abandonSyncCalls();
     static void StatusCallback(HINTERNET handle, std::uintptr_t context, std::uint32_t status,
                                const void *info, std::uint32_t infoLength);
+    void enlistForNotifications();
+    void delistFromNotifications();
     static bool promptForCredentials(const std::string &host, bool proxy, std::string &user,
                                      std::string &password);
 
@@ -292,11 +294,14 @@ private:
 
     // The mode the open session was made for; a request of the other mode reopens it.
     std::uint32_t m_sessionFlags = 0;
+    // The request's context for the facility: a number never reused, so a notification that
+    // was on its way while the component went away finds nobody instead of freed memory.
+    std::uintptr_t m_context = 0;
     // Status callbacks still running for this component; destruction waits for them to leave.
     std::atomic<int> m_callbacksInFlight{0};
 
     // Worker bookkeeping: the current response stage and its pending read.
-    std::mutex m_workerMutex;
+    mutable std::mutex m_workerMutex;
     std::condition_variable m_workerWake;
     Pending m_pending = Pending::None;
     bool m_readCompleted = false;

@@ -67,7 +67,7 @@ bool TAdvHttp::Execute(bool synchronous)
 
         HINTERNET request =
             inet::HttpOpenRequest(connection, m_method, objectName, nullptr, nullptr, accept,
-                                  m_requestFlags | secure, reinterpret_cast<std::uintptr_t>(this));
+                                  m_requestFlags | secure, m_context);
         const std::uint32_t openError = inet::GetLastError();
         m_requestHandle = request;
         checkResultWith(request != nullptr, openError);
@@ -364,6 +364,8 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
 
 void TAdvHttp::startWorkerLocked()
 {
+    if (m_destroying)
+        return;
     // std::thread takes no stack size; the system default is used.
     auto worker = std::make_shared<Worker>();
     worker->thread = std::thread(&TAdvHttp::runWorker, this, worker);

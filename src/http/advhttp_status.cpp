@@ -8,6 +8,8 @@
 #include "http/httpnotifier.h"
 
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include <QApplication>
@@ -39,15 +41,39 @@ int blockCount(const void *info, std::uint32_t length)
 // The component whose response stage is asking the facility for credentials on this thread.
 thread_local TAdvHttp *promptingComponent = nullptr;
 
+// Living components by their request context.
+std::mutex contextsMutex;
+std::unordered_map<std::uintptr_t, TAdvHttp *> contexts;
+std::uintptr_t lastContext = 0;
+
 } // namespace
+
+void TAdvHttp::enlistForNotifications()
+{
+    std::lock_guard lock(contextsMutex);
+    m_context = ++lastContext;
+    contexts.emplace(m_context, this);
+}
+
+void TAdvHttp::delistFromNotifications()
+{
+    std::lock_guard lock(contextsMutex);
+    contexts.erase(m_context);
+}
 
 void TAdvHttp::StatusCallback(HINTERNET, std::uintptr_t context, std::uint32_t status,
                               const void *info, std::uint32_t infoLength)
 {
-    auto *self = reinterpret_cast<TAdvHttp *>(context);
-    if (!self)
-        return;
-    ++self->m_callbacksInFlight;
+    TAdvHttp *self = nullptr;
+    {
+        // Counted while the component is known to live; destruction waits for the count.
+        std::lock_guard lock(contextsMutex);
+        const auto found = contexts.find(context);
+        if (found == contexts.end())
+            return;
+        self = found->second;
+        ++self->m_callbacksInFlight;
+    }
     try {
         self->HandleStatus(status, info, infoLength);
     } catch (...) {
