@@ -86,6 +86,12 @@ std::optional<ProxySetting> parseProxy(std::string text)
     return proxy;
 }
 
+// A long-lived session opens a connection per request; closed ones must not pile up.
+template <typename T> void pruneExpired(std::vector<std::weak_ptr<T>> &children)
+{
+    std::erase_if(children, [](const std::weak_ptr<T> &child) { return child.expired(); });
+}
+
 std::string optionText(const void *buffer, std::uint32_t length)
 {
     std::string text(static_cast<const char *>(buffer), length);
@@ -250,6 +256,7 @@ HINTERNET InternetConnect(HINTERNET sessionHandle, const std::string &host, std:
     HINTERNET handle = HandleRegistry::instance().add(connection);
     {
         std::lock_guard lock(session->mutex);
+        pruneExpired(session->connections);
         session->connections.push_back(connection);
     }
     // A session closed meanwhile would not know this child; close it like the rest.
@@ -370,6 +377,7 @@ HINTERNET HttpOpenRequest(HINTERNET connectionHandle, const std::string &verb,
     HINTERNET handle = HandleRegistry::instance().add(request);
     {
         std::lock_guard lock(connection->mutex);
+        pruneExpired(connection->requests);
         connection->requests.push_back(request);
     }
     if (!HandleRegistry::instance().find(connectionHandle)) {

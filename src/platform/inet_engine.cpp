@@ -128,6 +128,8 @@ void Engine::stop()
     curl_multi_wakeup(multi_);
     if (std::this_thread::get_id() == threadId_)
         return;
+    // A callback that is running finishes before the caller goes on to free what it uses; but
+    // it may itself wait for this caller, so the wait is bounded.
     finishedChanged_.wait_for(lock, std::chrono::seconds(2), [this] { return finished_; });
 }
 
@@ -218,6 +220,12 @@ void Engine::flushOutbox()
                 if (item.request->closed || item.request->generation != item.generation)
                     continue;
             }
+            {
+                // Once the session is closed its callback hears nothing more.
+                std::lock_guard lock(commandMutex_);
+                if (stopAsked_)
+                    return;
+            }
             notify(*item.request, item.event.status, item.event.info.data(),
                    static_cast<std::uint32_t>(item.event.info.size()));
         }
@@ -271,8 +279,11 @@ void Engine::startSend(const std::shared_ptr<Request> &request, SendOrder order)
 void Engine::beginHop(Transfer &t)
 {
     t.resetResponse();
-    t.url = std::string(t.secure ? "https://" : "http://") + urlHost(lower(t.host)) + ":" +
-            std::to_string(t.port) + encodeObjectName(t.object);
+    // The default port stays out, so a redirect's notified target reads as a browser shows it.
+    const bool defaultPort = t.port == (t.secure ? 443 : 80);
+    t.url = std::string(t.secure ? "https://" : "http://") + urlHost(lower(t.host)) +
+            (defaultPort ? std::string() : ":" + std::to_string(t.port)) +
+            encodeObjectName(t.object);
     if (!plausibleHost(t.host)) {
         fail(t, ERROR_INTERNET_NAME_NOT_RESOLVED);
         return;

@@ -39,8 +39,9 @@ public:
     void cancel(const std::shared_ptr<Request> &request);
     // The reader made room: let a paused transfer go on.
     void resume(const std::shared_ptr<Request> &request);
-    // Ends the thread. Waits a little for it unless called on it, but never for long: the
-    // thread may be inside a status callback that waits for the caller.
+    // Ends the thread; no callback starts after this. Waits a little for a running callback
+    // to return unless called on the thread, but never for long: the callback may be waiting
+    // for the caller.
     void stop();
 
     // Used by libcurl's callbacks, on the engine thread.
