@@ -95,6 +95,22 @@ TEST_P(InetFlow, HeaderBlockIsTheServersTextWithCrLfAndAnEmptyLastLine)
     EXPECT_STREQ(text, "404");
     InternetCloseHandle(request);
 
+    // A block past the component's 8 KiB buffer arrives whole; the size needed is told.
+    Reply big = Reply::ok("big");
+    big.headers.push_back("X-Big: " + std::string(9000, 'b'));
+    server.route("/big", big);
+    request = client.open("/big");
+    ASSERT_TRUE(client.send(request));
+    std::vector<char> buffer(8192);
+    length = 8192;
+    EXPECT_FALSE(
+        HttpQueryInfo(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &length, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    const std::string bigHead = client.rawHeaders(request);
+    EXPECT_EQ(length, bigHead.size() + 1);
+    EXPECT_NE(bigHead.find("X-Big: " + std::string(9000, 'b') + "\r\n"), std::string::npos);
+    InternetCloseHandle(request);
+
     request = client.open("/bare");
     ASSERT_TRUE(client.send(request));
     EXPECT_EQ(client.rawHeaders(request), "HTTP/1.1 200 OK\r\nA: b\r\nContent-Length: 2\r\n\r\n");
