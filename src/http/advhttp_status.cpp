@@ -260,8 +260,8 @@ void TAdvHttp::abandonSyncCalls()
 
 bool TAdvHttp::askCredentials()
 {
-    static std::once_flag installed;
-    std::call_once(installed, [] { inet::setCredentialPrompt(&TAdvHttp::promptForCredentials); });
+    // Installed for every use, so a prompt set elsewhere never answers for this component.
+    inet::setCredentialPrompt(&TAdvHttp::promptForCredentials);
 
     promptingComponent = this;
     void *data = nullptr;
