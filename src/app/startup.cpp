@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/aboutbox.h"
 #include "app/errorbox.h"
 #include "app/pictures.h"
 #include "app/splash.h"
@@ -15,7 +16,10 @@ namespace
 
 // The about box is created here, hidden, once the main window exists; it lives until the
 // program ends and is only shown and hidden.
-void createAboutBox() {}
+void createAboutBox(TTfmVerify &window)
+{
+    window.setAboutBox(new TAboutBox(&window));
+}
 
 } // namespace
 
@@ -27,7 +31,7 @@ std::unique_ptr<TTfmVerify> startQuorvel()
     auto window = std::make_unique<TTfmVerify>();
     // FormCreate has removed the splash already; this only matters if it could not run.
     destroySplash();
-    createAboutBox();
+    createAboutBox(*window);
     window->show();
     return window;
 }

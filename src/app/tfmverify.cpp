@@ -1,13 +1,18 @@
 #include "app/tfmverify.h"
 
 #include "app/captionframe.h"
+#include "app/aboutbox.h"
 #include "app/errorbox.h"
+#include "app/movedialogs.h"
 #include "app/pictures.h"
 #include "app/rowheightdelegate.h"
 #include "app/splash.h"
+#include "browserext/browserbutton.h"
+#include "verify/deadlinkmover.h"
 #include "widgets/searchlistbox.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
@@ -484,10 +489,62 @@ void TTfmVerify::VerifyAll() {}
 void TTfmVerify::BrowseOne() {}
 void TTfmVerify::PauseRun() {}
 void TTfmVerify::StopRun() {}
-void TTfmVerify::MoveDeadLinks() {}
-void TTfmVerify::AddBrowserButton() {}
-void TTfmVerify::RemoveBrowserButton() {}
-void TTfmVerify::ShowAboutBox() {}
+void TTfmVerify::MoveDeadLinks()
+{
+    setScreenCursor(Qt::WaitCursor);
+    const std::string chosenFolder = chooseDestinationFolder(this);
+    if (!chosenFolder.empty()) {
+        std::vector<std::string> deadFiles;
+        deadFiles.reserve(deadfiles_->count());
+        for (int i = 0; i < deadfiles_->count(); ++i)
+            deadFiles.push_back(deadfiles_->item(i)->text().toStdString());
+        const std::size_t moved =
+            moveDeadFiles(deadFiles, catalogue_.FavoritesFolder(), chosenFolder);
+        showMoveReport(this, moveReport(moved, chosenFolder));
+    }
+    // Also after a cancelled dialog: the lists are emptied and the catalogue shows the disk.
+    list404_->clear();
+    deadfiles_->clear();
+    events_->clear();
+    headers_->clear();
+    ReloadCatalogue();
+    setScreenCursor(Qt::ArrowCursor);
+    setStatusText(QStringLiteral("Ready"));
+}
+
+void TTfmVerify::AddBrowserButton()
+{
+    AddProgramButton(ProgramFolder);
+}
+
+void TTfmVerify::RemoveBrowserButton()
+{
+    RemoveProgramButton();
+}
+
+void TTfmVerify::ShowAboutBox()
+{
+    if (aboutBox_)
+        aboutBox_->Show();
+}
+
+void TTfmVerify::setAboutBox(TAboutBox *box)
+{
+    aboutBox_ = box;
+}
+
+void TTfmVerify::setScreenCursor(Qt::CursorShape shape)
+{
+    // One program-wide cursor over all windows: the default drops every override.
+    if (shape == Qt::ArrowCursor) {
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+    } else if (QApplication::overrideCursor()) {
+        QApplication::changeOverrideCursor(QCursor(shape));
+    } else {
+        QApplication::setOverrideCursor(QCursor(shape));
+    }
+}
 
 void TTfmVerify::Terminate()
 {

@@ -21,6 +21,8 @@ class TSearchListBox;
 namespace quorvel
 {
 
+class TAboutBox;
+
 class TTfmVerify : public QMainWindow
 {
     Q_OBJECT
@@ -53,6 +55,12 @@ public:
     // Scans the favorites folder again and shows the new catalogue in URL_Names, URL_List and
     // Files, replacing what they held.
     void ReloadCatalogue();
+
+    // The about box that About shows; created hidden at start-up and owned by this window.
+    void setAboutBox(TAboutBox *box);
+
+    // The program-wide mouse cursor over all windows; Qt::ArrowCursor is the default cursor.
+    static void setScreenCursor(Qt::CursorShape shape);
 
     // The single text of the status bar.
     void setStatusText(const QString &text);
@@ -133,6 +141,7 @@ private:
 
     FavoritesCatalogue catalogue_;
     bool destroying_ = false;
+    TAboutBox *aboutBox_ = nullptr;
 
     QToolBar *toolBar_ = nullptr;
     QToolButton *verifyAllButton_ = nullptr;

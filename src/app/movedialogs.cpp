@@ -1,0 +1,65 @@
+#include "app/movedialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quorvel {
+
+namespace {
+
+std::string realChooser(QWidget *owner)
+{
+    // Folders only, from the root of the file system; the chosen path comes without a trailing
+    // separator except for the root itself.
+    const QString folder = QFileDialog::getExistingDirectory(
+        owner, QStringLiteral("Select the directory"), QStringLiteral("/"),
+        QFileDialog::ShowDirsOnly);
+    return folder.toStdString();
+}
+
+void realPresenter(QWidget *owner, const MoveReport &report)
+{
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(report.caption),
+                    QString::fromStdString(report.text), QMessageBox::Ok, owner);
+    box.exec();
+}
+
+FolderChooser &chooser()
+{
+    static FolderChooser current = realChooser;
+    return current;
+}
+
+MoveReportPresenter &presenter()
+{
+    static MoveReportPresenter current = realPresenter;
+    return current;
+}
+
+} // namespace
+
+std::string chooseDestinationFolder(QWidget *owner)
+{
+    return chooser()(owner);
+}
+
+void showMoveReport(QWidget *owner, const MoveReport &report)
+{
+    presenter()(owner, report);
+}
+
+FolderChooser setFolderChooser(FolderChooser replacement)
+{
+    FolderChooser previous = chooser();
+    chooser() = replacement ? std::move(replacement) : FolderChooser(realChooser);
+    return previous;
+}
+
+MoveReportPresenter setMoveReportPresenter(MoveReportPresenter replacement)
+{
+    MoveReportPresenter previous = presenter();
+    presenter() = replacement ? std::move(replacement) : MoveReportPresenter(realPresenter);
+    return previous;
+}
+
+} // namespace quorvel

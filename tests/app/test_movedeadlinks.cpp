@@ -1,0 +1,159 @@
+#include "app/movedialogs.h"
+#include "app/tfmverify.h"
+
+#include "appfixture.h"
+#include "widgets/searchlistbox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+using namespace quorvel;
+namespace fs = std::filesystem;
+
+namespace {
+
+class MoveDeadLinksTest : public test::AppFixture {
+protected:
+    void SetUp() override
+    {
+        AppFixture::SetUp();
+        previousChooser_ = setFolderChooser([this](QWidget *) {
+            ++dialogs_;
+            return chosen_;
+        });
+        previousPresenter_ = setMoveReportPresenter(
+            [this](QWidget *, const MoveReport &report) { reports_.push_back(report); });
+    }
+
+    void TearDown() override
+    {
+        window_.reset();
+        setFolderChooser(previousChooser_);
+        setMoveReportPresenter(previousPresenter_);
+        AppFixture::TearDown();
+    }
+
+    TTfmVerify &open()
+    {
+        pointFavoritesAt(favorites_.str());
+        window_ = std::make_unique<TTfmVerify>();
+        window_->show();
+        return *window_;
+    }
+
+    // What a verification run leaves behind for one dead link.
+    void listDead(const std::string &name, const fs::path &file)
+    {
+        window_->List404()->addItem(QString::fromStdString(name));
+        window_->Deadfiles()->addItem(QString::fromStdString(file.string()));
+        window_->Events()->addItem(QStringLiteral("Connection closed"));
+        window_->Headers()->setPlainText(QStringLiteral("HTTP/1.1 404 Not Found"));
+    }
+
+    static QStringList rows(const QListWidget *list)
+    {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->item(i)->text();
+        return texts;
+    }
+
+    void expectRefreshed()
+    {
+        EXPECT_EQ(window_->List404()->count(), 0);
+        EXPECT_EQ(window_->Deadfiles()->count(), 0);
+        EXPECT_EQ(window_->Events()->count(), 0);
+        EXPECT_TRUE(window_->Headers()->toPlainText().isEmpty());
+        EXPECT_EQ(window_->statusText(), QStringLiteral("Ready"));
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+
+    test::TempDir destination_;
+    std::string chosen_;
+    int dialogs_ = 0;
+    std::vector<MoveReport> reports_;
+    std::unique_ptr<TTfmVerify> window_;
+
+private:
+    FolderChooser previousChooser_;
+    MoveReportPresenter previousPresenter_;
+};
+
+TEST_F(MoveDeadLinksTest, OneDeadLinkMovesIntoItsMirroredFolderAndReportsSingular)
+{
+    const fs::path dead = favorites_.write("News/Daily.url", shortcut("http://127.0.0.1/gone"));
+    favorites_.write("Home.url", shortcut("http://127.0.0.1/"));
+    open();
+    listDead("Daily", dead);
+    chosen_ = destination_.str();
+
+    window_->findChild<QAction *>(QStringLiteral("Movedeadlinks1"))->trigger();
+
+    EXPECT_TRUE(fs::exists(destination_.path() / "News" / "Daily.url"));
+    EXPECT_FALSE(fs::exists(dead));
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].text, "Moved 1 link to " + chosen_ + ".");
+    EXPECT_EQ(reports_[0].caption, "Link Moved");
+    EXPECT_EQ(rows(window_->URL_Names()), QStringList{QStringLiteral("Home")});
+    EXPECT_EQ(window_->Files()->count(), 1);
+    expectRefreshed();
+}
+
+TEST_F(MoveDeadLinksTest, NoDeadLinksWithAFolderChosenReportsZeroAndRebuildsTheCatalogue)
+{
+    favorites_.write("Home.url", shortcut("http://127.0.0.1/"));
+    open();
+    favorites_.write("Later.url", shortcut("http://127.0.0.1/later"));
+    chosen_ = destination_.str();
+
+    QTest::mouseClick(window_->MoveFilesToolButton(), Qt::LeftButton);
+
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].text, "Moved 0 links to " + chosen_ + ".");
+    EXPECT_EQ(reports_[0].caption, "Links Moved");
+    EXPECT_EQ(rows(window_->URL_Names()), (QStringList{"Home", "Later"}));
+    expectRefreshed();
+}
+
+TEST_F(MoveDeadLinksTest, CancelledDialogMovesNothingShowsNoBoxButStillEmptiesAndReloads)
+{
+    const fs::path dead = favorites_.write("Gone.url", shortcut("http://127.0.0.1/gone"));
+    open();
+    listDead("Gone", dead);
+    chosen_.clear();
+
+    window_->findChild<QAction *>(QStringLiteral("MoveDeadLinks2"))->trigger();
+
+    EXPECT_EQ(dialogs_, 1);
+    EXPECT_TRUE(reports_.empty());
+    EXPECT_TRUE(fs::exists(dead));
+    EXPECT_EQ(rows(window_->URL_Names()), QStringList{QStringLiteral("Gone")});
+    expectRefreshed();
+}
+
+TEST_F(MoveDeadLinksTest, ShortcutThatCannotMoveIsNotCountedAndIsListedAgain)
+{
+    const fs::path dead = favorites_.write("Home.url", shortcut("http://127.0.0.1/gone"));
+    const fs::path taken = destination_.write("Home.url", "someone else's file");
+    open();
+    listDead("Home", dead);
+    listDead("Home", dead);
+    chosen_ = destination_.str();
+
+    window_->findChild<QAction *>(QStringLiteral("Movedeadlinks1"))->trigger();
+
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].text, "Moved 0 links to " + chosen_ + ".");
+    EXPECT_EQ(test::readFile(taken), "someone else's file");
+    EXPECT_TRUE(fs::exists(dead));
+    EXPECT_EQ(rows(window_->URL_Names()), QStringList{QStringLiteral("Home")});
+}
+
+} // namespace
