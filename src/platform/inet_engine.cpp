@@ -1,6 +1,7 @@
 #include "platform/inet_engine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include <arpa/inet.h>
@@ -30,6 +31,16 @@ bool isAddressLiteral(const std::string &host)
     unsigned char buffer[sizeof(in6_addr)];
     return ::inet_pton(AF_INET, bare.c_str(), buffer) == 1 ||
            ::inet_pton(AF_INET6, bare.c_str(), buffer) == 1;
+}
+
+bool isReservedInvalid(const std::string &host)
+{
+    std::string name = host;
+    while (!name.empty() && name.back() == '.')
+        name.pop_back();
+    for (auto &c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "invalid" || name.ends_with(".invalid");
 }
 
 std::string lower(std::string text)
@@ -297,6 +308,11 @@ void Engine::beginHop(Transfer &t)
 
     const std::uint64_t serial = ++lastSerial_;
     t.serial = serial;
+    if (isReservedInvalid(name)) {
+        // Such names never resolve (RFC 6761); asking the network would only leak them.
+        fail(t, ERROR_INTERNET_NAME_NOT_RESOLVED);
+        return;
+    }
     if (isAddressLiteral(name)) {
         t.resolving = true;
         std::string bare = name;
