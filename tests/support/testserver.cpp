@@ -188,9 +188,13 @@ Reply Reply::status(std::string statusLine, std::string body)
 
 Reply Reply::redirect(int code, std::string location)
 {
+    const char *reason = code == 301   ? "Moved Permanently"
+                         : code == 303 ? "See Other"
+                         : code == 307 ? "Temporary Redirect"
+                         : code == 308 ? "Permanent Redirect"
+                                       : "Found";
     Reply reply;
-    reply.statusLine =
-        "HTTP/1.1 " + std::to_string(code) + (code == 301 ? " Moved Permanently" : " Found");
+    reply.statusLine = "HTTP/1.1 " + std::to_string(code) + " " + reason;
     reply.headers.push_back("Location: " + location);
     reply.body = "moved";
     return reply;

@@ -89,8 +89,9 @@ public:
     // "http://127.0.0.1:<port>" followed by path.
     std::string url(const std::string &path) const;
 
-    // Scripts for a path (without query). A list is served in order and its last entry
-    // repeats. Paths without a script get "HTTP/1.1 404 Not Found".
+    // Scripts for a path (without query; a request sent to a proxy names the whole URL, e.g.
+    // "http://far.invalid/page"). A list is served in order and its last entry repeats. Paths
+    // without a script get "HTTP/1.1 404 Not Found".
     void route(const std::string &path, Reply reply);
     void route(const std::string &path, std::vector<Reply> replies);
     void route(const std::string &path, Handler handler);
