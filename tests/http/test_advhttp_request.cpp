@@ -253,6 +253,27 @@ TEST_F(AdvHttpRequest, CredentialDialogAnswerIsSentAgain)
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(AdvHttpRequest, ProxyCredentialsSetBeforeTheRequestAreUsed)
+{
+    // The scripted server plays the proxy; the target is never contacted.
+    server.route("http://localhost:1/x", [](const quorvel::test::ReceivedRequest &request) {
+        if (request.header("Proxy-Authorization").value_or("") == "Basic cHg6c2VjcmV0")
+            return Reply::ok("via proxy");
+        return Reply::proxyChallenge();
+    });
+    http->setProxy("127.0.0.1:" + std::to_string(server.port()));
+    http->setProxyUserName("px");
+    http->setProxyPassword("secret");
+    int needProxyAuth = 0;
+    http->setOnNeedProxyAuth([&](TAdvHttp *) { ++needProxyAuth; });
+    http->setURL("http://localhost:1/x");
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return completes == 1 || !errors.empty(); }));
+    EXPECT_EQ(completes, 1);
+    EXPECT_EQ(needProxyAuth, 0);
+    EXPECT_EQ(http->Response(), "via proxy");
+}
+
 TEST_F(AdvHttpRequest, OversizedHeadersLeaveResponseHeadersEmptyButBodyIsRead)
 {
     Reply big = Reply::ok("body after big headers");
