@@ -17,7 +17,8 @@
 #include <utility>
 #include <vector>
 
-namespace quorvel::test {
+namespace quorvel::test
+{
 
 struct ReceivedRequest {
     std::string method;
@@ -25,9 +26,9 @@ struct ReceivedRequest {
     std::string path;    // target without its query
     std::string version; // "HTTP/1.1"
     std::vector<std::pair<std::string, std::string>> headers; // in order, as sent
-    std::string head;    // the raw request line and header lines, CR LF kept
+    std::string head; // the raw request line and header lines, CR LF kept
     std::string body;
-    int connection = 0;  // 1 for the first accepted connection, 2 for the next...
+    int connection = 0; // 1 for the first accepted connection, 2 for the next...
 
     // The first header of that name (letter case ignored), or nothing.
     std::optional<std::string> header(const std::string &name) const;
@@ -55,9 +56,9 @@ struct Reply {
     std::vector<std::string> headers; // exact lines without their CR LF
     std::string body;
     Framing framing = Framing::ContentLength;
-    std::size_t chunkSize = 0; // 0: the whole body as one chunk
+    std::size_t chunkSize = 0;                   // 0: the whole body as one chunk
     std::vector<std::string> interimStatusLines; // e.g. "HTTP/1.1 100 Continue", sent first
-    std::string raw; // when set, these exact bytes are the whole answer
+    std::string raw;                             // when set, these exact bytes are the whole answer
     Action action = Action::Answer;
     std::chrono::milliseconds delayBeforeHeaders{0};
     Cut cut = Cut::None;
@@ -68,7 +69,7 @@ struct Reply {
     static Reply ok(std::string body, std::string contentType = "text/plain");
     static Reply status(std::string statusLine, std::string body = {});
     static Reply redirect(int code, std::string location);
-    static Reply challenge(std::string realm = "test"); // 401 with a Basic challenge
+    static Reply challenge(std::string realm = "test");      // 401 with a Basic challenge
     static Reply proxyChallenge(std::string realm = "test"); // 407
 };
 
@@ -76,7 +77,8 @@ struct Reply {
 // tell a shifted or repeated piece from the right one.
 std::string patternBody(std::size_t n);
 
-class TestServer {
+class TestServer
+{
 public:
     using Handler = std::function<Reply(const ReceivedRequest &)>;
 
