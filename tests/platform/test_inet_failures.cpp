@@ -315,6 +315,46 @@ TEST_P(InetFailure, ConnectionCredentialsAreReadAgainAtEachSend)
     InternetCloseHandle(request);
 }
 
+TEST_P(InetFailure, ProxyChallengeIsAnsweredWithProxyCredentials)
+{
+    server.route("http://far.invalid/page", [](const ReceivedRequest &request) {
+        if (request.header("Proxy-Authorization") == "Basic dXNlcjpwdw==")
+            return Reply::ok("through");
+        return Reply::proxyChallenge("gate");
+    });
+    Client client(GetParam(), 80, "far.invalid", INTERNET_OPEN_TYPE_PROXY,
+                  "127.0.0.1:" + std::to_string(server.port()));
+
+    // Proxy credentials set on the connection.
+    HINTERNET request = client.open("/page");
+    InternetSetOption(client.connection, INTERNET_OPTION_PROXY_USERNAME, "user", 4);
+    InternetSetOption(client.connection, INTERNET_OPTION_PROXY_PASSWORD, "pw", 2);
+    ASSERT_TRUE(client.send(request)) << client.error;
+    EXPECT_EQ(client.status(request), 200u);
+    InternetCloseHandle(request);
+
+    // Or asked for when the proxy challenges.
+    InternetSetOption(client.connection, INTERNET_OPTION_PROXY_USERNAME, "", 0);
+    request = client.open("/page");
+    ASSERT_TRUE(client.send(request));
+    EXPECT_EQ(client.status(request), 407u);
+    bool askedForProxy = false;
+    setCredentialPrompt(
+        [&](const std::string &, bool proxy, std::string &user, std::string &password) {
+            askedForProxy = proxy;
+            user = "user";
+            password = "pw";
+            return true;
+        });
+    EXPECT_EQ(InternetErrorDlg(nullptr, request, 0, 7, nullptr), ERROR_INTERNET_FORCE_RETRY);
+    setCredentialPrompt(nullptr);
+    EXPECT_TRUE(askedForProxy);
+    ASSERT_TRUE(client.send(request));
+    EXPECT_EQ(client.status(request), 200u);
+    EXPECT_EQ(client.readAll(request), "through");
+    InternetCloseHandle(request);
+}
+
 TEST(InetHandles, ClosedMadeUpAndWrongKindHandlesAreRefused)
 {
     HINTERNET session = InternetOpen("agent", INTERNET_OPEN_TYPE_PRECONFIG, "", 0);
