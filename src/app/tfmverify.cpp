@@ -8,6 +8,8 @@
 #include "app/rowheightdelegate.h"
 #include "app/splash.h"
 #include "browserext/browserbutton.h"
+#include "http/advhttp.h"
+#include "verify/connectionlog.h"
 #include "verify/deadlinkmover.h"
 #include "widgets/searchlistbox.h"
 
@@ -58,6 +60,12 @@ int selectedRow(const TSearchListBox *list)
 {
     const QList<QListWidgetItem *> selected = list->selectedItems();
     return selected.isEmpty() ? -1 : list->row(selected.first());
+}
+
+std::string rowText(const TSearchListBox *list, int row)
+{
+    const QListWidgetItem *item = list->item(row);
+    return item ? item->text().toStdString() : std::string();
 }
 
 } // namespace
@@ -153,12 +161,17 @@ TTfmVerify::TTfmVerify(QWidget *parent)
         move(frame.topLeft());
     }
 
+    createBrowseTo();
     FormCreate();
 }
 
 TTfmVerify::~TTfmVerify()
 {
     destroying_ = true;
+    // The component goes first: it ends a request still in flight, and no event of it can then
+    // reach a handler while the lists are being torn down.
+    delete browseTo_;
+    browseTo_ = nullptr;
     // Children outlive this destructor's body; none of their signals may reach a handler of a
     // window that is half gone.
     for (QObject *child : findChildren<QObject *>())
@@ -485,12 +498,31 @@ void TTfmVerify::URL_ListClick()
     runGuarded([this] { followSelection(urlList_, urlNames_); });
 }
 
-void TTfmVerify::VerifyAll() {}
-void TTfmVerify::BrowseOne() {}
-void TTfmVerify::PauseRun() {}
-void TTfmVerify::StopRun() {}
+void TTfmVerify::VerifyAll()
+{
+    run_->VerifyAll();
+}
+
+void TTfmVerify::BrowseOne()
+{
+    run_->BrowseOne();
+}
+
+void TTfmVerify::PauseRun()
+{
+    run_->PauseToolButtonClick();
+}
+
+void TTfmVerify::StopRun()
+{
+    run_->StopToolButtonClick();
+}
+
 void TTfmVerify::MoveDeadLinks()
 {
+    // Moving reloads the catalogue the run walks by index, and empties the lists it fills.
+    if (run_->isChecking())
+        return;
     setScreenCursor(Qt::WaitCursor);
     const std::string chosenFolder = chooseDestinationFolder(this);
     if (!chosenFolder.empty()) {
@@ -544,6 +576,265 @@ void TTfmVerify::setScreenCursor(Qt::CursorShape shape)
     } else {
         QApplication::setOverrideCursor(QCursor(shape));
     }
+}
+
+void TTfmVerify::createBrowseTo()
+{
+    // Owned by the window, so every event of the component is handled on the GUI thread.
+    browseTo_ = new TAdvHttp(this);
+    browseTo_->setObjectName(QStringLiteral("BrowseTo"));
+    browseTo_->setConnectTimeout(10000);
+    browseTo_->setRaiseExceptions(false);
+    browseTo_->setUserAgent("Merrowin WinInet Component");
+    browseTo_->setMethod("GET");
+    browseTo_->setAuthRetries(3);
+    browseTo_->setInternetFlags({ifIgnoreCertCnInvalid, ifIgnoreCertDateInvalid, ifKeepConnection,
+                                 ifNoUi, ifReload});
+    // A placeholder; the run sets the URL of every favorite it checks.
+    browseTo_->setURL("http://localhost/");
+
+    browseTo_->setOnClosingConnection([this](TAdvHttp *s) { BrowseTOClosingConnection(s); });
+    browseTo_->setOnConnectedToServer([this](TAdvHttp *s) { BrowseTOConnectedToServer(s); });
+    browseTo_->setOnConnectingToServer([this](TAdvHttp *s) { BrowseTOConnectingToServer(s); });
+    browseTo_->setOnConnectionClosed([this](TAdvHttp *s) { BrowseTOConnectionClosed(s); });
+    browseTo_->setOnDataAvailable([this](TAdvHttp *s) { BrowseTODataAvailable(s); });
+    browseTo_->setOnIntermediateResponse(
+        [this](TAdvHttp *s) { BrowseTOIntermediateResponse(s); });
+    browseTo_->setOnNameResolved([this](TAdvHttp *s) { BrowseTONameResolved(s); });
+    browseTo_->setOnReceivingResponse([this](TAdvHttp *s) { BrowseTOReceivingResponse(s); });
+    browseTo_->setOnRedirect([this](TAdvHttp *s) { BrowseTORedirect(s); });
+    browseTo_->setOnRequestComplete([this](TAdvHttp *s) { BrowseTORequestComplete(s); });
+    browseTo_->setOnError([this](TAdvHttp *s) { BrowseTOError(s); });
+
+    run_ = std::make_unique<VerifyRun>(*this, *browseTo_);
+}
+
+void TTfmVerify::BrowseTORequestComplete(TAdvHttp *) { run_->RequestComplete(); }
+void TTfmVerify::BrowseTOError(TAdvHttp *) { run_->Error(); }
+
+void TTfmVerify::BrowseTOClosingConnection(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::ClosingConnection, *sender));
+}
+
+void TTfmVerify::BrowseTOConnectedToServer(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::ConnectedToServer, *sender));
+}
+
+void TTfmVerify::BrowseTOConnectingToServer(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::ConnectingToServer, *sender));
+}
+
+void TTfmVerify::BrowseTOConnectionClosed(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::ConnectionClosed, *sender));
+}
+
+void TTfmVerify::BrowseTODataAvailable(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::DataAvailable, *sender));
+}
+
+void TTfmVerify::BrowseTOIntermediateResponse(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::IntermediateResponse, *sender));
+}
+
+void TTfmVerify::BrowseTONameResolved(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::NameResolved, *sender));
+}
+
+void TTfmVerify::BrowseTOReceivingResponse(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::ReceivingResponse, *sender));
+}
+
+void TTfmVerify::BrowseTORedirect(TAdvHttp *sender)
+{
+    LogEvent(progressLine(ProgressEvent::Redirect, *sender));
+}
+
+void TTfmVerify::LogEvent(const std::string &line)
+{
+    if (isDestroying())
+        return;
+    events_->addItem(QString::fromStdString(line));
+}
+
+// The window as the run and the classification see it.
+
+int TTfmVerify::linkCount() const
+{
+    return urlList_->count();
+}
+
+std::string TTfmVerify::linkURL(int row) const
+{
+    return rowText(urlList_, row);
+}
+
+std::string TTfmVerify::linkName(int row) const
+{
+    return rowText(urlNames_, row);
+}
+
+std::string TTfmVerify::linkFile(int row) const
+{
+    return rowText(files_, row);
+}
+
+int TTfmVerify::selectedLink() const
+{
+    return selectedRow(urlList_);
+}
+
+void TTfmVerify::selectLink(int row)
+{
+    // Selected by program: the lists' click handlers, which sync the other list, stay quiet.
+    for (TSearchListBox *list : {urlNames_, urlList_}) {
+        if (row < 0 || row >= list->count())
+            continue;
+        list->setCurrentRow(row);
+        list->scrollToItem(list->item(row));
+    }
+}
+
+void TTfmVerify::addDeadLink(const std::string &name, const std::string &file)
+{
+    list404_->addItem(QString::fromStdString(name));
+    deadfiles_->addItem(QString::fromStdString(file));
+}
+
+int TTfmVerify::deadLinkCount() const
+{
+    return list404_->count();
+}
+
+void TTfmVerify::clearDeadLinks()
+{
+    deadfiles_->clear();
+    list404_->clear();
+}
+
+void TTfmVerify::setCaption(const std::string &caption)
+{
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+std::string TTfmVerify::currentStatusText() const
+{
+    return statusText().toStdString();
+}
+
+void TTfmVerify::showStatusText(const std::string &text)
+{
+    setStatusText(QString::fromStdString(text));
+}
+
+void TTfmVerify::setDeadLinkCountText(const std::string &text)
+{
+    deadLinkCount_->setText(QString::fromStdString(text));
+}
+
+void TTfmVerify::setCount404sText(const std::string &text)
+{
+    count404s_->setText(QString::fromStdString(text));
+}
+
+void TTfmVerify::setOtherErrorsText(const std::string &text)
+{
+    otherErrors_->setText(QString::fromStdString(text));
+}
+
+void TTfmVerify::setHeaders(const StringList &lines)
+{
+    QStringList texts;
+    for (const std::string &line : lines)
+        texts << QString::fromStdString(line);
+    headers_->setPlainText(texts.join(QLatin1Char('\n')));
+}
+
+void TTfmVerify::clearHeaders()
+{
+    headers_->clear();
+}
+
+void TTfmVerify::clearEvents()
+{
+    events_->clear();
+}
+
+void TTfmVerify::setVerifyAllEnabled(bool enabled)
+{
+    verifyAllButton_->setEnabled(enabled);
+}
+
+void TTfmVerify::setPauseEnabled(bool enabled)
+{
+    pauseButton_->setEnabled(enabled);
+}
+
+bool TTfmVerify::pauseDown() const
+{
+    return pauseButton_->isChecked();
+}
+
+void TTfmVerify::setPauseDown(bool down)
+{
+    pauseButton_->setChecked(down);
+}
+
+void TTfmVerify::setStopEnabled(bool enabled)
+{
+    stopButton_->setEnabled(enabled);
+}
+
+void TTfmVerify::setVerifySelectedEnabled(bool enabled)
+{
+    verifySelectedButton_->setEnabled(enabled);
+}
+
+void TTfmVerify::setRunCursor(RunCursor cursor)
+{
+    switch (cursor) {
+    case RunCursor::Default:
+        setScreenCursor(Qt::ArrowCursor);
+        break;
+    case RunCursor::Wait:
+        setScreenCursor(Qt::WaitCursor);
+        break;
+    case RunCursor::AppStarting:
+        setScreenCursor(Qt::BusyCursor);
+        break;
+    }
+}
+
+bool &TTfmVerify::stopRequested()
+{
+    return StopRequested;
+}
+
+int &TTfmVerify::notFoundCount()
+{
+    return NotFoundCount;
+}
+
+int &TTfmVerify::otherErrorCount()
+{
+    return OtherErrorCount;
+}
+
+std::string &TTfmVerify::currentName()
+{
+    return CurrentName;
+}
+
+std::string &TTfmVerify::currentFile()
+{
+    return CurrentFile;
 }
 
 void TTfmVerify::Terminate()

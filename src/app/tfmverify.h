@@ -4,8 +4,11 @@
 // the toolbar and the two pop-up menus. Each command handler passes straight on to one operation.
 
 #include "catalogue/catalogue.h"
+#include "verify/verifyrun.h"
+#include "verify/verifyview.h"
 
 #include <QMainWindow>
+#include <memory>
 #include <string>
 
 class QFrame;
@@ -22,8 +25,10 @@ namespace quorvel
 {
 
 class TAboutBox;
+class TAdvHttp;
 
-class TTfmVerify : public QMainWindow
+// The window is also what the verification run and the result classification work on.
+class TTfmVerify : public QMainWindow, public VerifyView
 {
     Q_OBJECT
 public:
@@ -61,6 +66,27 @@ public:
 
     // The program-wide mouse cursor over all windows; Qt::ArrowCursor is the default cursor.
     static void setScreenCursor(Qt::CursorShape shape);
+
+    // The HTTP component that checks the links, one request at a time.
+    TAdvHttp *BrowseTo() const { return browseTo_; }
+    // The run behind the check commands (tests shorten its waits through it).
+    VerifyRun &verifyRun() { return *run_; }
+
+    // The one way a line enters the connection log Events; dropped once destruction has begun.
+    void LogEvent(const std::string &line) override;
+
+    // Handlers of BrowseTo's events: the two results, then the progress lines of the log.
+    void BrowseTORequestComplete(TAdvHttp *sender);
+    void BrowseTOError(TAdvHttp *sender);
+    void BrowseTOClosingConnection(TAdvHttp *sender);
+    void BrowseTOConnectedToServer(TAdvHttp *sender);
+    void BrowseTOConnectingToServer(TAdvHttp *sender);
+    void BrowseTOConnectionClosed(TAdvHttp *sender);
+    void BrowseTODataAvailable(TAdvHttp *sender);
+    void BrowseTOIntermediateResponse(TAdvHttp *sender);
+    void BrowseTONameResolved(TAdvHttp *sender);
+    void BrowseTOReceivingResponse(TAdvHttp *sender);
+    void BrowseTORedirect(TAdvHttp *sender);
 
     // The single text of the status bar.
     void setStatusText(const QString &text);
@@ -124,6 +150,40 @@ private:
     void ShowAboutBox();
     void Terminate();
 
+    void createBrowseTo();
+
+    // VerifyView.
+    int linkCount() const override;
+    std::string linkURL(int row) const override;
+    std::string linkName(int row) const override;
+    std::string linkFile(int row) const override;
+    int selectedLink() const override;
+    void selectLink(int row) override;
+    void addDeadLink(const std::string &name, const std::string &file) override;
+    int deadLinkCount() const override;
+    void clearDeadLinks() override;
+    void setCaption(const std::string &caption) override;
+    std::string currentStatusText() const override;
+    void showStatusText(const std::string &text) override;
+    void setDeadLinkCountText(const std::string &text) override;
+    void setCount404sText(const std::string &text) override;
+    void setOtherErrorsText(const std::string &text) override;
+    void setHeaders(const StringList &lines) override;
+    void clearHeaders() override;
+    void clearEvents() override;
+    void setVerifyAllEnabled(bool enabled) override;
+    void setPauseEnabled(bool enabled) override;
+    bool pauseDown() const override;
+    void setPauseDown(bool down) override;
+    void setStopEnabled(bool enabled) override;
+    void setVerifySelectedEnabled(bool enabled) override;
+    void setRunCursor(RunCursor cursor) override;
+    bool &stopRequested() override;
+    int &notFoundCount() override;
+    int &otherErrorCount() override;
+    std::string &currentName() override;
+    std::string &currentFile() override;
+
     // Creation handler: program-wide values, the start-up load, the splash's hold and removal.
     void FormCreate();
     void showCatalogue();
@@ -142,6 +202,8 @@ private:
     FavoritesCatalogue catalogue_;
     bool destroying_ = false;
     TAboutBox *aboutBox_ = nullptr;
+    TAdvHttp *browseTo_ = nullptr;
+    std::unique_ptr<VerifyRun> run_;
 
     QToolBar *toolBar_ = nullptr;
     QToolButton *verifyAllButton_ = nullptr;
