@@ -1,4 +1,5 @@
 #include "platform/direnum.h"
+#include "platform/asciitext.h"
 
 #include "platform/pathopen.h"
 
@@ -15,10 +16,6 @@ namespace quorvel::platform {
 
 namespace {
 
-unsigned char upperAscii(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
 
 // Fills in the kind of one entry. readdir's d_type answers without a stat for everything but
 // links and file systems that do not report it.
@@ -48,8 +45,8 @@ bool ntfsNameLess(const std::string &a, const std::string &b)
 {
     const std::size_t common = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < common; ++i) {
-        const unsigned char ua = upperAscii(static_cast<unsigned char>(a[i]));
-        const unsigned char ub = upperAscii(static_cast<unsigned char>(b[i]));
+        const unsigned char ua = static_cast<unsigned char>(asciiUpper(a[i]));
+        const unsigned char ub = static_cast<unsigned char>(asciiUpper(b[i]));
         if (ua != ub)
             return ua < ub;
     }

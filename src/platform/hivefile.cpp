@@ -1,4 +1,5 @@
 #include "platform/hivefile.h"
+#include "platform/asciitext.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -32,16 +33,6 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
            asciiUpper(text.substr(0, prefix.size())) == asciiUpper(prefix);
 }
 
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 bool parseHexNumber(std::string_view text, std::size_t maxDigits, std::uint32_t &out)
 {
@@ -49,7 +40,7 @@ bool parseHexNumber(std::string_view text, std::size_t maxDigits, std::uint32_t 
         return false;
     out = 0;
     for (char c : text) {
-        const int digit = hexDigit(c);
+        const int digit = hexDigitValue(c);
         if (digit < 0)
             return false;
         out = out * 16 + static_cast<std::uint32_t>(digit);
@@ -173,15 +164,6 @@ HiveFormatError::HiveFormatError(int line, const std::string &reason)
 {
 }
 
-std::string asciiUpper(std::string_view text)
-{
-    std::string out(text);
-    for (char &c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
-}
 
 bool normaliseKeyPath(std::string_view key, std::string &out)
 {

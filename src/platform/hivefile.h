@@ -84,6 +84,5 @@ private:
 bool normaliseKeyPath(std::string_view key, std::string &out);
 
 // Upper-cases the ASCII letters a to z only.
-std::string asciiUpper(std::string_view text);
 
 } // namespace quorvel::platform

@@ -1,4 +1,5 @@
 #include "platform/inifile.h"
+#include "platform/asciitext.h"
 
 #include "platform/pathopen.h"
 
@@ -35,16 +36,12 @@ std::string_view trim(std::string_view text)
     return text;
 }
 
-char upperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
-}
 
 bool sameName(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return upperAscii(x) == upperAscii(y); });
+                      [](char x, char y) { return asciiUpper(x) == asciiUpper(y); });
 }
 
 // What a caller's buffer of bufferSize bytes receives: a C string, so it ends at a NUL byte.

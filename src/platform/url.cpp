@@ -1,4 +1,5 @@
 #include "platform/url.h"
+#include "platform/asciitext.h"
 
 #include <algorithm>
 #include <cctype>
@@ -51,16 +52,6 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // %xx becomes its byte; a '%' not followed by two hex digits stays as it is.
 std::string decoded(std::string_view text)
@@ -68,9 +59,9 @@ std::string decoded(std::string_view text)
     std::string result;
     result.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            result += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
+            hexDigitValue(text[i + 2]) >= 0) {
+            result += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             result += text[i];
