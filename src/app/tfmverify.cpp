@@ -588,8 +588,8 @@ void TTfmVerify::createBrowseTo()
     browseTo_->setUserAgent("Merrowin WinInet Component");
     browseTo_->setMethod("GET");
     browseTo_->setAuthRetries(3);
-    browseTo_->setInternetFlags({ifIgnoreCertCnInvalid, ifIgnoreCertDateInvalid, ifKeepConnection,
-                                 ifNoUi, ifReload});
+    browseTo_->setInternetFlags(
+        {ifIgnoreCertCnInvalid, ifIgnoreCertDateInvalid, ifKeepConnection, ifNoUi, ifReload});
     // A placeholder; the run sets the URL of every favorite it checks.
     browseTo_->setURL("http://localhost/");
 

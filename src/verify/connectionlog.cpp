@@ -2,7 +2,8 @@
 
 #include "http/advhttp.h"
 
-namespace quorvel {
+namespace quorvel
+{
 
 std::string progressLine(ProgressEvent event, const ProgressState &state)
 {

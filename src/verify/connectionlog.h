@@ -3,7 +3,8 @@
 
 #include <string>
 
-namespace quorvel {
+namespace quorvel
+{
 
 class TAdvHttp;
 

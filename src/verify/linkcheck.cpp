@@ -1,6 +1,7 @@
 #include "verify/linkcheck.h"
 
-namespace quorvel {
+namespace quorvel
+{
 
 std::string upperCaseAscii(const std::string &text)
 {

@@ -4,7 +4,8 @@
 
 #include <string>
 
-namespace quorvel {
+namespace quorvel
+{
 
 // The text with a to z changed to A to Z and every other byte unchanged.
 std::string upperCaseAscii(const std::string &text);

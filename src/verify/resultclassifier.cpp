@@ -4,9 +4,11 @@
 #include "verify/linkcheck.h"
 #include "verify/verifyview.h"
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 void recordDeadLink(VerifyView &view)
 {

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel
+{
 
 class TAdvHttp;
 class VerifyView;

@@ -5,7 +5,8 @@
 #include <chrono>
 #include <thread>
 
-namespace quorvel {
+namespace quorvel
+{
 
 void PumpingClock::sleep(int milliseconds)
 {
@@ -16,8 +17,7 @@ void PumpingClock::sleep(int milliseconds)
         const auto left = deadline - Clock::now();
         if (left <= Clock::duration::zero())
             return;
-        std::this_thread::sleep_for(
-            std::min<Clock::duration>(left, std::chrono::milliseconds(5)));
+        std::this_thread::sleep_for(std::min<Clock::duration>(left, std::chrono::milliseconds(5)));
     }
 }
 

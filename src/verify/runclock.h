@@ -2,9 +2,11 @@
 // The run's waits. The real clock sleeps the full time while it keeps handling events; tests
 // put in a shorter one so that a link does not cost a whole second.
 
-namespace quorvel {
+namespace quorvel
+{
 
-class RunClock {
+class RunClock
+{
 public:
     virtual ~RunClock() = default;
     // Returns after about milliseconds; events may be handled meanwhile.
@@ -15,7 +17,8 @@ public:
 
 // Sleeps the full time, handling events every few milliseconds so that the window stays live
 // and the component's events (which block its threads until handled) get through at once.
-class PumpingClock : public RunClock {
+class PumpingClock : public RunClock
+{
 public:
     void sleep(int milliseconds) override;
     void processEvents() override;

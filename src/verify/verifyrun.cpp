@@ -11,16 +11,19 @@
 #include <string>
 #include <thread>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 constexpr int BusyPollMs = 1000;
 constexpr int PausePollMs = 500;
 constexpr int ResultPollMs = 10;
 
 // Marks a check as in progress for the life of the scope, also when it ends by an exception.
-class InProgress {
+class InProgress
+{
 public:
     explicit InProgress(bool &flag) : flag_(flag) { flag_ = true; }
     ~InProgress() { flag_ = false; }
@@ -75,8 +78,8 @@ void VerifyRun::VerifyAll()
                 stopped();
                 return;
             }
-            view_.setCaption("Quorvel - Checking " + std::to_string(i + 1) + " of "
-                             + std::to_string(count));
+            view_.setCaption("Quorvel - Checking " + std::to_string(i + 1) + " of " +
+                             std::to_string(count));
             const std::string url = view_.linkURL(i);
             const std::string name = view_.linkName(i);
             view_.currentFile() = view_.linkFile(i);

@@ -7,12 +7,14 @@
 
 #include <string>
 
-namespace quorvel {
+namespace quorvel
+{
 
 class TAdvHttp;
 class VerifyView;
 
-class VerifyRun {
+class VerifyRun
+{
 public:
     VerifyRun(VerifyView &view, TAdvHttp &http);
     VerifyRun(const VerifyRun &) = delete;

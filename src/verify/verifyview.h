@@ -7,7 +7,8 @@
 
 #include <string>
 
-namespace quorvel {
+namespace quorvel
+{
 
 enum class RunCursor {
     Default,
@@ -15,7 +16,8 @@ enum class RunCursor {
     AppStarting, // arrow with a small hourglass
 };
 
-class VerifyView {
+class VerifyView
+{
 public:
     virtual ~VerifyView() = default;
 

@@ -8,9 +8,11 @@
 using namespace quorvel;
 using namespace quorvel::test;
 
-namespace {
+namespace
+{
 
-class ConnectionLogTest : public WindowRunFixture {
+class ConnectionLogTest : public WindowRunFixture
+{
 protected:
     QStringList checkFirst()
     {

@@ -6,17 +6,19 @@
 #include "http/credentialdialog.h"
 
 #include <QAction>
-#include <functional>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 using namespace quorvel;
 using namespace quorvel::test;
 
-namespace {
+namespace
+{
 
-class VerifyRunWindowTest : public WindowRunFixture {
+class VerifyRunWindowTest : public WindowRunFixture
+{
 protected:
     QAction *action(const char *name)
     {
@@ -37,9 +39,8 @@ TEST_F(VerifyRunWindowTest, BrowseToCarriesTheRunsSettings)
     EXPECT_EQ(http->UserAgent(), "Merrowin WinInet Component");
     EXPECT_EQ(http->Method(), "GET");
     EXPECT_EQ(http->AuthRetries(), 3);
-    EXPECT_EQ(http->InternetFlags(),
-              (TInternetFlags{ifIgnoreCertCnInvalid, ifIgnoreCertDateInvalid, ifKeepConnection,
-                              ifNoUi, ifReload}));
+    EXPECT_EQ(http->InternetFlags(), (TInternetFlags{ifIgnoreCertCnInvalid, ifIgnoreCertDateInvalid,
+                                                     ifKeepConnection, ifNoUi, ifReload}));
     EXPECT_TRUE(http->DefaultUi());
     EXPECT_EQ(http->URL(), "http://localhost/");
     EXPECT_EQ(http->HostName(), "localhost");
@@ -51,8 +52,8 @@ TEST_F(VerifyRunWindowTest, ARunOfThreeWithHttpsInTheMiddleCountsAllThreeAndRequ
 {
     server_.route("/a", Reply::ok("a"));
     server_.route("/c", Reply::ok("c"));
-    favorites({{"1 A", server_.url("/a")}, {"2 B", "https://127.0.0.1/b"},
-               {"3 C", server_.url("/c")}});
+    favorites(
+        {{"1 A", server_.url("/a")}, {"2 B", "https://127.0.0.1/b"}, {"3 C", server_.url("/c")}});
     TTfmVerify &w = open(false); // the real one-second waits, once
     QStringList captions;
     QObject::connect(&w, &QWidget::windowTitleChanged,
@@ -84,7 +85,8 @@ TEST_F(VerifyRunWindowTest, ToolbarAndCursorFollowTheRunFromStartToFinish)
         EXPECT_FALSE(w.VerifySelectedToolButton()->isEnabled());
         EXPECT_EQ(cursorShape(), Qt::WaitCursor);
         EXPECT_EQ(w.windowTitle(), QStringLiteral("Quorvel - Checking 1 of 1"));
-        EXPECT_EQ(w.statusText(), QStringLiteral("1 A:") + QString::fromStdString(server_.url("/a")));
+        EXPECT_EQ(w.statusText(),
+                  QStringLiteral("1 A:") + QString::fromStdString(server_.url("/a")));
         EXPECT_EQ(w.URL_Names()->currentRow(), 0);
         EXPECT_EQ(w.URL_List()->currentRow(), 0);
     };
@@ -114,9 +116,12 @@ TEST_F(VerifyRunWindowTest, DeadLinksAreListedCountedAndLabelledAliveOnesAreNot)
     server_.route("/forbidden", Reply::status("HTTP/1.1 403 Forbidden", "no"));
     server_.route("/broken", Reply::status("HTTP/1.1 500 Internal Server Error", "bad"));
     server_.route("/moved", Reply::redirect(301, server_.url("/ok")));
-    favorites({{"1 Gone11", server_.url("/gone11")}, {"2 Ok", server_.url("/ok")},
-               {"3 Forbidden", server_.url("/forbidden")}, {"4 Gone10", server_.url("/gone10")},
-               {"5 Broken", server_.url("/broken")}, {"6 Moved", server_.url("/moved")},
+    favorites({{"1 Gone11", server_.url("/gone11")},
+               {"2 Ok", server_.url("/ok")},
+               {"3 Forbidden", server_.url("/forbidden")},
+               {"4 Gone10", server_.url("/gone10")},
+               {"5 Broken", server_.url("/broken")},
+               {"6 Moved", server_.url("/moved")},
                {"7 Refused", refusedUrl()}});
     TTfmVerify &w = open();
 
@@ -142,8 +147,9 @@ TEST_F(VerifyRunWindowTest, DeadLinksAreListedCountedAndLabelledAliveOnesAreNot)
     // A single check of a 404 adds to that tally and shows the status line after its link.
     w.URL_List()->setCurrentRow(0);
     w.VerifySelectedToolButton()->click();
-    EXPECT_EQ(w.statusText(), QStringLiteral("1 Gone11:") + QString::fromStdString(server_.url("/gone11"))
-                                  + QStringLiteral(" : HTTP/1.1 404 NOT FOUND"));
+    EXPECT_EQ(w.statusText(), QStringLiteral("1 Gone11:") +
+                                  QString::fromStdString(server_.url("/gone11")) +
+                                  QStringLiteral(" : HTTP/1.1 404 NOT FOUND"));
     EXPECT_EQ(rows(w.List404()).size(), 4);
     EXPECT_EQ(w.Count404s()->text(), QStringLiteral("404 count = 3"));
     EXPECT_EQ(w.DeadLinkCount()->text(), QStringLiteral("Total bad link count = 4"));
@@ -210,8 +216,8 @@ TEST_F(VerifyRunWindowTest, CommandsThatStartChecksOrMovesAreIgnoredDuringARun)
         w.PauseToolButton()->click();
         w.VerifyAllToolButton()->click(); // enabled again by the pause
         w.PauseToolButton()->click();
-        for (const char *name : {"VerifyAll1", "VerifySelected1", "ValidateLink1",
-                                 "Movedeadlinks1", "MoveDeadLinks2"})
+        for (const char *name :
+             {"VerifyAll1", "VerifySelected1", "ValidateLink1", "Movedeadlinks1", "MoveDeadLinks2"})
             action(name)->trigger();
         w.MoveFilesToolButton()->click();
         w.URL_ListDblClick();

@@ -24,9 +24,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace quorvel::test {
+namespace quorvel::test
+{
 
-class WindowRunFixture : public AppFixture {
+class WindowRunFixture : public AppFixture
+{
 protected:
     void TearDown() override
     {

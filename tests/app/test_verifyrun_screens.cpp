@@ -11,9 +11,12 @@
 using namespace quorvel;
 using namespace quorvel::test;
 
-namespace {
+namespace
+{
 
-class VerifyRunScreens : public WindowRunFixture {};
+class VerifyRunScreens : public WindowRunFixture
+{
+};
 
 // The client area as grabbed, under a strip that shows the caption, which the offscreen
 // platform draws no frame for.

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace quorvel::test {
+namespace quorvel::test
+{
 
 struct FakeLink {
     std::string name;
@@ -15,7 +16,8 @@ struct FakeLink {
     std::string file;
 };
 
-class FakeView : public VerifyView {
+class FakeView : public VerifyView
+{
 public:
     std::vector<FakeLink> links;
     int selected = -1;

@@ -8,11 +8,13 @@
 #include <functional>
 #include <thread>
 
-namespace quorvel::test {
+namespace quorvel::test
+{
 
 // Sleeps a twentieth of the time, so a requested link costs 50 ms instead of a second, and
 // runs the test's script on every wait (the user's clicks happen while the run pumps).
-class FastClock : public RunClock {
+class FastClock : public RunClock
+{
 public:
     std::function<void()> onWait;
     int sleeps = 0;

@@ -12,9 +12,11 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-namespace quorvel::test {
+namespace quorvel::test
+{
 
-class RunHarness : public ::testing::Test {
+class RunHarness : public ::testing::Test
+{
 protected:
     RunHarness()
     {

@@ -13,7 +13,8 @@
 
 using namespace quorvel;
 
-namespace {
+namespace
+{
 
 TEST(LinkCheck, OnlyUrlsStartingWithHttpColonInAnyCaseAreRequested)
 {
@@ -52,7 +53,8 @@ TEST(ResultClassifier, EachLineIsTestedForBothTextsInAnyCase)
     } cases[] = {
         {{"HTTP/1.1 404 Not Found", "Server: t"}, {"HTTP/1.1 404 NOT FOUND"}},
         {{"HTTP/1.0 404 Not Found"}, {"HTTP/1.0 404 NOT FOUND"}},
-        {{"HTTP/1.1 200 OK", "X-Note: was http/1.1 404 before"}, {"X-NOTE: WAS HTTP/1.1 404 BEFORE"}},
+        {{"HTTP/1.1 200 OK", "X-Note: was http/1.1 404 before"},
+         {"X-NOTE: WAS HTTP/1.1 404 BEFORE"}},
         {{"X-A: http/1.1 404", "X-B: Http/1.0 404"}, {"X-A: HTTP/1.1 404", "X-B: HTTP/1.0 404"}},
         {{"X-Both: HTTP/1.1 404 and HTTP/1.0 404"},
          {"X-BOTH: HTTP/1.1 404 AND HTTP/1.0 404", "X-BOTH: HTTP/1.1 404 AND HTTP/1.0 404"}},

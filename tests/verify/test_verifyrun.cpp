@@ -10,7 +10,8 @@ using namespace quorvel;
 using namespace quorvel::test;
 using Strings = std::vector<std::string>;
 
-namespace {
+namespace
+{
 
 using VerifyRunTest = RunHarness;
 
