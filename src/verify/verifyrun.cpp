@@ -72,6 +72,9 @@ void VerifyRun::VerifyAll()
     try {
         const int count = view_.linkCount();
         for (int i = 0; i < count; ++i) {
+            // Moves are refused during a run; should the lists shrink anyway, stop reading.
+            if (i >= view_.linkCount())
+                break;
             view_.selectLink(i);
             refreshTotal();
             if (view_.stopRequested()) {
