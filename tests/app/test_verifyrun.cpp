@@ -251,28 +251,40 @@ TEST_F(VerifyRunWindowTest, AUrlThatCannotBeSplitIsAnErrorWithoutABoxAndTheRunGo
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(VerifyRunWindowTest, APageAskingForCredentialsIsAnOtherErrorOnceThePromptIsCancelled)
+TEST_F(VerifyRunWindowTest, APageAskingForCredentialsIsAnOtherErrorWhetherPromptIsCancelledOrFails)
 {
     server_.route("/private", Reply::challenge());
     favorites({{"1 Private", server_.url("/private")}});
     TTfmVerify &w = open();
-    int prompts = 0;
-    QTimer answerer;
-    QObject::connect(&answerer, &QTimer::timeout, [&] {
-        if (auto *dialog = qobject_cast<CredentialDialog *>(QApplication::activeModalWidget())) {
+    // Cancelled: given up at once. Answered with credentials the server refuses: resent until
+    // the retries are used up.
+    const struct {
+        bool accept;
+        int prompts;
+    } cases[] = {{false, 1}, {true, 3}};
+    for (const auto &c : cases) {
+        int prompts = 0;
+        QTimer answerer;
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<CredentialDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
             ++prompts;
-            dialog->reject();
-        }
-    });
-    answerer.start(20);
+            if (c.accept)
+                dialog->accept();
+            else
+                dialog->reject();
+        });
+        answerer.start(20);
 
-    w.VerifyAllToolButton()->click();
+        w.VerifyAllToolButton()->click();
 
-    EXPECT_EQ(prompts, 1);
-    EXPECT_EQ(rows(w.List404()), QStringList{"1 Private"});
-    EXPECT_EQ(w.OtherErrorCount, 1);
-    EXPECT_EQ(w.NotFoundCount, 0);
-    EXPECT_TRUE(w.Headers()->toPlainText().isEmpty());
+        EXPECT_EQ(prompts, c.prompts) << c.accept;
+        EXPECT_EQ(rows(w.List404()), QStringList{"1 Private"});
+        EXPECT_EQ(w.OtherErrorCount, 1);
+        EXPECT_EQ(w.NotFoundCount, 0);
+        EXPECT_TRUE(w.Headers()->toPlainText().isEmpty());
+    }
 }
 
 TEST_F(VerifyRunWindowTest, ExitOrCloseDuringARunEndsTheProgramOnlyAfterTheRunHasReturned)
