@@ -199,6 +199,7 @@ private:
     void handOverCredentials(HINTERNET connection);
     void runWorker(const std::shared_ptr<Worker> &worker);
     void startWorkerLocked();
+    bool requestOverLocked() const;
     void reapWorkers(bool all);
     void requestCompleted(const platform::inet::InternetAsyncResult &result);
     bool waitForRead();

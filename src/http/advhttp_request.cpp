@@ -317,11 +317,10 @@ void TAdvHttp::CloseHandles()
         inet::InternetCloseHandle(request);
     if (HINTERNET connection = m_connectionHandle.exchange(nullptr))
         inet::InternetCloseHandle(connection);
-    {
-        std::lock_guard lock(m_workerMutex);
-        m_worker.reset();
-        m_pending = Pending::None;
-    }
+    // Under the lock, so a late completion sees either the request or its end, never a mix.
+    std::lock_guard lock(m_workerMutex);
+    m_worker.reset();
+    m_pending = Pending::None;
     m_cancelled = false;
     m_busy = false;
 }
@@ -333,6 +332,9 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
     if (result.dwResult == 0) {
         {
             std::lock_guard lock(m_workerMutex);
+            // A completion that overtook Cancel belongs to a request that is over.
+            if (requestOverLocked())
+                return;
             if (m_pending == Pending::Send)
                 m_pending = Pending::None;
         }
@@ -340,6 +342,8 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
         return;
     }
     std::lock_guard lock(m_workerMutex);
+    if (requestOverLocked())
+        return;
     switch (m_pending) {
     case Pending::Read:
         m_readCompleted = true;
@@ -360,6 +364,12 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
         }
         return;
     }
+}
+
+bool TAdvHttp::requestOverLocked() const
+{
+    // Cancel marks under the worker lock, so a stage that would start after it sees the mark.
+    return m_cancelled.load() || !m_busy.load();
 }
 
 void TAdvHttp::startWorkerLocked()
@@ -387,11 +397,18 @@ void TAdvHttp::runWorker(const std::shared_ptr<Worker> &worker)
         } catch (...) {
         }
     }
+    bool endRequest = false;
     {
         std::lock_guard lock(m_workerMutex);
-        if (m_worker == worker)
+        if (m_worker == worker) {
             m_worker.reset();
+            // Cancel left the ending to this stage, which may have stopped before looking
+            // again (a handler that raised, a failed header read): end the request here.
+            endRequest = m_cancelled.load();
+        }
     }
+    if (endRequest)
+        CloseHandles();
     worker->finished = true;
 }
 

@@ -189,6 +189,64 @@ TEST_F(AdvHttpRequest, CancelInsideErrorHandlerEndsFailedRequests)
     }
 }
 
+TEST_F(AdvHttpRequest, CancelFromOnErrorEndsAResponseStageThatStoppedEarly)
+{
+    // The worker stops without reaching the body loop; a Cancel that came meanwhile must still
+    // end the request, or the owner waits on Busy for ever.
+    Reply big = Reply::ok("x");
+    big.headers.push_back("X-Big: " + std::string(9000, 'h'));
+    server.route("/big", big);
+    server.route("/secret", Reply::challenge());
+    struct Case {
+        const char *name;
+        const char *path;
+        bool raise;
+        bool throwingNeedAuth;
+    } cases[] = {
+        {"handler of OnNeedAuth raises", "/secret", false, true},
+        {"header read fails with RaiseExceptions", "/big", true, false},
+    };
+    http->setOnError([this](TAdvHttp *h) {
+        errors.push_back(h->LastError());
+        h->Cancel();
+    });
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        errors.clear();
+        http->setRaiseExceptions(c.raise);
+        http->setOnNeedAuth(c.throwingNeedAuth
+                                ? TNotifyEvent([](TAdvHttp *) { throw std::runtime_error("no"); })
+                                : TNotifyEvent());
+        http->setURL(server.url(c.path));
+        EXPECT_TRUE(http->Execute(false));
+        ASSERT_TRUE(pumpUntil([&] { return !errors.empty() && !http->Busy(); }));
+        EXPECT_FALSE(http->Cancelled());
+        EXPECT_EQ(http->RequestHandle(), nullptr);
+    }
+}
+
+TEST_F(AdvHttpRequest, CompletionArrivingAfterCancelStartsNothing)
+{
+    Reply slow = Reply::ok("late");
+    slow.delayBeforeHeaders = 3s;
+    server.route("/slow", slow);
+    http->setURL(server.url("/slow"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(server.waitForRequests("/slow", 1));
+    http->Cancel();
+    ASSERT_FALSE(http->Busy());
+    // Notifications the facility had already sent when the request was closed.
+    for (inet::InternetAsyncResult late :
+         {inet::InternetAsyncResult{1, 0}, inet::InternetAsyncResult{0, 12029}}) {
+        http->HandleStatus(inet::INTERNET_STATUS_REQUEST_COMPLETE, &late, sizeof late);
+    }
+    pumpFor(100);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(completes, 0);
+    EXPECT_EQ(http->WorkerThread(), std::thread::id());
+    EXPECT_FALSE(http->Busy());
+}
+
 TEST_F(AdvHttpRequest, AuthenticationGivesUpAfterItsRetries)
 {
     struct Case {
