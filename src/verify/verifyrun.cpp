@@ -173,6 +173,10 @@ bool VerifyRun::startRequest(const std::string &name, const std::string &url)
     view_.clearEvents();
     awaitingResult_ = true;
     awaitingCompletion_ = false;
+    // The component keeps a URL's user name and password until another URL brings its own:
+    // credentials written into one favorite must not be offered to the next link's server.
+    http_.setUserName(std::string());
+    http_.setPassword(std::string());
     try {
         http_.setURL(url);
     } catch (const std::exception &) {

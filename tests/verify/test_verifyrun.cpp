@@ -167,6 +167,29 @@ TEST_F(VerifyRunTest, ABodyThatFailsAfterA404HeaderCountsBothForTheSameLink)
     EXPECT_EQ(view.notFound, 1);
 }
 
+TEST_F(VerifyRunTest, CredentialsWrittenInOneFavoriteAreNotOfferedToTheNextLink)
+{
+    server.route("/mine", Reply::challenge());
+    server.route("/other", Reply::challenge());
+    const std::string mine = server.url("/mine");
+    add("Mine", "http://bob:secret@" + mine.substr(std::string("http://").size()));
+    add("Other", server.url("/other"));
+    http.setDefaultUi(false);
+
+    run.VerifyAll();
+
+    const auto offered = [&](const std::string &path) {
+        int count = 0;
+        for (const ReceivedRequest &request : server.requests())
+            count += request.path == path && request.header("Authorization") ? 1 : 0;
+        return count;
+    };
+    EXPECT_GT(offered("/mine"), 0);
+    ASSERT_GT(server.requestCount("/other"), 0);
+    EXPECT_EQ(offered("/other"), 0);
+    EXPECT_EQ(view.deadNames, (Strings{"Mine", "Other"}));
+}
+
 TEST_F(VerifyRunTest, AnEmptyCatalogueFinishesAtOnceWithTheResetTexts)
 {
     view.deadNames = {"old"};
