@@ -21,6 +21,8 @@ void realPresenter(QWidget *owner, const MoveReport &report)
 {
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(report.caption),
                     QString::fromStdString(report.text), QMessageBox::Ok, owner);
+    // A folder name such as "<b>old" is a name, not markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

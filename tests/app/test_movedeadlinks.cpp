@@ -6,9 +6,14 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+
+#include <functional>
 
 #include <filesystem>
 #include <memory>
@@ -26,10 +31,13 @@ protected:
         AppFixture::SetUp();
         previousChooser_ = setFolderChooser([this](QWidget *) {
             ++dialogs_;
+            cursors_.push_back(cursorShape());
             return chosen_;
         });
-        previousPresenter_ = setMoveReportPresenter(
-            [this](QWidget *, const MoveReport &report) { reports_.push_back(report); });
+        previousPresenter_ = setMoveReportPresenter([this](QWidget *, const MoveReport &report) {
+            reports_.push_back(report);
+            cursors_.push_back(cursorShape());
+        });
     }
 
     void TearDown() override
@@ -57,6 +65,32 @@ protected:
         window_->Headers()->setPlainText(QStringLiteral("HTTP/1.1 404 Not Found"));
     }
 
+    static int cursorShape()
+    {
+        const QCursor *cursor = QApplication::overrideCursor();
+        return cursor ? cursor->shape() : -1;
+    }
+
+    // Runs inspect on the modal dialog that open() shows, then closes it, so a real dialog can
+    // be looked at without blocking the test.
+    template <class Dialog, class Open>
+    static void withModal(const std::function<void(Dialog *)> &inspect, Open open)
+    {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
+                seen = true;
+                inspect(dialog);
+            }
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (auto *other = qobject_cast<QDialog *>(widget); other && other->isVisible())
+                    other->reject();
+            }
+        });
+        open();
+        EXPECT_TRUE(seen) << "no modal dialog came up";
+    }
+
     static QStringList rows(const QListWidget *list)
     {
         QStringList texts;
@@ -79,6 +113,7 @@ protected:
     std::string chosen_;
     int dialogs_ = 0;
     std::vector<MoveReport> reports_;
+    std::vector<int> cursors_; // the program-wide cursor while each dialog was up
     std::unique_ptr<TTfmVerify> window_;
 
 private:
@@ -101,6 +136,7 @@ TEST_F(MoveDeadLinksTest, OneDeadLinkMovesIntoItsMirroredFolderAndReportsSingula
     ASSERT_EQ(reports_.size(), 1u);
     EXPECT_EQ(reports_[0].text, "Moved 1 link to " + chosen_ + ".");
     EXPECT_EQ(reports_[0].caption, "Link Moved");
+    EXPECT_EQ(cursors_, (std::vector<int>{Qt::WaitCursor, Qt::WaitCursor}));
     EXPECT_EQ(rows(window_->URL_Names()), QStringList{QStringLiteral("Home")});
     EXPECT_EQ(window_->Files()->count(), 1);
     expectRefreshed();
@@ -154,6 +190,38 @@ TEST_F(MoveDeadLinksTest, ShortcutThatCannotMoveIsNotCountedAndIsListedAgain)
     EXPECT_EQ(test::readFile(taken), "someone else's file");
     EXPECT_TRUE(fs::exists(dead));
     EXPECT_EQ(rows(window_->URL_Names()), QStringList{QStringLiteral("Home")});
+}
+
+TEST_F(MoveDeadLinksTest, RealFolderDialogOffersFoldersOnlyFromTheRoot)
+{
+    setFolderChooser(nullptr);
+    QWidget owner;
+    std::string chosen = "<not returned>";
+    withModal<QFileDialog>(
+        [](QFileDialog *dialog) {
+            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Select the directory"));
+            EXPECT_EQ(dialog->directory().absolutePath(), QStringLiteral("/"));
+            EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+            EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
+        },
+        [&] { chosen = chooseDestinationFolder(&owner); });
+    EXPECT_EQ(chosen, "") << "a cancelled dialog chooses nothing";
+}
+
+TEST_F(MoveDeadLinksTest, RealReportShowsAFolderNameThatLooksLikeMarkupAsItIs)
+{
+    setMoveReportPresenter(nullptr);
+    QWidget owner;
+    const MoveReport report = moveReport(2, "/home/u/<b>old</b>");
+    withModal<QMessageBox>(
+        [&](QMessageBox *box) {
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("Links Moved"));
+            EXPECT_EQ(box->text(), QStringLiteral("Moved 2 links to /home/u/<b>old</b>."));
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        },
+        [&] { showMoveReport(&owner, report); });
 }
 
 } // namespace
