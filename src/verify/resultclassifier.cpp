@@ -1,7 +1,7 @@
 #include "verify/resultclassifier.h"
 
 #include "http/advhttp.h"
-#include "verify/linkcheck.h"
+#include "platform/asciitext.h"
 #include "verify/verifyview.h"
 
 namespace quorvel
@@ -21,7 +21,7 @@ std::vector<std::string> notFoundFindings(const StringList &headers)
 {
     std::vector<std::string> findings;
     for (const std::string &line : headers) {
-        const std::string upper = upperCaseAscii(line);
+        const std::string upper = platform::asciiUpper(line);
         // Both texts are looked for in every line, so one line can count twice.
         for (const char *text : {"HTTP/1.1 404", "HTTP/1.0 404"}) {
             if (upper.find(text) != std::string::npos)

@@ -235,11 +235,7 @@ void VerifyRun::finish(int count)
     if (count > 0)
         refreshTotal();
     view_.showStatusText("Finished " + std::to_string(count) + " links");
-    view_.setRunCursor(RunCursor::Default);
-    view_.setVerifyAllEnabled(true);
-    view_.setPauseEnabled(false);
-    view_.setStopEnabled(false);
-    view_.setVerifySelectedEnabled(true);
+    restoreIdle();
 }
 
 void VerifyRun::stopped()
