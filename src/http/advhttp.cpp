@@ -105,11 +105,23 @@ void TAdvHttp::setSSL(bool ssl)
 void TAdvHttp::setURL(const std::string &url)
 {
     const std::string previous = m_url;
+    // An https URL is rebuilt from its parts, which can fail after they were taken; they go
+    // back with the text then, so a later request still goes where URL says.
+    const std::string previousHost = m_hostName;
+    const std::string previousPath = m_urlPath;
+    const std::string previousExtra = m_extraInfo;
+    const int previousPort = m_port;
+    const bool previousSsl = m_ssl;
     m_url = url;
     try {
         SplitURL();
     } catch (...) {
         m_url = previous;
+        m_hostName = previousHost;
+        m_urlPath = previousPath;
+        m_extraInfo = previousExtra;
+        m_port = previousPort;
+        m_ssl = previousSsl;
         throw;
     }
 }

@@ -99,6 +99,17 @@ TEST(AdvHttpModel, RefusedUrlRestoresUrlAndKeepsParts)
     EXPECT_EQ(http.URL(), "http://good:8080/p?q");
     EXPECT_NE(http.LastError(), 0u);
     EXPECT_EQ(errors, 1);
+
+    // Each part fits, but the https text rebuilt from them does not.
+    EXPECT_THROW(http.setURL("https://long.test/" + std::string(1500, 'p') + "?" +
+                             std::string(1000, 'q')),
+                 EInetError);
+    EXPECT_EQ(http.URL(), "http://good:8080/p?q");
+    EXPECT_EQ(http.HostName(), "good");
+    EXPECT_EQ(http.URLPath(), "/p");
+    EXPECT_EQ(http.ExtraInfo(), "?q");
+    EXPECT_EQ(http.Port(), 8080);
+    EXPECT_FALSE(http.SSL());
 }
 
 TEST(AdvHttpModel, HttpsUrlSwitchesSslOnAndKeepsItsPort)
