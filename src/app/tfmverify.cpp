@@ -148,9 +148,11 @@ TTfmVerify::TTfmVerify(QWidget *parent)
     setTabOrder(headers_, events_);
 
     connect(urlNames_, &TSearchListBox::OnClick, this, &TTfmVerify::URL_NamesClick);
-    connect(urlNames_, &TSearchListBox::OnMatch, this, &TTfmVerify::URL_NamesClick);
+    // Typing, Backspace and Escape change the selection without a click; the lists follow all
+    // the same.
+    connect(urlNames_, &TSearchListBox::keySelectionChanged, this, &TTfmVerify::URL_NamesClick);
     connect(urlList_, &TSearchListBox::OnClick, this, &TTfmVerify::URL_ListClick);
-    connect(urlList_, &TSearchListBox::OnMatch, this, &TTfmVerify::URL_ListClick);
+    connect(urlList_, &TSearchListBox::keySelectionChanged, this, &TTfmVerify::URL_ListClick);
     connect(urlNames_, &QListWidget::itemDoubleClicked, this, &TTfmVerify::URL_NamesDblClick);
     connect(urlList_, &QListWidget::itemDoubleClicked, this, &TTfmVerify::URL_ListDblClick);
 

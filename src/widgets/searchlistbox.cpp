@@ -93,6 +93,14 @@ template <typename Handling> void TSearchListBox::asUser(Handling handling)
         emit OnClick();
 }
 
+template <typename Handling> void TSearchListBox::byKey(Handling handling)
+{
+    const SelectionState before = selectionState();
+    handling();
+    if (selectionState() != before)
+        emit keySelectionChanged();
+}
+
 // Only the left button selects rows, as in the platform's list box. The right button opens the
 // pop-up menu, whose commands act on the row selected before; Qt delivers that request on its
 // own, so the press and release are simply kept from the standard handling.
@@ -121,7 +129,10 @@ void TSearchListBox::mouseDoubleClickEvent(QMouseEvent *e)
         e->accept();
         return;
     }
-    asUser([&] { QListWidget::mouseDoubleClickEvent(e); });
+    // Not inside asUser: the double-click signal's handler may pump events for seconds (a
+    // check), and clicks made meanwhile must be reported at once. A double click away from the
+    // pressed row is replayed as a press through mousePressEvent, which reports it.
+    QListWidget::mouseDoubleClickEvent(e);
 }
 
 void TSearchListBox::mouseMoveEvent(QMouseEvent *e)
@@ -145,25 +156,26 @@ void TSearchListBox::keyPressEvent(QKeyEvent *e)
     }
     if (key == Qt::Key_Escape) {
         dropPrefix();
-        selectionModel()->clear();
+        byKey([&] { selectionModel()->clear(); });
         e->accept();
         return;
     }
     if (key == Qt::Key_Backspace) {
-        typeBackspace();
+        byKey([&] { typeBackspace(); });
         e->accept();
         return;
     }
     // With Control, Alt or Meta held a key is a command, not a character to search for; like
-    // keys without a character (function keys) it keeps the standard handling.
+    // keys without a character (function keys) it keeps the standard handling, which can
+    // still change the selection (Ctrl+Space deselects).
     const auto commandModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const QString text = e->text();
     if ((e->modifiers() & commandModifiers) || text.isEmpty()) {
-        QListWidget::keyPressEvent(e);
+        asUser([&] { QListWidget::keyPressEvent(e); });
         return;
     }
     if (isSearchText(text))
-        typeText(text);
+        byKey([&] { typeText(text); });
     // Enter, Tab and the other control characters do nothing in the list.
     e->accept();
 }

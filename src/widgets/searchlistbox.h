@@ -55,6 +55,9 @@ signals:
     void OnClick();
     // A typed key selected a matching row.
     void OnMatch();
+    // A key of the incremental search (a typed character, Backspace or Escape) changed the
+    // selection. Not a click, but an owner that keeps lists in step needs to know.
+    void keySelectionChanged();
     // A typed character that the search passed on (the key-press event of the control).
     void OnKeyPress(QChar key);
     void OnMouseEnter();
@@ -86,6 +89,9 @@ private:
     // Runs a piece of the standard handling on the user's behalf and fires OnClick when it
     // changed the selection or the current row.
     template <typename Handling> void asUser(Handling handling);
+    // Runs a key of the incremental search and fires keySelectionChanged when it changed the
+    // selection.
+    template <typename Handling> void byKey(Handling handling);
     SelectionState selectionState() const;
 
     void typeText(const QString &text);

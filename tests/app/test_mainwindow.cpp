@@ -355,10 +355,17 @@ TEST_F(MainWindowTest, UserSelectionInEitherListSelectsSameRowInTheOther)
     QTest::keyClick(w.URL_Names(), Qt::Key_Home);
     EXPECT_EQ(selectedRow(w.URL_List()), 0) << "Home key in the names";
 
-    // A typed prefix selects a row without a click event; the lists still agree.
+    // Keys of the incremental search select rows without a click event; the lists still agree.
     QTest::keyClick(w.URL_Names(), Qt::Key_N);
     EXPECT_EQ(selectedRow(w.URL_Names()), 2);
     EXPECT_EQ(selectedRow(w.URL_List()), 2) << "incremental search in the names";
+    QTest::keyClick(w.URL_Names(), Qt::Key_Backspace);
+    EXPECT_EQ(selectedRow(w.URL_Names()), 0);
+    EXPECT_EQ(selectedRow(w.URL_List()), 0) << "Backspace that empties the prefix";
+    w.URL_List()->setFocus();
+    QTest::keyClick(w.URL_List(), Qt::Key_Escape);
+    EXPECT_EQ(selectedRow(w.URL_List()), -1);
+    EXPECT_EQ(selectedRow(w.URL_Names()), -1) << "Escape in the URLs";
 }
 
 TEST_F(MainWindowTest, SelectionMadeByProgramIsNotMirrored)
