@@ -85,7 +85,8 @@ void addStandardProfile(Hive &hive)
 std::string readFile(const fs::path &file, bool &exists)
 {
     exists = false;
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in the hive's place is refused instead of waited on.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         // No file, or no folder to hold one: an empty hive.
         if (errno == ENOENT || errno == ENOTDIR)

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include <sys/stat.h>
+
 namespace fs = std::filesystem;
 using quorvel::platform::registryFolder;
 using quorvel::platform::ValueType;
@@ -107,6 +109,14 @@ TEST_F(Registry, UnparsableHiveIsReportedAndNeverOverwritten)
     EXPECT_NE(errorOf([&] { registry.DeleteKey("\\A"); }), "<no error>");
     EXPECT_EQ(readFile(hive()), broken);
     EXPECT_TRUE(TRegistry(RootKey::CurrentUser).OpenKey("\\Other", true)) << "a file of its own";
+
+    // Something that is not a file in the hive's place: refused, not waited on, left alone.
+    fs::remove(hive());
+    ASSERT_EQ(::mkfifo(hive().c_str(), 0600), 0);
+    EXPECT_NE(errorOf([&] { registry.OpenKey("\\A", false); }).find(hive().string()),
+              std::string::npos);
+    EXPECT_NE(errorOf([&] { registry.DeleteKey("\\A"); }), "<no error>");
+    EXPECT_TRUE(fs::is_fifo(hive()));
 }
 
 TEST_F(Registry, UnwritableHiveFailsTheWriteAndLeavesNoTemporaryFile)
