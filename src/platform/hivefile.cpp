@@ -1,10 +1,10 @@
 #include "platform/hivefile.h"
-#include "platform/asciitext.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <set>
 
+#include "platform/asciitext.h"
 #include "platform/utf16.h"
 
 namespace quorvel::platform {

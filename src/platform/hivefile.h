@@ -83,6 +83,4 @@ private:
 // component or a control character, which the file format cannot hold safely.
 bool normaliseKeyPath(std::string_view key, std::string &out);
 
-// Upper-cases the ASCII letters a to z only.
-
 } // namespace quorvel::platform
