@@ -156,6 +156,29 @@ TEST_F(VerifyRunWindowTest, DeadLinksAreListedCountedAndLabelledAliveOnesAreNot)
     EXPECT_TRUE(w.Headers()->toPlainText().startsWith(QStringLiteral("HTTP/1.1 404 Not Found\n")));
 }
 
+TEST_F(VerifyRunWindowTest, ADoubleClickChecksTheRowClickedNotTheOneSelectedBefore)
+{
+    server_.route("/a", Reply::ok("a"));
+    server_.route("/b", Reply::ok("b"));
+    favorites({{"1 A", server_.url("/a")}, {"2 B", server_.url("/b")}});
+    TTfmVerify &w = open();
+    for (TSearchListBox *list : {w.URL_Names(), w.URL_List()}) {
+        w.URL_List()->setCurrentRow(0);
+        w.URL_Names()->setCurrentRow(0);
+        const int before = server_.requestCount("/b");
+
+        // As the system delivers a double click: press, release, double click, release.
+        const QPoint onRowTwo = list->visualItemRect(list->item(1)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onRowTwo);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onRowTwo);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, onRowTwo);
+
+        EXPECT_EQ(server_.requestCount("/b"), before + 1) << list->objectName().toStdString();
+        EXPECT_EQ(w.CurrentName, "2 B");
+    }
+    EXPECT_EQ(server_.requestCount("/a"), 0);
+}
+
 TEST_F(VerifyRunWindowTest, PauseHoldsTheRunAndStopThenEndsIt)
 {
     server_.route("/a", Reply::ok("a"));
