@@ -122,6 +122,12 @@ TEST(ResultClassifier, AnErrorIsLoggedCountedListedAndLeavesStatusAndHeaders)
     EXPECT_EQ(view.status, "Gone:http://h/");
     EXPECT_EQ(view.headers, StringList{"HTTP/1.1 200 OK"});
     EXPECT_FALSE(http.Busy());
+
+    // A code without a message still leaves its (empty) line, so every error shows in the log.
+    http.RecordError(54321);
+    classifyError(view, http);
+    EXPECT_EQ(view.events, (std::vector<std::string>{view.events[0], ""}));
+    EXPECT_EQ(view.otherErrorsText, "Other errors = 3");
 }
 
 TEST(ConnectionLog, EachNotificationWritesItsOwnLine)
