@@ -203,6 +203,7 @@ TEST_F(MoveDeadLinksTest, RealFolderDialogOffersFoldersOnlyFromTheRoot)
             EXPECT_EQ(dialog->directory().absolutePath(), QStringLiteral("/"));
             EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
             EXPECT_TRUE(dialog->testOption(QFileDialog::ShowDirsOnly));
+            EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal) << "other windows usable";
         },
         [&] { chosen = chooseDestinationFolder(&owner); });
     EXPECT_EQ(chosen, "") << "a cancelled dialog chooses nothing";
