@@ -546,6 +546,41 @@ TEST_F(AdvHttpRequest, CancelWithoutWorkerClosesAtOnce)
     EXPECT_EQ(http->ConnectionHandle(), nullptr);
 }
 
+TEST_F(AdvHttpRequest, CancelDuringTheBodyEndsTheReadAndStillCompletes)
+{
+    // The body stalls after its first bytes, so the worker waits for a read when the owner
+    // cancels; a lost wake-up would leave the request Busy.
+    Reply stalled = Reply::ok(quorvel::test::patternBody(60000));
+    stalled.cut = Reply::Cut::Stall;
+    stalled.cutAfter = 20000;
+    server.route("/stalled", stalled);
+    http->setURL(server.url("/stalled"));
+    for (bool fromDataHandler : {true, false}) {
+        SCOPED_TRACE(fromDataHandler);
+        completes = 0;
+        int chunks = 0;
+        http->setOnDataAvailable([&](TAdvHttp *h) {
+            ++chunks;
+            if (fromDataHandler)
+                h->Cancel();
+        });
+        EXPECT_TRUE(http->Execute(false));
+        ASSERT_TRUE(pumpUntil([&] { return chunks >= 1; }));
+        if (!fromDataHandler) {
+            pumpFor(100);
+            EXPECT_TRUE(http->Busy());
+            http->Cancel();
+        }
+        ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+        EXPECT_FALSE(busyAtComplete);
+        EXPECT_FALSE(http->Cancelled());
+        EXPECT_EQ(http->RequestHandle(), nullptr);
+        EXPECT_EQ(static_cast<int>(http->Response().size()), http->TotalBytesRead());
+        EXPECT_LE(http->Response().size(), 20000u);
+        EXPECT_TRUE(errors.empty());
+    }
+}
+
 TEST(AdvHttpOwnership, ComponentWithoutWidgetOwnerRunsHandlersOnTheNotifyingThread)
 {
     TestServer server;
