@@ -101,9 +101,9 @@ TEST(AdvHttpModel, RefusedUrlRestoresUrlAndKeepsParts)
     EXPECT_EQ(errors, 1);
 
     // Each part fits, but the https text rebuilt from them does not.
-    EXPECT_THROW(http.setURL("https://long.test/" + std::string(1500, 'p') + "?" +
-                             std::string(1000, 'q')),
-                 EInetError);
+    EXPECT_THROW(
+        http.setURL("https://long.test/" + std::string(1500, 'p') + "?" + std::string(1000, 'q')),
+        EInetError);
     EXPECT_EQ(http.URL(), "http://good:8080/p?q");
     EXPECT_EQ(http.HostName(), "good");
     EXPECT_EQ(http.URLPath(), "/p");
