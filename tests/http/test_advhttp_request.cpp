@@ -71,6 +71,18 @@ protected:
 
     void TearDown() override { delete http; }
 
+    // An asynchronous request that the server has received but does not answer yet, so no
+    // worker runs.
+    void startRequestWithoutAnswer()
+    {
+        Reply slow = Reply::ok("late");
+        slow.delayBeforeHeaders = 3s;
+        server.route("/slow", slow);
+        http->setURL(server.url("/slow"));
+        EXPECT_TRUE(http->Execute(false));
+        ASSERT_TRUE(server.waitForRequests("/slow", 1));
+    }
+
     QWidget owner;
     TAdvHttp *http = nullptr;
     TestServer server;
@@ -227,12 +239,7 @@ TEST_F(AdvHttpRequest, CancelFromOnErrorEndsAResponseStageThatStoppedEarly)
 
 TEST_F(AdvHttpRequest, CompletionArrivingAfterCancelStartsNothing)
 {
-    Reply slow = Reply::ok("late");
-    slow.delayBeforeHeaders = 3s;
-    server.route("/slow", slow);
-    http->setURL(server.url("/slow"));
-    EXPECT_TRUE(http->Execute(false));
-    ASSERT_TRUE(server.waitForRequests("/slow", 1));
+    ASSERT_NO_FATAL_FAILURE(startRequestWithoutAnswer());
     http->Cancel();
     ASSERT_FALSE(http->Busy());
     // Notifications the facility had already sent when the request was closed.
@@ -532,12 +539,7 @@ TEST_F(AdvHttpRequest, AcceptListHoldsAtMostHundredTypesAndEndsAtAnEmptyOne)
 
 TEST_F(AdvHttpRequest, CancelWithoutWorkerClosesAtOnce)
 {
-    Reply slow = Reply::ok("late");
-    slow.delayBeforeHeaders = 3s;
-    server.route("/slow", slow);
-    http->setURL(server.url("/slow"));
-    EXPECT_TRUE(http->Execute(false));
-    ASSERT_TRUE(server.waitForRequests("/slow", 1));
+    ASSERT_NO_FATAL_FAILURE(startRequestWithoutAnswer());
     EXPECT_EQ(http->WorkerThread(), std::thread::id());
     http->Cancel();
     EXPECT_FALSE(http->Busy());

@@ -51,6 +51,17 @@ public:
 class InetFailure : public ::testing::TestWithParam<Mode>
 {
 protected:
+    // "/secret" answers only a request that carries "user:pw" (Base64 below); others are
+    // challenged for the realm "vault".
+    void routeSecretForUserPw()
+    {
+        server.route("/secret", [](const ReceivedRequest &request) {
+            if (request.header("Authorization") == "Basic dXNlcjpwdw==")
+                return Reply::ok("welcome");
+            return Reply::challenge("vault");
+        });
+    }
+
     TestServer server;
 };
 
@@ -252,12 +263,7 @@ TEST(InetAsyncCallback, CallbackMayReadAndCloseItsOwnRequest)
 
 TEST_P(InetFailure, AuthenticationPromptAnswerIsUsedByTheResend)
 {
-    server.route("/secret", [](const ReceivedRequest &request) {
-        // "user:pw" in Base64.
-        if (request.header("Authorization") == "Basic dXNlcjpwdw==")
-            return Reply::ok("welcome");
-        return Reply::challenge("vault");
-    });
+    routeSecretForUserPw();
     Client client(GetParam(), server.port());
     HINTERNET request = client.open("/secret");
 
@@ -294,11 +300,7 @@ TEST_P(InetFailure, AuthenticationPromptAnswerIsUsedByTheResend)
 
 TEST_P(InetFailure, ConnectionCredentialsAreReadAgainAtEachSend)
 {
-    server.route("/secret", [](const ReceivedRequest &request) {
-        if (request.header("Authorization") == "Basic dXNlcjpwdw==")
-            return Reply::ok("welcome");
-        return Reply::challenge("vault");
-    });
+    routeSecretForUserPw();
     Client client(GetParam(), server.port());
     HINTERNET request = client.open("/secret");
     const std::string wrong = "nobody";
