@@ -2,7 +2,7 @@
 
 #include "http/advhttp_private.h"
 #include "http/httpnotifier.h"
-#include "platform/url.h"
+#include "inet/url.h"
 
 #include <chrono>
 #include <stdexcept>

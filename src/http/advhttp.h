@@ -7,7 +7,7 @@
 #include "http/einineterror.h"
 #include "http/internetflags.h"
 #include "http/stringlist.h"
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,6 +1,6 @@
 #include "http/internetflags.h"
 
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 #include <array>
 

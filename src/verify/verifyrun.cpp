@@ -1,7 +1,7 @@
 #include "verify/verifyrun.h"
 
 #include "http/advhttp.h"
-#include "platform/inet.h"
+#include "inet/inet.h"
 #include "verify/linkcheck.h"
 #include "verify/resultclassifier.h"
 #include "verify/verifyview.h"

@@ -3,8 +3,8 @@
 
 #include "http/advhttp.h"
 
-#include "platform/inet.h"
-#include "platform/inet_lasterror.h"
+#include "inet/inet.h"
+#include "inet/inet_lasterror.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "http/advhttp.h"
 
 #include "http/credentialdialog.h"
-#include "platform/inet.h"
+#include "inet/inet.h"
 #include "support/testserver.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "fakeview.h"
 
 #include "http/advhttp.h"
-#include "platform/inet.h"
+#include "inet/inet.h"
 #include "verify/connectionlog.h"
 #include "verify/linkcheck.h"
 #include "verify/resultclassifier.h"

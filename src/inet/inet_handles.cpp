@@ -1,4 +1,4 @@
-#include "platform/inet_handles.h"
+#include "inet/inet_handles.h"
 
 namespace quorvel::platform::inet
 {

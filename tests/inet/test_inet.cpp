@@ -1,6 +1,6 @@
 // The HTTP facility against the scripted server: notifications, headers, redirects, bodies and
 // connection reuse, each in both modes.
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/inet_timeouts.h"
+#include "inet/inet_timeouts.h"
 
 #include <atomic>
 

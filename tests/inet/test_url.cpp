@@ -1,8 +1,8 @@
-#include "platform/url.h"
+#include "inet/url.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 namespace quorvel::platform
 {

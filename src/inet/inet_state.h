@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/inet.h"
-#include "platform/inet_handles.h"
+#include "inet/inet.h"
+#include "inet/inet_handles.h"
 
 namespace quorvel::platform::inet
 {

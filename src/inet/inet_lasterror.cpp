@@ -1,8 +1,8 @@
-#include "platform/inet_lasterror.h"
+#include "inet/inet_lasterror.h"
 
 #include <cstring>
 
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 namespace quorvel::platform::inet
 {

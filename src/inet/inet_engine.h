@@ -17,7 +17,7 @@
 
 #include <curl/curl.h>
 
-#include "platform/inet_state.h"
+#include "inet/inet_state.h"
 
 namespace quorvel::platform::inet
 {

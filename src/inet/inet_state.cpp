@@ -1,4 +1,4 @@
-#include "platform/inet_state.h"
+#include "inet/inet_state.h"
 
 #include <utility>
 

@@ -1,8 +1,8 @@
-#include "platform/inet_errors.h"
+#include "inet/inet_errors.h"
 
 #include <string_view>
 
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 namespace quorvel::platform::inet
 {

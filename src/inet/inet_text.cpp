@@ -1,4 +1,4 @@
-#include "platform/inet_text.h"
+#include "inet/inet_text.h"
 
 #include <algorithm>
 #include <cctype>

@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/inet.h"
+#include "inet/inet.h"
 #include "support/testserver.h"
 
 namespace quorvel::platform::inet::testing

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 namespace quorvel::platform::inet
 {

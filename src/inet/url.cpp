@@ -1,4 +1,4 @@
-#include "platform/url.h"
+#include "inet/url.h"
 #include "platform/asciitext.h"
 
 #include <algorithm>
@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 namespace quorvel::platform
 {

@@ -1,6 +1,6 @@
 // The HTTP facility when things go wrong: network failures, stalls, closing during transfers,
 // bad handles, authentication and the message table.
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 #include <atomic>
 #include <future>
@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/inet_timeouts.h"
+#include "inet/inet_timeouts.h"
 #include "support/testserver.h"
 #include "test_inet_client.h"
 

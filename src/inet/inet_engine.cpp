@@ -1,4 +1,4 @@
-#include "platform/inet_engine.h"
+#include "inet/inet_engine.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,11 +8,11 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-#include "platform/inet_errors.h"
-#include "platform/inet_text.h"
-#include "platform/inet_timeouts.h"
-#include "platform/inet_transfer.h"
-#include "platform/url.h"
+#include "inet/inet_errors.h"
+#include "inet/inet_text.h"
+#include "inet/inet_timeouts.h"
+#include "inet/inet_transfer.h"
+#include "inet/url.h"
 
 namespace quorvel::platform::inet
 {

@@ -1,4 +1,4 @@
-#include "platform/inet_transfer.h"
+#include "inet/inet_transfer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "platform/inet_engine.h"
+#include "inet/inet_engine.h"
 
 namespace quorvel::platform::inet
 {

@@ -1,4 +1,4 @@
-#include "platform/inet.h"
+#include "inet/inet.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,11 +6,11 @@
 
 #include <curl/curl.h>
 
-#include "platform/inet_engine.h"
-#include "platform/inet_handles.h"
-#include "platform/inet_lasterror.h"
-#include "platform/inet_state.h"
-#include "platform/inet_text.h"
+#include "inet/inet_engine.h"
+#include "inet/inet_handles.h"
+#include "inet/inet_lasterror.h"
+#include "inet/inet_state.h"
+#include "inet/inet_text.h"
 
 namespace quorvel::platform::inet
 {
