@@ -2,6 +2,10 @@
 // TTfmVerify: the main window. It shows the favorites catalogue as two side-by-side lists, the
 // dead links with their counters and the progress of the current request, and carries the menu,
 // the toolbar and the two pop-up menus. Each command handler passes straight on to one operation.
+//
+// One class, one file per job: tfmverify.cpp builds the window and loads the catalogue,
+// tfmverify_commands.cpp holds the commands, tfmverify_browseto.cpp the HTTP component and its
+// event handlers, tfmverify_runview.cpp the window as the verification run sees it.
 
 #include "catalogue/catalogue.h"
 #include "verify/verifyrun.h"
@@ -138,8 +142,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Operations the commands lead to. The verification run, the dead-link move, the browser
-    // button and the about box are wired in here as they arrive.
+    // Operations the commands lead to (tfmverify_commands.cpp).
     void VerifyAll();
     void BrowseOne();
     void PauseRun();
@@ -152,7 +155,7 @@ private:
 
     void createBrowseTo();
 
-    // VerifyView.
+    // VerifyView (tfmverify_runview.cpp).
     int linkCount() const override;
     std::string linkURL(int row) const override;
     std::string linkName(int row) const override;
