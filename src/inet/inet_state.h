@@ -146,6 +146,12 @@ public:
     void deliverSyncEvents(std::unique_lock<std::mutex> &lock);
 };
 
+// A long-lived session opens a connection per request; closed ones must not pile up.
+template <typename T> void pruneExpired(std::vector<std::weak_ptr<T>> &children)
+{
+    std::erase_if(children, [](const std::weak_ptr<T> &child) { return child.expired(); });
+}
+
 // Calls the session's callback for request, when it has one and a non-zero context. No lock
 // may be held by the caller.
 void notify(Request &request, std::uint32_t status, const void *info, std::uint32_t length);

@@ -159,4 +159,10 @@ bool plausibleHost(std::string_view host)
     });
 }
 
+bool hasControl(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
 } // namespace quorvel::platform::inet

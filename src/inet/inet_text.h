@@ -24,6 +24,9 @@ std::optional<std::string> headerValue(std::string_view rawHeaders, std::string_
 // The libcurl CURLAUTH_* mask of the schemes offered in every header line called name.
 long offeredAuthSchemes(std::string_view rawHeaders, std::string_view name);
 
+// True when text holds a control character, which no header or request line may carry.
+bool hasControl(std::string_view text);
+
 // A host name as it stands in a URL: IPv6 literals in brackets.
 std::string urlHost(const std::string &host);
 
