@@ -157,13 +157,13 @@ public:
     const std::string &RequestBody() const { return m_requestBody; }
     const std::string &ServerAddress() const { return m_serverAddress; }
     const std::string &RedirectURL() const { return m_redirectURL; }
-    int BytesSent() const { return m_bytesSent; }
-    int BytesReceived() const { return m_bytesReceived; }
-    int TotalBytesReceived() const { return m_totalBytesReceived; }
-    int BytesRead() const { return m_bytesRead; }
-    int TotalBytesRead() const { return m_totalBytesRead; }
-    int ChunkOffset() const { return m_chunkOffset; }
-    int StatusCode() const { return m_statusCode; }
+    int BytesSent() const { return m_bytesSent.load(); }
+    int BytesReceived() const { return m_bytesReceived.load(); }
+    int TotalBytesReceived() const { return m_totalBytesReceived.load(); }
+    int BytesRead() const { return m_bytesRead.load(); }
+    int TotalBytesRead() const { return m_totalBytesRead.load(); }
+    int ChunkOffset() const { return m_chunkOffset.load(); }
+    int StatusCode() const { return m_statusCode.load(); }
     // Valid only inside a handler of a status event.
     const void *StatusInfo() const { return m_statusInfo; }
     std::uint32_t StatusInfoLength() const { return m_statusInfoLength; }
@@ -267,7 +267,8 @@ private:
     TNotifyEvent m_onNeedProxyAuth;
     TNotifyEvent m_onError;
 
-    // Public state fields.
+    // Public state fields. The counters are written by the worker and the facility's thread
+    // while a handler on the GUI thread may read them, so they are atomic.
     HINTERNET m_sessionHandle = nullptr;
     std::atomic<HINTERNET> m_connectionHandle{nullptr};
     std::atomic<HINTERNET> m_requestHandle{nullptr};
@@ -277,13 +278,13 @@ private:
     std::string m_requestBody;
     std::string m_serverAddress;
     std::string m_redirectURL;
-    int m_bytesSent = 0;
-    int m_bytesReceived = 0;
-    int m_totalBytesReceived = 0;
-    int m_bytesRead = 0;
-    int m_totalBytesRead = 0;
-    int m_chunkOffset = 0;
-    int m_statusCode = 0;
+    std::atomic<int> m_bytesSent{0};
+    std::atomic<int> m_bytesReceived{0};
+    std::atomic<int> m_totalBytesReceived{0};
+    std::atomic<int> m_bytesRead{0};
+    std::atomic<int> m_totalBytesRead{0};
+    std::atomic<int> m_chunkOffset{0};
+    std::atomic<int> m_statusCode{0};
     const void *m_statusInfo = nullptr;
     std::uint32_t m_statusInfoLength = 0;
     int m_authAttempts = 0;

@@ -65,7 +65,13 @@ TSearchListBox::TSearchListBox(QWidget *parent) : QListWidget(parent)
     connect(model(), &QAbstractItemModel::rowsRemoved, this, &TSearchListBox::OnDeleteItems);
 }
 
-TSearchListBox::~TSearchListBox() = default;
+TSearchListBox::~TSearchListBox()
+{
+    // The model outlives this part of the object and empties itself as it goes; its signals
+    // must not reach a list box that is already half destroyed.
+    if (QAbstractItemModel *items = model())
+        disconnect(items, nullptr, this, nullptr);
+}
 
 void TSearchListBox::keyboardSearch(const QString &) {}
 
