@@ -97,6 +97,28 @@ bool splitHeaderBlock(std::string_view block, std::vector<std::string> &lines)
     return true;
 }
 
+int statusCodeOf(std::string_view statusLine)
+{
+    const auto space = statusLine.find(' ');
+    if (space == std::string_view::npos || statusLine.size() < space + 4)
+        return 0;
+    int status = 0;
+    for (std::size_t i = space + 1; i < space + 4; ++i) {
+        if (statusLine[i] < '0' || statusLine[i] > '9')
+            return 0;
+        status = status * 10 + (statusLine[i] - '0');
+    }
+    return status;
+}
+
+bool appendHeaderLine(std::string &block, std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    block.append(line).append("\r\n");
+    return line.empty();
+}
+
 std::optional<std::string> headerValue(std::string_view rawHeaders, std::string_view name)
 {
     std::optional<std::string> found;

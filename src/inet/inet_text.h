@@ -18,6 +18,14 @@ std::string encodeObjectName(std::string_view objectName);
 // line is no "Name: value" header, so nothing malformed reaches the server.
 bool splitHeaderBlock(std::string_view block, std::vector<std::string> &lines);
 
+// The status code of a response's status line ("HTTP/1.1 404 Not Found" gives 404); 0 when the
+// line carries no three-digit code after its first blank.
+int statusCodeOf(std::string_view statusLine);
+
+// Appends a header line as received (with or without its line end) to a raw header block, ended
+// by CR LF as the block keeps every line. True for the blank line that ends the block.
+bool appendHeaderLine(std::string &block, std::string_view line);
+
 // The value of the first header line called name in a raw header block, letter case ignored.
 std::optional<std::string> headerValue(std::string_view rawHeaders, std::string_view name);
 

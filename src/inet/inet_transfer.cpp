@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "inet/inet_engine.h"
+#include "inet/inet_text.h"
 
 namespace quorvel::platform::inet
 {
@@ -40,28 +41,6 @@ std::string addressText(const sockaddr *address)
     return text;
 }
 
-int statusOf(std::string_view statusLine)
-{
-    // "HTTP/1.1 404 Not Found": the three digits after the first blank.
-    const auto space = statusLine.find(' ');
-    if (space == std::string_view::npos || statusLine.size() < space + 4)
-        return 0;
-    int status = 0;
-    for (std::size_t i = space + 1; i < space + 4; ++i) {
-        if (statusLine[i] < '0' || statusLine[i] > '9')
-            return 0;
-        status = status * 10 + (statusLine[i] - '0');
-    }
-    return status;
-}
-
-std::string_view withoutLineEnd(std::string_view line)
-{
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.remove_suffix(1);
-    return line;
-}
-
 bool requestGone(Transfer &transfer)
 {
     Request &request = *transfer.request;
@@ -87,9 +66,10 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
                 std::string(reinterpret_cast<const char *>(&sent), sizeof sent));
         }
         transfer.engine.queueEvent(transfer, INTERNET_STATUS_RECEIVING_RESPONSE, {});
-        transfer.head = std::string(withoutLineEnd(line)) + "\r\n";
+        transfer.head.clear();
+        appendHeaderLine(transfer.head, line);
         transfer.headBytes = static_cast<std::uint32_t>(bytes);
-        transfer.status = statusOf(line);
+        transfer.status = statusCodeOf(line);
         transfer.inHead = true;
         transfer.headDone = false;
         transfer.redirectTo.reset();
@@ -98,9 +78,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     if (!transfer.inHead)
         return bytes; // trailers of a chunked body are not part of the header block
     transfer.headBytes += static_cast<std::uint32_t>(bytes);
-    const std::string_view text = withoutLineEnd(line);
-    transfer.head.append(text).append("\r\n");
-    if (text.empty()) {
+    if (appendHeaderLine(transfer.head, line)) {
         transfer.inHead = false;
         transfer.headDone = true;
         const std::uint32_t received = transfer.headBytes;
