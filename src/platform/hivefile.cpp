@@ -7,9 +7,11 @@
 #include "platform/asciitext.h"
 #include "platform/utf16.h"
 
-namespace quorvel::platform {
+namespace quorvel::platform
+{
 
-namespace {
+namespace
+{
 
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr char kSeparator = '\\';
@@ -32,7 +34,6 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
     return text.size() >= prefix.size() &&
            asciiUpper(text.substr(0, prefix.size())) == asciiUpper(prefix);
 }
-
 
 bool parseHexNumber(std::string_view text, std::size_t maxDigits, std::uint32_t &out)
 {
@@ -135,8 +136,12 @@ std::string hexLine(std::string line, std::string_view bytes)
 std::string dataText(const HiveValue &value, const std::string &namePart)
 {
     const std::string prefix = namePart + "=";
+    // Text with a NUL or a line break goes as UTF-16 bytes, unless bytes that are not UTF-8 would
+    // not survive that: the quoted form holds anything but a line feed.
     if (value.type == kRegSz &&
-        value.data.find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos)
+        (value.data.find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos ||
+         (value.data.find('\n') == std::string::npos &&
+          utf16leToUtf8(utf8ToUtf16le(value.data)) != value.data)))
         return prefix + quote(value.data);
     if (value.type == kRegDword && value.data.size() == 4) {
         std::uint32_t number = 0;
@@ -163,7 +168,6 @@ HiveFormatError::HiveFormatError(int line, const std::string &reason)
     : std::runtime_error(reason), line_(line)
 {
 }
-
 
 bool normaliseKeyPath(std::string_view key, std::string &out)
 {

@@ -13,7 +13,8 @@ using quorvel::platform::kRegDword;
 using quorvel::platform::kRegExpandSz;
 using quorvel::platform::kRegSz;
 
-namespace {
+namespace
+{
 
 const std::string kRoot = "HKEY_LOCAL_MACHINE";
 const std::string kHeader = "Windows Registry Editor Version 5.00\n\n";
@@ -113,6 +114,9 @@ TEST(HiveFile, WrittenHiveReadsBackWithEveryValueIntact)
         {"quotes \"and\" \\", kRegSz, "a \"b\" c"},
         {"line breaks", kRegSz, "one\r\ntwo\n"},
         {"embedded NUL", kRegSz, std::string("a\0b", 3)},
+        // Bytes of another code page next to a CR or NUL cannot go through UTF-16.
+        {"not UTF-8 with a CR", kRegSz, "Caf\xE9\rau lait"},
+        {"not UTF-8 with a NUL", kRegSz, std::string("\xFF\0", 2)},
         {"expand", kRegExpandSz, "%HOME%\\x \xE2\x82\xAC \xF0\x9F\x98\x80"},
         {"number", kRegDword, std::string("\x78\x56\x34\x12", 4)},
         {"binary", kRegBinary, longBinary},
