@@ -25,6 +25,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 namespace quorvel
 {
@@ -52,11 +53,12 @@ enum HotImage {
 
 } // namespace
 
-TTfmVerify::TTfmVerify(QWidget *parent)
+TTfmVerify::TTfmVerify(std::optional<std::string> favoritesFolder, QWidget *parent)
     // CustomizeWindowHint keeps Qt from adding the maximise button back to the hints given.
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      commandLineFolder_(std::move(favoritesFolder))
 {
     theWindow = this;
     setObjectName(QStringLiteral("TfmVerify"));
@@ -345,7 +347,12 @@ void TTfmVerify::FormCreate()
         stopButton_->setEnabled(false);
 
         // An error of the load is shown, and start-up goes on with whatever was loaded.
-        runGuarded([this] { catalogue_.Load(); });
+        runGuarded([this] {
+            if (commandLineFolder_)
+                catalogue_.LoadFolder(*commandLineFolder_);
+            else
+                catalogue_.Load();
+        });
         showCatalogue();
     });
     // Deliberately blocking: the splash stays up, unrepainted, for a fixed time after loading.

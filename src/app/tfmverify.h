@@ -13,6 +13,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QFrame;
@@ -41,8 +42,10 @@ public:
     static constexpr int ClientHeight = 446;
     static constexpr int ListRowHeight = 13;
 
-    // Builds the window hidden and runs FormCreate, which loads the catalogue.
-    explicit TTfmVerify(QWidget *parent = nullptr);
+    // Builds the window hidden and runs FormCreate, which loads the catalogue: from
+    // favoritesFolder when one is given (the command line's, for this run only), else from the
+    // folder the registry names.
+    explicit TTfmVerify(std::optional<std::string> favoritesFolder = {}, QWidget *parent = nullptr);
     ~TTfmVerify() override;
 
     // The window while it exists (there is only ever one), else nullptr.
@@ -202,6 +205,7 @@ private:
     QLabel *makeCounterLabel(const char *name, const QString &text, QWidget *parent, int top);
     QToolButton *makeToolButton(const char *name, int picture, const QString &hint);
 
+    std::optional<std::string> commandLineFolder_;
     FavoritesCatalogue catalogue_;
     bool destroying_ = false;
     TAboutBox *aboutBox_ = nullptr;
