@@ -60,6 +60,14 @@ std::string shortProbePath(const DeepAnswer &probe)
     return address->directory() + segment.substr(0, 6) + (segment.size() > 6 ? "..." : "");
 }
 
+DeepVerdict suspect(SuspectReason reason, std::string evidence)
+{
+    DeepVerdict verdict;
+    verdict.reason = reason;
+    verdict.evidence = std::move(evidence);
+    return verdict;
+}
+
 std::string quoted(const std::string &text)
 {
     return "'" + text + "'";
@@ -75,7 +83,7 @@ std::optional<DeepVerdict> parkedVerdict(const DeepAnswer &link, const WebAddres
         std::string(match->inTitle ? "title" : "text") + " matches " + quoted(match->phrase->text);
     if (siteOf(final) != siteOf(requested))
         evidence = "redirected to " + final.authority() + ", whose " + evidence;
-    return DeepVerdict{SuspectReason::Parked, std::move(evidence)};
+    return suspect(SuspectReason::Parked, std::move(evidence));
 }
 
 } // namespace
@@ -127,24 +135,25 @@ DeepVerdict judgeLink(const DeepAnswer &link, const DeepAnswer *probe,
     const bool deepLink = !isHomePage(*requested);
     const bool redirected = wasRedirected(link);
     if (deepLink && redirected && isHomePage(*final) && siteOf(*final) == siteOf(*requested))
-        return {SuspectReason::MovedToHomePage, "redirected to the home page " + link.finalUrl};
+        return suspect(SuspectReason::MovedToHomePage,
+                       "redirected to the home page " + link.finalUrl);
 
     // A probe answered 404 or 410 shows real error pages: then a 2xx page is a real page. Any
     // other failure of the probe leaves nothing to compare.
     if (!probe || !isSuccess(probe->status) || !deepLink)
         return {};
 
+    // Only a link that was itself redirected can share the probe's destination: a link to the
+    // very page where made-up addresses land (a search page, say) is that page.
     const auto probeFinal = parseWebAddress(probe->finalUrl);
-    if (redirected && wasRedirected(*probe) &&
-        canonicalAddress(link.finalUrl) == canonicalAddress(probe->finalUrl) && probeFinal) {
+    if (redirected && wasRedirected(*probe) && probeFinal &&
+        canonicalAddress(link.finalUrl) == canonicalAddress(probe->finalUrl)) {
+        const std::string asProbe = ", as is the made-up address " + shortProbePath(*probe);
         if (isHomePage(*probeFinal))
-            return {SuspectReason::MovedToHomePage, "redirected to the home page " + link.finalUrl +
-                                                        ", as is the made-up address " +
-                                                        shortProbePath(*probe)};
+            return suspect(SuspectReason::MovedToHomePage,
+                           "redirected to the home page " + link.finalUrl + asProbe);
         if (!isSignInPage(*probeFinal))
-            return {SuspectReason::SoftNotFound, "redirected to " + link.finalUrl +
-                                                     ", as is the made-up address " +
-                                                     shortProbePath(*probe)};
+            return suspect(SuspectReason::SoftNotFound, "redirected to " + link.finalUrl + asProbe);
         return {};
     }
     if (isSignInPage(*final))
@@ -153,15 +162,17 @@ DeepVerdict judgeLink(const DeepAnswer &link, const DeepAnswer *probe,
     // Pages without text of their own (drawn by scripts, or images only) cannot be told apart.
     if (link.page.text.empty() && probe->page.text.empty())
         return {};
-    const auto similarity = textSimilarity(comparisonWords(link.page, link.requestedUrl),
-                                           comparisonWords(probe->page, probe->requestedUrl));
-    if (!similarity || *similarity < sameTextSimilarity)
-        return {};
-    char figure[16];
-    std::snprintf(figure, sizeof figure, "%.2f", *similarity);
-    return {SuspectReason::SoftNotFound, "same page as the made-up address " +
-                                             shortProbePath(*probe) + " (similarity " + figure +
-                                             ")"};
+    DeepVerdict verdict;
+    verdict.similarity = textSimilarity(comparisonWords(link.page, link.requestedUrl),
+                                        comparisonWords(probe->page, probe->requestedUrl));
+    if (verdict.similarity && *verdict.similarity >= sameTextSimilarity) {
+        char figure[16];
+        std::snprintf(figure, sizeof figure, "%.2f", *verdict.similarity);
+        verdict.reason = SuspectReason::SoftNotFound;
+        verdict.evidence = "same page as the made-up address " + shortProbePath(*probe) +
+                           " (similarity " + figure + ")";
+    }
+    return verdict;
 }
 
 bool wantsProbe(const DeepAnswer &link, const DeepVerdict &withoutProbe)

@@ -7,6 +7,7 @@
 #include "deep/parking.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,8 @@ std::string_view reasonText(SuspectReason reason);
 struct DeepVerdict {
     SuspectReason reason = SuspectReason::None;
     std::string evidence; // one short line a person can check, e.g. "title matches '...'"
+    // How alike the link's page and the probe's read, when their texts were compared.
+    std::optional<double> similarity;
 
     bool suspect() const { return reason != SuspectReason::None; }
 };

@@ -50,7 +50,8 @@ QualityFigures measureQuality(const WebSites &web, const deep::ParkingPhrases &p
     QualityFigures figures;
     std::map<std::string, Fetched> probeCache;
     for (const LabelledLink &link : web.links()) {
-        JudgedLink judged{link, 0, {}, {}};
+        JudgedLink judged;
+        judged.link = link;
         const Fetched fetched = fetchPage(link.url);
         figures.linkRequests += fetched.requests;
         judged.status = fetched.answer.status;
@@ -65,7 +66,8 @@ QualityFigures measureQuality(const WebSites &web, const deep::ParkingPhrases &p
                 ++figures.probes;
                 cached = probeCache.emplace(key, std::move(probe)).first;
             }
-            judged.verdict = deep::judgeLink(fetched.answer, &cached->second.answer, phrases);
+            const deep::DeepAnswer &probe = cached->second.answer;
+            judged.verdict = deep::judgeLink(fetched.answer, &probe, phrases);
         }
 
         const bool dead = isDeadBehind2xx(link.truth);
@@ -99,6 +101,30 @@ std::string describe(const QualityFigures &figures)
         figures.recall(), figures.linkRequests, figures.probeRequests, figures.probes,
         figures.linkRequests == 0 ? 0.0 : 100.0 * figures.probeRequests / figures.linkRequests);
     std::string out = line;
+
+    // How far the threshold is from both sides: the least alike soft 404 and the most alike
+    // live page, each compared with its probe.
+    const JudgedLink *leastAlikeDead = nullptr;
+    const JudgedLink *mostAlikeAlive = nullptr;
+    for (const JudgedLink &judged : figures.judged) {
+        if (!judged.verdict.similarity)
+            continue;
+        if (judged.link.truth == Truth::SoftNotFound &&
+            (!leastAlikeDead || *judged.verdict.similarity < *leastAlikeDead->verdict.similarity))
+            leastAlikeDead = &judged;
+        if (judged.link.truth == Truth::Alive &&
+            (!mostAlikeAlive || *judged.verdict.similarity > *mostAlikeAlive->verdict.similarity))
+            mostAlikeAlive = &judged;
+    }
+    for (const auto &[name, judged] : {std::pair{"least alike soft 404", leastAlikeDead},
+                                       std::pair{"most alike live page", mostAlikeAlive}}) {
+        if (!judged)
+            continue;
+        std::snprintf(line, sizeof line, "%s: similarity %.3f (%s %s)\n", name,
+                      *judged->verdict.similarity, judged->link.site.c_str(),
+                      judged->link.url.c_str());
+        out += line;
+    }
     for (const JudgedLink &judged : figures.judged) {
         const bool flagged = judged.verdict.suspect();
         const deep::SuspectReason expected = reasonFor(judged.link.truth);

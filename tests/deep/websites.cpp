@@ -422,10 +422,15 @@ WebSites::WebSites()
             if (p == std::string("/posts/") + slug)
                 return htmlReply(htmlPage(slug, blogTemplate(articlePage(slug, length))));
         }
+        // A different suggestion each time, beside the message.
+        static const char *const tips[] = {"A cheap cold frame from old windows",
+                                           "Why my leeks bolted", "Saving tomato seed"};
+        static std::atomic<unsigned> tipCount{0};
         return htmlReply(htmlPage(
             "Nothing found for " + escaped(lastSegmentWords(p)),
             blogTemplate("<h1>Nothing here</h1><p>There is no post called &ldquo;" +
-                         escaped(lastSegmentWords(p)) + "&rdquo;. Perhaps the search helps.</p>")));
+                         escaped(lastSegmentWords(p)) + "&rdquo;. Perhaps the search helps.</p>" +
+                         "<aside>You might like: " + tips[tipCount++ % 3] + "</aside>")));
     });
     for (const char *path : {"/", "/posts/broad-beans", "/posts/cold-frame", "/posts/leeks-bolted",
                              "/posts/clay-potatoes", "/posts/tomato-seed", "/posts/rhubarb-forcing",

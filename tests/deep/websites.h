@@ -28,7 +28,7 @@ const char *truthName(Truth truth);
 
 struct LabelledLink {
     std::string url;
-    Truth truth;
+    Truth truth = Truth::Alive;
     std::string site;
     bool templateHeavy = false; // a site whose pages share a large common template
 };
