@@ -89,17 +89,24 @@ Family familyOf(const std::string &label)
     return Family::Other;
 }
 
+bool isContinuation(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
 bool isValidUtf8(std::string_view bytes)
 {
     for (std::size_t at = 0; at < bytes.size();) {
         const std::size_t start = at;
-        if (nextCodePoint(bytes, at) == 0xFFFD && at == start + 1) {
-            // A sequence cut off by the end of what was read is not a fault of the page.
-            const bool truncatedTail =
-                bytes.size() - start < 4 && static_cast<unsigned char>(bytes[start]) >= 0xC2;
-            if (!truncatedTail)
-                return false;
-        }
+        if (nextCodePoint(bytes, at) != 0xFFFD || at != start + 1)
+            continue;
+        // A sequence cut off by the end of what was read is not a fault of the page.
+        const auto lead = static_cast<unsigned char>(bytes[start]);
+        const std::size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const std::string_view tail = bytes.substr(start + 1);
+        const bool cutOff = lead >= 0xC2 && lead <= 0xF4 && tail.size() + 1 < needed &&
+                            std::all_of(tail.begin(), tail.end(), isContinuation);
+        return cutOff;
     }
     return true;
 }

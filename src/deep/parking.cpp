@@ -12,7 +12,7 @@ namespace quorvel::deep
 namespace
 {
 
-constexpr std::size_t maxWildcardWords = 3;
+constexpr std::size_t maxWildcardWords = 5;
 
 bool isLanguageTag(std::string_view tag)
 {
@@ -25,7 +25,7 @@ bool isLanguageTag(std::string_view tag)
     return true;
 }
 
-// Whether phrase[p..] matches words starting at w; "*" takes one to three words.
+// Whether phrase[p..] matches words starting at w; "*" takes one to five words.
 bool matchesAt(const std::vector<std::string> &phrase, std::size_t p,
                const std::vector<std::string> &words, std::size_t w)
 {

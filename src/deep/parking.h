@@ -18,7 +18,7 @@ namespace quorvel::deep
 struct ParkingPhrase {
     std::string language;           // "en", "de", ...
     std::string text;               // as written in the file
-    std::vector<std::string> words; // folded; "*" stands for one to three words
+    std::vector<std::string> words; // folded; "*" stands for one to five words
 };
 
 struct ParkingMatch {
