@@ -110,14 +110,18 @@ std::vector<std::string> comparisonWords(const PageText &page, std::string_view 
     return words;
 }
 
-std::optional<double> textSimilarity(const std::vector<std::string> &a,
-                                     const std::vector<std::string> &b)
+std::optional<TextComparison> compareTexts(const std::vector<std::string> &a,
+                                           const std::vector<std::string> &b)
 {
     if (a.empty() && b.empty())
         return std::nullopt;
+    TextComparison comparison;
     const std::size_t length = std::min({shingleLength, a.size(), b.size()});
-    if (length == 0)
-        return 0.0;
+    if (length == 0) {
+        comparison.onlyInFirst = a.size();
+        comparison.onlyInSecond = b.size();
+        return comparison;
+    }
     const auto left = shingles(a, length);
     const auto right = shingles(b, length);
     std::size_t common = 0;
@@ -130,8 +134,11 @@ std::optional<double> textSimilarity(const std::vector<std::string> &a,
             ++common, ++l, ++r;
         }
     }
-    const std::size_t all = left.size() + right.size() - common;
-    return static_cast<double>(common) / static_cast<double>(all);
+    comparison.onlyInFirst = left.size() - common;
+    comparison.onlyInSecond = right.size() - common;
+    comparison.similarity =
+        static_cast<double>(common) / static_cast<double>(left.size() + right.size() - common);
+    return comparison;
 }
 
 } // namespace quorvel::deep

@@ -6,6 +6,7 @@
 
 #include "deep/pagetext.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,12 +15,16 @@
 namespace quorvel::deep
 {
 
-// Two pages at least this alike are one page. Not-found pages served for different addresses
-// score 1.0 once the echoed address is out, and rarely below 0.95 where a clock or request
-// number differs (numbers are set aside too); pages with content of their own score below
-// 0.8 against their site's not-found page even inside a heavy shared template, whose
-// navigation, header, footer and sidebars are left out of the comparison.
-constexpr double sameTextSimilarity = 0.9;
+// Two pages are one page when neither has more than maxOwnTriples word triples the other lacks
+// (about eight words of its own) and at least sameTextSimilarity of all their triples are
+// common. A site's not-found page served for two addresses reads the same once the echoed
+// address and the numbers are set aside, but for what varies between requests: a server's name,
+// a rotating hint, a word or two, which costs a short page a good share of its triples (three
+// per word) yet only a few in number. A page with anything of its own, even a one-line caption
+// inside a template of hundreds of words that makes it 0.85 alike, still lacks the not-found
+// page's whole message. The share keeps two short unrelated texts apart.
+constexpr double sameTextSimilarity = 0.75;
+constexpr std::size_t maxOwnTriples = 10;
 
 // The words a page is compared by: its title and main text (all of its text when the main text
 // is empty), folded, with every word holding a digit read as "#" (clocks, counters, request
@@ -27,9 +32,21 @@ constexpr double sameTextSimilarity = 0.9;
 // segment, each as written and %-decoded.
 std::vector<std::string> comparisonWords(const PageText &page, std::string_view address);
 
-// Jaccard similarity of the word triples of a and b (shorter runs when a text has fewer
-// words), from 0 to 1; nothing when both are empty, since two blank pages say nothing.
-std::optional<double> textSimilarity(const std::vector<std::string> &a,
-                                     const std::vector<std::string> &b);
+struct TextComparison {
+    double similarity = 0;       // Jaccard similarity of the two sets of word triples, 0 to 1
+    std::size_t onlyInFirst = 0; // triples of the first text the second lacks
+    std::size_t onlyInSecond = 0;
+
+    bool sameText() const
+    {
+        return similarity >= sameTextSimilarity && onlyInFirst <= maxOwnTriples &&
+               onlyInSecond <= maxOwnTriples;
+    }
+};
+
+// Compares the word triples of a and b (shorter runs when a text has fewer words); nothing when
+// both are empty, since two blank pages say nothing.
+std::optional<TextComparison> compareTexts(const std::vector<std::string> &a,
+                                           const std::vector<std::string> &b);
 
 } // namespace quorvel::deep

@@ -163,11 +163,14 @@ DeepVerdict judgeLink(const DeepAnswer &link, const DeepAnswer *probe,
     if (link.page.text.empty() && probe->page.text.empty())
         return {};
     DeepVerdict verdict;
-    verdict.similarity = textSimilarity(comparisonWords(link.page, link.requestedUrl),
-                                        comparisonWords(probe->page, probe->requestedUrl));
-    if (verdict.similarity && *verdict.similarity >= sameTextSimilarity) {
+    const auto comparison = compareTexts(comparisonWords(link.page, link.requestedUrl),
+                                         comparisonWords(probe->page, probe->requestedUrl));
+    if (!comparison)
+        return verdict;
+    verdict.comparison = comparison;
+    if (comparison->sameText()) {
         char figure[16];
-        std::snprintf(figure, sizeof figure, "%.2f", *verdict.similarity);
+        std::snprintf(figure, sizeof figure, "%.2f", comparison->similarity);
         verdict.reason = SuspectReason::SoftNotFound;
         verdict.evidence = "same page as the made-up address " + shortProbePath(*probe) +
                            " (similarity " + figure + ")";

@@ -5,6 +5,7 @@
 
 #include "deep/pagetext.h"
 #include "deep/parking.h"
+#include "deep/similarity.h"
 
 #include <cstddef>
 #include <optional>
@@ -38,8 +39,8 @@ std::string_view reasonText(SuspectReason reason);
 struct DeepVerdict {
     SuspectReason reason = SuspectReason::None;
     std::string evidence; // one short line a person can check, e.g. "title matches '...'"
-    // How alike the link's page and the probe's read, when their texts were compared.
-    std::optional<double> similarity;
+    // How the link's page and the probe's compared, when their texts were compared.
+    std::optional<TextComparison> comparison;
 
     bool suspect() const { return reason != SuspectReason::None; }
 };

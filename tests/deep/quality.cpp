@@ -3,6 +3,7 @@
 #include "deep/pagefetch.h"
 #include "deep/probe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -102,27 +103,41 @@ std::string describe(const QualityFigures &figures)
         figures.linkRequests == 0 ? 0.0 : 100.0 * figures.probeRequests / figures.linkRequests);
     std::string out = line;
 
-    // How far the threshold is from both sides: the least alike soft 404 and the most alike
-    // live page, each compared with its probe.
-    const JudgedLink *leastAlikeDead = nullptr;
-    const JudgedLink *mostAlikeAlive = nullptr;
+    // How far the decision is from both sides: the soft 404 least like its probe and the live
+    // page most like its probe, by share of word triples and by triples of their own.
+    const auto own = [](const JudgedLink &judged) {
+        return std::max(judged.verdict.comparison->onlyInFirst,
+                        judged.verdict.comparison->onlyInSecond);
+    };
+    const JudgedLink *dead[2] = {nullptr, nullptr};  // lowest share, most own triples
+    const JudgedLink *alive[2] = {nullptr, nullptr}; // highest share, fewest own triples
     for (const JudgedLink &judged : figures.judged) {
-        if (!judged.verdict.similarity)
+        if (!judged.verdict.comparison)
             continue;
-        if (judged.link.truth == Truth::SoftNotFound &&
-            (!leastAlikeDead || *judged.verdict.similarity < *leastAlikeDead->verdict.similarity))
-            leastAlikeDead = &judged;
-        if (judged.link.truth == Truth::Alive &&
-            (!mostAlikeAlive || *judged.verdict.similarity > *mostAlikeAlive->verdict.similarity))
-            mostAlikeAlive = &judged;
+        const double share = judged.verdict.comparison->similarity;
+        if (judged.link.truth == Truth::SoftNotFound) {
+            if (!dead[0] || share < dead[0]->verdict.comparison->similarity)
+                dead[0] = &judged;
+            if (!dead[1] || own(judged) > own(*dead[1]))
+                dead[1] = &judged;
+        } else if (judged.link.truth == Truth::Alive) {
+            if (!alive[0] || share > alive[0]->verdict.comparison->similarity)
+                alive[0] = &judged;
+            if (!alive[1] || own(judged) < own(*alive[1]))
+                alive[1] = &judged;
+        }
     }
-    for (const auto &[name, judged] : {std::pair{"least alike soft 404", leastAlikeDead},
-                                       std::pair{"most alike live page", mostAlikeAlive}}) {
+    const std::pair<const char *, const JudgedLink *> extremes[] = {
+        {"soft 404 least alike", dead[0]},
+        {"soft 404 with most own triples", dead[1]},
+        {"live page most alike", alive[0]},
+        {"live page with fewest own triples", alive[1]}};
+    for (const auto &[name, judged] : extremes) {
         if (!judged)
             continue;
-        std::snprintf(line, sizeof line, "%s: similarity %.3f (%s %s)\n", name,
-                      *judged->verdict.similarity, judged->link.site.c_str(),
-                      judged->link.url.c_str());
+        std::snprintf(line, sizeof line, "%s: similarity %.3f, %zu own triples (%s %s)\n", name,
+                      judged->verdict.comparison->similarity, own(*judged),
+                      judged->link.site.c_str(), judged->link.url.c_str());
         out += line;
     }
     for (const JudgedLink &judged : figures.judged) {

@@ -14,12 +14,19 @@ using namespace quorvel::deep;
 namespace
 {
 
+TextComparison compare(const std::string &htmlA, const std::string &urlA, const std::string &htmlB,
+                       const std::string &urlB)
+{
+    const auto comparison = compareTexts(comparisonWords(htmlPageText(htmlA), urlA),
+                                         comparisonWords(htmlPageText(htmlB), urlB));
+    EXPECT_TRUE(comparison) << "nothing to compare";
+    return comparison.value_or(TextComparison{});
+}
+
 double similarity(const std::string &htmlA, const std::string &urlA, const std::string &htmlB,
                   const std::string &urlB)
 {
-    return textSimilarity(comparisonWords(htmlPageText(htmlA), urlA),
-                          comparisonWords(htmlPageText(htmlB), urlB))
-        .value_or(-1.0);
+    return compare(htmlA, urlA, htmlB, urlB).similarity;
 }
 
 const std::string probeUrl = "http://shop.example/blog/qzvbnmlkjhgfdsapoiuytrew";
@@ -93,16 +100,37 @@ TEST(Similarity, RealPagesInASharedTemplateReadUnlikeTheNotFoundPage)
               sameTextSimilarity);
 }
 
+TEST(Similarity, ACaptionOfItsOwnKeepsAPageApartFromTheNotFoundPageInAHugeTemplate)
+{
+    std::string furniture;
+    for (int i = 0; i < 40; ++i)
+        furniture += "<div>Section " + std::string(1, static_cast<char>('a' + i % 26)) +
+                     std::string(1, static_cast<char>('a' + i / 26)) + " of the daily paper</div>";
+    const std::string video = furniture + "<p>Regatta highlights</p>";
+    const std::string missing =
+        furniture + "<h1>Sorry, this article is no longer available</h1><p>It may have moved.</p>";
+    const TextComparison comparison =
+        compare(video, "http://paper.example/v/regatta", missing, probeUrl);
+    EXPECT_GT(comparison.similarity, 0.85) << "the share alone cannot tell these apart";
+    EXPECT_FALSE(comparison.sameText());
+
+    // While the same not-found page with a word or two changed is still that page.
+    const TextComparison noisy =
+        compare(missing + "<p>Served by node west</p>", "http://paper.example/v/old",
+                missing + "<p>Served by node east</p>", probeUrl);
+    EXPECT_TRUE(noisy.sameText()) << noisy.similarity << " " << noisy.onlyInFirst;
+}
+
 TEST(Similarity, EmptyAndShortTexts)
 {
-    const std::string url = "http://x.example/a/b";
-    EXPECT_FALSE(textSimilarity({}, {}).has_value()) << "two blank pages say nothing";
-    EXPECT_DOUBLE_EQ(*textSimilarity({"not", "found"}, {}), 0.0);
+    using Words = std::vector<std::string>;
+    EXPECT_FALSE(compareTexts({}, {})) << "two blank pages say nothing";
+    EXPECT_DOUBLE_EQ(compareTexts(Words{"not", "found"}, {})->similarity, 0.0);
     // Texts shorter than a triple compare by shorter runs instead of not at all.
-    EXPECT_DOUBLE_EQ(*textSimilarity({"not", "found"}, {"not", "found"}), 1.0);
-    EXPECT_DOUBLE_EQ(*textSimilarity({"not", "found"}, {"blue", "mug"}), 0.0);
+    EXPECT_TRUE(compareTexts(Words{"not", "found"}, Words{"not", "found"})->sameText());
+    EXPECT_DOUBLE_EQ(compareTexts(Words{"not", "found"}, Words{"blue", "mug"})->similarity, 0.0);
     // The title counts with the text: two pages alike but for their titles are not one page.
-    EXPECT_LT(similarity("<title>Blue mug</title><p>Add to basket</p>", url,
+    EXPECT_LT(similarity("<title>Blue mug</title><p>Add to basket</p>", "http://x.example/a/b",
                          "<title>Not found</title><p>Add to basket</p>", probeUrl),
               sameTextSimilarity);
 }

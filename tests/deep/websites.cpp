@@ -394,16 +394,27 @@ WebSites::WebSites()
             if (p == std::string("/2024/") + slug)
                 return htmlReply(htmlPage(slug, newsTemplate(articlePage(slug, length))));
         }
+        // Pages with next to no text of their own: a photo with its caption, a video.
+        if (p == "/2024/gallery-harbour-dawn")
+            return htmlReply(htmlPage(
+                "The Valley Courier",
+                newsTemplate(
+                    "<h1>Gallery</h1><img src=\"/img/harbour.jpg\"><p>The harbour at dawn.</p>")));
+        if (p == "/2024/video-regatta")
+            return htmlReply(htmlPage(
+                "The Valley Courier",
+                newsTemplate("<video src=\"/v/regatta.mp4\"></video><p>Regatta highlights</p>")));
         return htmlReply(htmlPage(
             "The Valley Courier",
             newsTemplate(
                 "<h1>Sorry, this article is no longer available</h1><p>It may have been moved or "
                 "deleted. Try the search or browse the sections above.</p>")));
     });
-    for (const char *path : {"/", "/section/world", "/section/sport", "/2024/harbour-wall-approved",
-                             "/2024/ten-winter-walks", "/2024/bakery-award", "/2024/parking-rules",
-                             "/2024/hospital-extension", "/2024/choir-final", "/2024/ferry-winter",
-                             "/2024/valley-photographs"})
+    for (const char *path :
+         {"/", "/section/world", "/section/sport", "/2024/harbour-wall-approved",
+          "/2024/ten-winter-walks", "/2024/bakery-award", "/2024/parking-rules",
+          "/2024/hospital-extension", "/2024/choir-final", "/2024/ferry-winter",
+          "/2024/valley-photographs", "/2024/gallery-harbour-dawn", "/2024/video-regatta"})
         label("news", path, Truth::Alive, true);
     for (const char *path : {"/2019/flood-defences", "/2019/mayor-elected", "/2024/deleted-story"})
         label("news", path, Truth::SoftNotFound, true);
@@ -541,7 +552,7 @@ WebSites::WebSites()
          {"/produkte/k%C3%BChltruhe-alt", "/produkte/w%E4schetrockner", "/seiten/impressum-alt"})
         label("latin1", path, Truth::SoftNotFound);
 
-    // A "not found" page that carries a clock and a request number.
+    // A "not found" page that carries a clock, a request number and the server's name.
     add("noisy").fallback([](const ReceivedRequest &r) {
         const std::string p = r.path;
         if (p == "/")
@@ -552,6 +563,8 @@ WebSites::WebSites()
                 return htmlReply(htmlPage(slug, companyTemplate(articlePage(slug, 7))));
         }
         static std::atomic<int> counter{0};
+        // Behind a load balancer: which server answered changes from request to request.
+        static const char *const nodes[] = {"amber", "cobalt", "jade"};
         const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
         return htmlReply(htmlPage(
             "Error",
@@ -559,7 +572,8 @@ WebSites::WebSites()
                 "<h1>Error: page unavailable</h1><p>We are sorry, this page is unavailable.</p>"
                 "<p class=\"debug\">Generated at " +
                 std::to_string(now % 86400) + " in 0.0" + std::to_string(now % 97) +
-                " s, request id a" + std::to_string(++counter * 7919) + "f</p>")));
+                " s, request id a" + std::to_string(++counter * 7919) + "f by node " +
+                nodes[counter % 3] + "</p>")));
     });
     for (const char *path :
          {"/", "/articles/barometers", "/articles/music-boxes", "/articles/long-case-clocks"})
