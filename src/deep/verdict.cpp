@@ -4,6 +4,7 @@
 #include "deep/similarity.h"
 #include "deep/weburl.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -24,27 +25,35 @@ bool wasRedirected(const DeepAnswer &answer)
     return canonicalAddress(answer.finalUrl) != canonicalAddress(answer.requestedUrl);
 }
 
-// Sign-in pages look the same whichever protected page sent a visitor there; a favorite behind
-// a sign-in is not dead for that.
-bool isSignInPage(const WebAddress &address)
+// Sign-in and consent pages look the same whichever page sent a visitor there; a favorite
+// behind one is not dead for that. Known by a path segment ("/login", "/account/sign-in.php")
+// or by a host set apart for them ("consent.example.com", "login.example.net").
+bool isGatePage(const WebAddress &address)
 {
-    static constexpr std::array<std::string_view, 14> names{
-        "login", "log-in", "log_in",       "signin",    "sign-in", "sign_in", "logon",
-        "auth",  "oauth",  "authenticate", "authorize", "sso",     "saml",    "wp-login"};
+    static constexpr std::array<std::string_view, 17> pathNames{
+        "login", "log-in",   "log_in",  "signin",         "sign-in",       "sign_in",
+        "logon", "auth",     "oauth",   "authenticate",   "authorize",     "sso",
+        "saml",  "wp-login", "consent", "collectconsent", "cookie-consent"};
+    static constexpr std::array<std::string_view, 9> hostNames{
+        "login", "signin", "auth", "sso", "accounts", "account", "consent", "id", "idp"};
+
+    const std::string_view firstLabel =
+        std::string_view(address.host).substr(0, address.host.find('.'));
+    if (address.host.find('.') != std::string::npos &&
+        std::find(hostNames.begin(), hostNames.end(), firstLabel) != hostNames.end())
+        return true;
+
     std::string path;
     for (const char c : address.path)
         path += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    std::size_t start = 0;
-    while (start < path.size()) {
+    for (std::size_t start = 0; start < path.size();) {
         auto end = path.find('/', start);
         if (end == std::string::npos)
             end = path.size();
         const std::string_view segment = std::string_view(path).substr(start, end - start);
         const std::string_view stem = segment.substr(0, segment.find('.'));
-        for (const auto name : names) {
-            if (stem == name)
-                return true;
-        }
+        if (std::find(pathNames.begin(), pathNames.end(), stem) != pathNames.end())
+            return true;
         start = end + 1;
     }
     return false;
@@ -152,11 +161,11 @@ DeepVerdict judgeLink(const DeepAnswer &link, const DeepAnswer *probe,
         if (isHomePage(*probeFinal))
             return suspect(SuspectReason::MovedToHomePage,
                            "redirected to the home page " + link.finalUrl + asProbe);
-        if (!isSignInPage(*probeFinal))
+        if (!isGatePage(*probeFinal))
             return suspect(SuspectReason::SoftNotFound, "redirected to " + link.finalUrl + asProbe);
         return {};
     }
-    if (isSignInPage(*final))
+    if (isGatePage(*final))
         return {};
 
     // Pages without text of their own (drawn by scripts, or images only) cannot be told apart.
