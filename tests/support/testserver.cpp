@@ -275,6 +275,12 @@ void TestServer::route(const std::string &path, Handler handler)
     scripts_[path] = Script{{}, std::move(handler), 0};
 }
 
+void TestServer::fallback(Handler handler)
+{
+    std::lock_guard lock(mutex_);
+    fallback_ = std::move(handler);
+}
+
 std::vector<ReceivedRequest> TestServer::requests() const
 {
     std::lock_guard lock(mutex_);
@@ -389,6 +395,11 @@ Reply TestServer::replyFor(const ReceivedRequest &request)
     requests_.push_back(request);
     changed_.notify_all();
     const auto found = scripts_.find(request.path);
+    if (found == scripts_.end() && fallback_) {
+        const Handler handler = fallback_;
+        lock.unlock();
+        return handler(request);
+    }
     if (found == scripts_.end())
         return Reply::status("HTTP/1.1 404 Not Found", "no script for " + request.path);
     Script &script = found->second;

@@ -97,6 +97,9 @@ public:
     void route(const std::string &path, Reply reply);
     void route(const std::string &path, std::vector<Reply> replies);
     void route(const std::string &path, Handler handler);
+    // Answers every path that has no script of its own, instead of the 404 above: a whole site
+    // of pages that need not be listed in advance.
+    void fallback(Handler handler);
 
     std::vector<ReceivedRequest> requests() const;
     int requestCount(const std::string &path) const;
@@ -132,6 +135,7 @@ private:
     mutable std::condition_variable changed_;
     bool stopping_ = false;
     std::map<std::string, Script> scripts_;
+    Handler fallback_;
     std::vector<ReceivedRequest> requests_;
     std::vector<int> openFds_;
     std::vector<std::thread> connectionThreads_;
