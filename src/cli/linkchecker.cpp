@@ -207,6 +207,8 @@ private:
     void abandonAll();
     std::chrono::milliseconds nextWait() const;
     bool stopAsked() const;
+    // Waits for libcurl's sockets, a time limit or the stop descriptor; true when stopped.
+    bool waitForWork();
 
     CheckSettings settings_;
     CURLM *multi_ = nullptr;
@@ -218,6 +220,7 @@ private:
     std::unordered_map<std::size_t, std::unique_ptr<Transfer>> parked_; // redirected, waiting
     std::vector<CURL *> idle_; // easy handles kept for reuse
     curl_slist *headers_ = nullptr;
+    bool stopped_ = false;
 };
 
 LinkChecker::LinkChecker(CheckSettings settings)
@@ -264,11 +267,13 @@ bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandle
         slots_.add(index, hostKey(*target));
     }
 
+    // A stop asked for before the first request (Ctrl+C while the folder was read).
+    stopped_ = stopAsked();
+    if (stopped_) {
+        abandonAll();
+        return false;
+    }
     while (slots_.waiting() || !active_.empty()) {
-        if (stopAsked()) {
-            abandonAll();
-            return false;
-        }
         startMore();
         int running = 0;
         curl_multi_perform(multi_, &running);
@@ -285,15 +290,26 @@ bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandle
         if (!slots_.waiting() && active_.empty())
             break;
         startMore();
-
-        curl_waitfd stopWait{};
-        stopWait.fd = settings_.stopFd;
-        stopWait.events = CURL_WAIT_POLLIN;
-        curl_multi_poll(multi_, settings_.stopFd >= 0 ? &stopWait : nullptr,
-                        settings_.stopFd >= 0 ? 1 : 0, static_cast<int>(nextWait().count()),
-                        nullptr);
+        if (waitForWork()) {
+            abandonAll();
+            return false;
+        }
     }
     return true;
+}
+
+bool LinkChecker::Engine::waitForWork()
+{
+    curl_waitfd stopWait{};
+    stopWait.fd = settings_.stopFd;
+    stopWait.events = CURL_WAIT_POLLIN;
+    const bool watchStop = settings_.stopFd >= 0;
+    curl_multi_poll(multi_, watchStop ? &stopWait : nullptr, watchStop ? 1 : 0,
+                    static_cast<int>(nextWait().count()), nullptr);
+    // Only a readable stop descriptor is looked at again, so the loop costs no extra call.
+    if (watchStop && stopWait.revents != 0)
+        stopped_ = stopped_ || stopAsked();
+    return stopped_;
 }
 
 bool LinkChecker::Engine::stopAsked() const
