@@ -7,6 +7,7 @@
 #include "cli/reportfile.h"
 #include "cli/stopsignals.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <optional>
 
 #include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +75,21 @@ bool usableMoveTarget(const std::string &target, std::ostream &err)
     return true;
 }
 
+// Every request in flight and every kept-alive connection holds a descriptor; the usual soft
+// limit of 1,024 would fail requests (as dead links) long before --jobs reaches its maximum.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    const rlim_t wanted =
+        limit.rlim_max == RLIM_INFINITY ? 65536 : std::min<rlim_t>(limit.rlim_max, 65536);
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= wanted)
+        return;
+    limit.rlim_cur = wanted;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 CheckSettings settingsFrom(const Options &options, int stopFd)
 {
     CheckSettings settings;
@@ -127,6 +144,7 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
             return complain(err, error);
     }
 
+    raiseDescriptorLimit();
     const StopSignals stop;
     Catalogue catalogue;
     SearchURL(folder, catalogue);

@@ -177,6 +177,10 @@ public:
     explicit Engine(CheckSettings settings) : settings_(std::move(settings)), slots_(1)
     {
         multi_ = curl_multi_init();
+        // Idle kept-alive connections each hold a descriptor; a few per request slot is plenty.
+        if (multi_)
+            curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS,
+                              static_cast<long>(std::max(settings_.jobs, 1) * 4));
         // libcurl's own "Accept: */*" is not sent by the window.
         headers_ = curl_slist_append(nullptr, "Accept:");
     }
