@@ -60,7 +60,8 @@ void writeText(std::ostream &out, const Report &report)
 {
     for (const ReportEntry &entry : report.entries) {
         const CheckResult &r = entry.result;
-        if (r.kind != ResultKind::Dead && r.kind != ResultKind::Skipped)
+        // Every kind but the unremarkable ones gets its line, kinds added later included.
+        if (r.kind == ResultKind::Alive || r.kind == ResultKind::Unchecked)
             continue;
         const std::string label = std::string(kindName(r.kind));
         out << label << std::string(label.size() < 9 ? 9 - label.size() : 1, ' ')
