@@ -33,7 +33,7 @@ std::string normalizedFolder(std::string folder)
     return folder;
 }
 
-Report checkCatalogue(const Catalogue &catalogue, const std::string &folder, bool httpOnly,
+Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpOnly,
                       const CheckSettings &settings, const ProgressHandler &progress)
 {
     const auto started = std::chrono::steady_clock::now();
@@ -43,17 +43,20 @@ Report checkCatalogue(const Catalogue &catalogue, const std::string &folder, boo
     std::vector<LinkJob> jobs;
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
         ReportEntry entry;
-        entry.name = catalogue.URL_Names[i];
-        entry.file = catalogue.Files[i];
+        entry.name = std::move(catalogue.URL_Names[i]);
+        entry.file = std::move(catalogue.Files[i]);
         entry.path = relativePath(entry.file, folder);
-        entry.url = catalogue.URL_List[i];
+        entry.url = std::move(catalogue.URL_List[i]);
         if (const auto why = skipReason(entry.url, httpOnly)) {
             entry.result.kind = ResultKind::Skipped;
             entry.result.reason = *why;
-        } else {
-            jobs.push_back(LinkJob{i, entry.url});
         }
         report.entries.push_back(std::move(entry));
+    }
+    // The entries no longer move, so the jobs can point at their URLs.
+    for (std::size_t i = 0; i < report.entries.size(); ++i) {
+        if (report.entries[i].result.kind == ResultKind::Unchecked)
+            jobs.push_back(LinkJob{i, report.entries[i].url});
     }
 
     std::size_t done = 0;

@@ -18,7 +18,8 @@ using ProgressHandler = std::function<void(std::size_t done, std::size_t total, 
 // Checks every http(s) link of the catalogue (read from folder) and returns the report in
 // catalogue order; skipped links are decided without a request. When the settings' stop
 // descriptor ends the run, the links not reached are unchecked and the report is incomplete.
-Report checkCatalogue(const Catalogue &catalogue, const std::string &folder, bool httpOnly,
+// The catalogue's texts move into the report.
+Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpOnly,
                       const CheckSettings &settings, const ProgressHandler &progress = {});
 
 // Moves the dead shortcuts of a complete report into target (or, for a dry run, records where

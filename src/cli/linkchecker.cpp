@@ -57,6 +57,8 @@ std::string_view withoutLineEnd(std::string_view line)
 std::vector<std::string> linesOf(const std::string &block)
 {
     std::vector<std::string> lines;
+    if (block.find("404") == std::string::npos)
+        return lines;
     std::size_t start = 0;
     while (start < block.size()) {
         const std::size_t end = block.find("\r\n", start);
@@ -257,7 +259,7 @@ bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandle
     for (std::size_t index = 0; index < jobs.size(); ++index) {
         const LinkJob &job = jobs[index];
         std::uint32_t error = 0;
-        const auto target = prepareRequest(job.url, error);
+        const auto target = prepareRequest(std::string(job.url), error);
         if (target)
             error = refusedHost(target->host);
         if (error != 0) {
@@ -343,7 +345,7 @@ void LinkChecker::Engine::startMore()
         transfer->index = start->id;
         std::uint32_t error = 0;
         // Prepared again rather than kept: a long list holds only its URLs while it waits.
-        transfer->target = *prepareRequest((*jobs_)[start->id].url, error);
+        transfer->target = *prepareRequest(std::string((*jobs_)[start->id].url), error);
         transfer->host = start->host;
         transfer->started = Clock::now();
         transfer->deadline = transfer->started + settings_.timeout;

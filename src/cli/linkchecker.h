@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvel::cli
@@ -28,15 +29,17 @@ struct CheckSettings {
 
 struct LinkJob {
     std::size_t id = 0;
-    std::string url;
+    std::string_view url; // must outlive the run
 };
 
 // How one link's request ended.
 struct LinkOutcome {
     std::uint32_t error = 0; // the facility's error code; 0 when a final response arrived
     int status = 0;          // status of the final response, 0 when none arrived
-    std::vector<std::string> headerLines; // the final response's header lines, status first
-    std::string finalUrl;                 // the URL of the last request sent
+    // The final response's header lines, status first; left empty when the block holds no
+    // "404" anywhere, as then no line can hold either of the dead-link texts.
+    std::vector<std::string> headerLines;
+    std::string finalUrl;     // the URL of the last request sent
     std::string permanentUrl; // where the leading 301/308 redirects led, "" without them
     int redirects = 0;
     bool bodyCut = false; // the time limit ended the body of an answer that had arrived
