@@ -4,7 +4,8 @@
 //     (one host, so the per-host limit is raised). Target: at most 5 s.
 //  2. 100,000 shortcuts (1,000 folders of 100), answers without delay, same options. Targets:
 //     peak memory at most 150 MB, and wall time at most 1.5 times that of the bare libcurl
-//     multi loop (bench_check_baseline) with 16 transfers in flight over the same URLs.
+//     multi loop (bench_check_baseline) with 16 transfers in flight over the same URLs. The
+//     two take turns three times and each keeps its best run, as the machine may be shared.
 //
 // Both programs run as child processes; their wall time and peak resident set (wait4) are
 // measured. The server runs in this process, one thread per connection, with keep-alive. The
@@ -166,12 +167,15 @@ Measured runChild(const std::vector<std::string> &args, const std::string &stdou
     return measured;
 }
 
-// Writes count shortcuts in folders of perFolder; one in ten points under /gone/. Returns the
-// URLs in the order written.
-std::vector<std::string> buildTree(const fs::path &root, int count, int perFolder,
-                                   std::uint16_t port)
+// Writes count shortcuts in folders of perFolder; one in ten points under /gone/. The URLs go
+// to urlFile, one a line, in the order written. Nothing is kept here: a child's peak memory
+// as wait4 reports it starts from this process's size at the spawn.
+void buildTree(const fs::path &root, int count, int perFolder, std::uint16_t port,
+               const fs::path &urlFile = {})
 {
-    std::vector<std::string> urls;
+    std::ofstream urls;
+    if (!urlFile.empty())
+        urls.open(urlFile);
     const std::string base = "http://127.0.0.1:" + std::to_string(port);
     for (int i = 0; i < count; ++i) {
         const fs::path folder = root / ("Folder " + std::to_string(i / perFolder));
@@ -181,17 +185,20 @@ std::vector<std::string> buildTree(const fs::path &root, int count, int perFolde
         std::ofstream(folder / ("Shortcut " + std::to_string(i) + ".url"), std::ios::binary)
             << "[DEFAULT]\r\nBASEURL=" << url << "\r\n[InternetShortcut]\r\nURL=" << url
             << "\r\nIDList=\r\nHotKey=0\r\nIconIndex=0\r\n";
-        urls.push_back(url);
+        if (urls.is_open())
+            urls << url << '\n';
     }
-    return urls;
 }
 
 // The checking time quorvel-check reports in its JSON summary: the run without reading the
 // folder and writing the report.
 double checkingSeconds(const fs::path &json)
 {
+    // The summary comes first; the rest of the file is not read.
     std::ifstream in(json);
-    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    std::string text(4096, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
     const auto at = text.find("\"seconds\": ");
     return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 11);
 }
@@ -244,21 +251,27 @@ int main(int argc, char **argv)
     {
         server.setDelay(std::chrono::milliseconds(0));
         const fs::path tree = root / "hundred-thousand";
-        const auto urls = buildTree(tree, 100000, 100, server.port());
         const fs::path urlFile = root / "urls.txt";
-        {
-            std::ofstream out(urlFile);
-            for (const auto &url : urls)
-                out << url << '\n';
+        buildTree(tree, 100000, 100, server.port(), urlFile);
+        // The machine may be shared: the two take turns three times and each keeps its best.
+        Measured baseline;
+        Measured check;
+        double checking = 0;
+        for (int round = 0; round < 3; ++round) {
+            const Measured b = runChild({BASELINE_PROGRAM, urlFile.string(), "16"},
+                                        (root / "baseline.txt").string());
+            const Measured c = runChild({QUORVEL_CHECK_PROGRAM, "--jobs", "16", "--per-host", "16",
+                                         "--format", "json", "--output",
+                                         (root / "hundred-thousand.json").string(), tree.string()},
+                                        (root / "hundred-thousand.txt").string());
+            if (round == 0 || b.seconds < baseline.seconds)
+                baseline = b;
+            if (round == 0 || c.seconds < check.seconds) {
+                check = c;
+                checking = checkingSeconds(root / "hundred-thousand.json");
+            }
         }
-        const Measured baseline =
-            runChild({BASELINE_PROGRAM, urlFile.string(), "16"}, (root / "baseline.txt").string());
-        const Measured check =
-            runChild({QUORVEL_CHECK_PROGRAM, "--jobs", "16", "--per-host", "16", "--format", "json",
-                      "--output", (root / "hundred-thousand.json").string(), tree.string()},
-                     (root / "hundred-thousand.txt").string());
-        const double checking = checkingSeconds(root / "hundred-thousand.json");
-        std::printf("100,000 shortcuts, no delay:\n");
+        std::printf("100,000 shortcuts, no delay (best of three turns each):\n");
         std::printf("  bare libcurl multi loop, 16 in flight: %.2f s, peak %.1f MB\n",
                     baseline.seconds, baseline.peakKb / 1024.0);
         std::printf("  quorvel-check --jobs 16 --per-host 16:  %.2f s, peak %.1f MB, exit %d "
