@@ -167,6 +167,9 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     if (!moveTarget.empty() && report.complete)
         moveDeadShortcuts(report, folder, moveTarget, options.dryRun,
                           [&stop] { return stop.raised(); });
+    // Ctrl+C during the moves leaves the rest in place; the report then says it was stopped.
+    if (stop.raised())
+        report.complete = false;
 
     int status = exitStatusOf(report);
     // The report in the chosen format goes to the file when one is named, and the text report
