@@ -19,8 +19,8 @@ constexpr char separator = std::filesystem::path::preferred_separator;
 
 std::string relativePath(const std::string &file, const std::string &folder)
 {
-    const std::string prefix =
-        !folder.empty() && folder.back() == separator ? folder : folder + separator;
+    // The scan always puts a separator after the folder, even after the root's own.
+    const std::string prefix = folder + separator;
     if (file.size() > prefix.size() && file.compare(0, prefix.size(), prefix) == 0)
         return file.substr(prefix.size());
     return file;
