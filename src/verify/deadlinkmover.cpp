@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <set>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 constexpr char separator = std::filesystem::path::preferred_separator;
 
@@ -57,6 +59,23 @@ std::string destinationPathFor(const std::string &shortcutPath, const std::strin
                 fileNamePart(shortcutPath));
 }
 
+MoveOutcome moveDeadFile(const std::string &shortcutPath, const std::string &favoritesFolder,
+                         const std::string &chosenFolder)
+{
+    const std::string folder = destinationFolderFor(shortcutPath, favoritesFolder, chosenFolder);
+    if (!platform::isDirectory(folder))
+        platform::createDirectories(folder);
+    const std::string destination = destinationPathFor(shortcutPath, favoritesFolder, chosenFolder);
+    if (platform::moveFile(shortcutPath, destination))
+        return MoveOutcome::Moved;
+    // Asked only after the move refused, so the answer cannot tempt anyone to overwrite.
+    std::error_code error;
+    return std::filesystem::symlink_status(destination, error).type() ==
+                   std::filesystem::file_type::not_found
+               ? MoveOutcome::Failed
+               : MoveOutcome::DestinationExists;
+}
+
 std::size_t moveDeadFiles(const std::vector<std::string> &deadFiles,
                           const std::string &favoritesFolder, const std::string &chosenFolder)
 {
@@ -65,10 +84,7 @@ std::size_t moveDeadFiles(const std::vector<std::string> &deadFiles,
     for (const std::string &path : deadFiles) {
         if (!seen.insert(path).second)
             continue;
-        const std::string folder = destinationFolderFor(path, favoritesFolder, chosenFolder);
-        if (!platform::isDirectory(folder))
-            platform::createDirectories(folder);
-        if (platform::moveFile(path, destinationPathFor(path, favoritesFolder, chosenFolder)))
+        if (moveDeadFile(path, favoritesFolder, chosenFolder) == MoveOutcome::Moved)
             ++moved;
     }
     return moved;

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel
+{
 
 // The sub-folder of a shortcut's folder below the favorites folder: "" for a shortcut that lies
 // directly in it, "News" one level down, "News/Sport" two levels down.
@@ -18,6 +19,18 @@ std::string destinationFolderFor(const std::string &shortcutPath,
                                  const std::string &chosenFolder);
 std::string destinationPathFor(const std::string &shortcutPath, const std::string &favoritesFolder,
                                const std::string &chosenFolder);
+
+// What became of one shortcut file.
+enum class MoveOutcome {
+    Moved,
+    DestinationExists, // left where it is: a file of that name is already there
+    Failed,            // left where it is: the source is gone, access denied, disk full...
+};
+
+// Moves one shortcut file to its destination below the chosen folder, creating the folders it
+// needs; never overwrites.
+MoveOutcome moveDeadFile(const std::string &shortcutPath, const std::string &favoritesFolder,
+                         const std::string &chosenFolder);
 
 // Moves every listed shortcut file, creating the destination folders it needs. A file whose
 // destination exists is left where it is (never overwritten); a path listed twice is moved

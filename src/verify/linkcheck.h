@@ -10,4 +10,7 @@ namespace quorvel
 // (https, ftp, file links, "no path", a URL with leading blanks) is skipped by the run.
 bool isHttpLink(const std::string &url);
 
+// True when the URL, upper-cased, holds "HTTPS:" at its very first position.
+bool isHttpsLink(const std::string &url);
+
 } // namespace quorvel

@@ -3,6 +3,7 @@
 // holding "HTTP/1.1 404" or "HTTP/1.0 404" (in any letter case), or any error of the request.
 
 #include "http/stringlist.h"
+#include "verify/deadlinkrule.h"
 
 #include <string>
 #include <vector>
@@ -12,10 +13,6 @@ namespace quorvel
 
 class TAdvHttp;
 class VerifyView;
-
-// One upper-cased header line per 404 finding, in order; a line holding both texts is there
-// twice.
-std::vector<std::string> notFoundFindings(const StringList &headers);
 
 // The response of the current link arrived: records a dead link and counts a 404 for every
 // finding, appends " : " and the upper-cased line to the status text, and shows the headers.

@@ -62,7 +62,7 @@ TEST(ResultClassifier, EachLineIsTestedForBothTextsInAnyCase)
         {{}, {}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(notFoundFindings(c.headers), c.findings) << c.headers.text();
+        EXPECT_EQ(notFoundFindings(c.headers.lines()), c.findings) << c.headers.text();
 }
 
 TEST(ResultClassifier, A404IsListedCountedAndAppendedToTheStatusText)

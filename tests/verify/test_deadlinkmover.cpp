@@ -9,13 +9,16 @@
 namespace fs = std::filesystem;
 using namespace quorvel;
 
-namespace {
+namespace
+{
 
-class DeadLinkMoverTest : public ::testing::Test {
+class DeadLinkMoverTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("quorvel-move-" + std::to_string(std::random_device{}()));
+        root =
+            fs::temp_directory_path() / ("quorvel-move-" + std::to_string(std::random_device{}()));
         favorites = (root / "Favorites").string();
         chosen = (root / "Old").string();
         fs::create_directories(favorites);
@@ -23,7 +26,8 @@ protected:
     }
     void TearDown() override { fs::remove_all(root); }
 
-    std::string shortcut(const std::string &relative, const std::string &content = "[InternetShortcut]\nURL=http://a/\n")
+    std::string shortcut(const std::string &relative,
+                         const std::string &content = "[InternetShortcut]\nURL=http://a/\n")
     {
         const fs::path path = fs::path(favorites) / relative;
         fs::create_directories(path.parent_path());
@@ -114,6 +118,24 @@ TEST_F(DeadLinkMoverTest, VanishedShortcutIsNotCounted)
     const std::string dead = shortcut("Gone.url");
     fs::remove(dead);
     EXPECT_EQ(moveDeadFiles({dead}, favorites, chosen), 0u);
+}
+
+TEST_F(DeadLinkMoverTest, EachFileTellsWhetherItMovedOrWhyItStayed)
+{
+    // quorvel-check reports this per file; a refusal must never read as moved, nor a missing
+    // source as a name clash.
+    const std::string moved = shortcut("Home.url");
+    const std::string taken = shortcut("News/Daily.url", "dead one");
+    fs::create_directories(fs::path(chosen) / "News");
+    std::ofstream(fs::path(chosen) / "News" / "Daily.url") << "kept";
+    const std::string vanished = shortcut("Gone.url");
+    fs::remove(vanished);
+
+    EXPECT_EQ(moveDeadFile(moved, favorites, chosen), MoveOutcome::Moved);
+    EXPECT_EQ(moveDeadFile(taken, favorites, chosen), MoveOutcome::DestinationExists);
+    EXPECT_EQ(moveDeadFile(vanished, favorites, chosen), MoveOutcome::Failed);
+    EXPECT_EQ(read(fs::path(chosen) / "News" / "Daily.url"), "kept");
+    EXPECT_EQ(read(taken), "dead one");
 }
 
 } // namespace

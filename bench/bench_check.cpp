@@ -1,0 +1,291 @@
+// quorvel-check against a loopback server, as run from the terminal:
+//
+//  1. 1,000 shortcuts, every answer after 50 ms, one in ten a 404, --jobs 16 --per-host 16
+//     (one host, so the per-host limit is raised). Target: at most 5 s.
+//  2. 100,000 shortcuts (1,000 folders of 100), answers without delay, same options. Targets:
+//     peak memory at most 150 MB, and wall time at most 1.5 times that of the bare libcurl
+//     multi loop (bench_check_baseline) with 16 transfers in flight over the same URLs. The
+//     two take turns three times and each keeps its best run, as the machine may be shared.
+//
+// Both programs run as child processes; their wall time and peak resident set (wait4) are
+// measured. The server runs in this process, one thread per connection, with keep-alive. The
+// trees are built in a fresh temporary folder (QUORVEL_BENCH_DIR picks another parent) and
+// removed at the end. Prints the figures and whether each target is met; exits 1 if one is not.
+// With --serve [DELAY_MS] it only runs the server, for trying quorvel-check by hand.
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+extern char **environ;
+
+namespace
+{
+
+// Answers GET requests: 404 for paths under /gone/, 200 otherwise, after a set delay.
+class LoopbackServer
+{
+public:
+    LoopbackServer()
+    {
+        listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int yes = 1;
+        ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(listenFd_, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+            ::listen(listenFd_, 256) != 0) {
+            std::perror("listen");
+            std::exit(1);
+        }
+        socklen_t length = sizeof address;
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        acceptThread_ = std::thread([this] { acceptLoop(); });
+    }
+    ~LoopbackServer()
+    {
+        stopping_ = true;
+        ::shutdown(listenFd_, SHUT_RDWR);
+        acceptThread_.join();
+        ::close(listenFd_);
+        std::lock_guard lock(mutex_);
+        for (int fd : fds_)
+            ::shutdown(fd, SHUT_RDWR);
+        for (auto &thread : threads_)
+            thread.join();
+    }
+
+    std::uint16_t port() const { return port_; }
+    void setDelay(std::chrono::milliseconds delay) { delayMs_ = static_cast<int>(delay.count()); }
+
+private:
+    void acceptLoop()
+    {
+        while (!stopping_) {
+            const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            const int yes = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+            std::lock_guard lock(mutex_);
+            fds_.push_back(fd);
+            threads_.emplace_back([this, fd] { serve(fd); });
+        }
+    }
+
+    void serve(int fd)
+    {
+        static const std::string ok = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                                      "Content-Length: 13\r\n\r\nHello, world!";
+        static const std::string gone = "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\n"
+                                        "Content-Length: 9\r\n\r\nNot found";
+        std::string buffer;
+        char chunk[4096];
+        for (;;) {
+            const auto end = buffer.find("\r\n\r\n");
+            if (end == std::string::npos) {
+                const ssize_t n = ::read(fd, chunk, sizeof chunk);
+                if (n <= 0)
+                    break;
+                buffer.append(chunk, static_cast<std::size_t>(n));
+                continue;
+            }
+            const bool notFound = buffer.compare(0, 10, "GET /gone/") == 0;
+            buffer.erase(0, end + 4);
+            if (const int delay = delayMs_.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+            const std::string &answer = notFound ? gone : ok;
+            if (::write(fd, answer.data(), answer.size()) != static_cast<ssize_t>(answer.size()))
+                break;
+        }
+        ::close(fd);
+    }
+
+    int listenFd_ = -1;
+    std::uint16_t port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> delayMs_{0};
+    std::thread acceptThread_;
+    std::mutex mutex_;
+    std::vector<int> fds_;
+    std::vector<std::thread> threads_;
+};
+
+struct Measured {
+    double seconds = 0;
+    long peakKb = 0;
+    int status = -1;
+};
+
+Measured runChild(const std::vector<std::string> &args, const std::string &stdoutFile)
+{
+    std::vector<char *> argv;
+    for (const auto &arg : args)
+        argv.push_back(const_cast<char *>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    const auto started = Clock::now();
+    pid_t pid = -1;
+    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        std::perror(argv[0]);
+        std::exit(1);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    Measured measured;
+    measured.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    measured.peakKb = usage.ru_maxrss;
+    measured.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return measured;
+}
+
+// Writes count shortcuts in folders of perFolder; one in ten points under /gone/. The URLs go
+// to urlFile, one a line, in the order written. Nothing is kept here: a child's peak memory
+// as wait4 reports it starts from this process's size at the spawn.
+void buildTree(const fs::path &root, int count, int perFolder, std::uint16_t port,
+               const fs::path &urlFile = {})
+{
+    std::ofstream urls;
+    if (!urlFile.empty())
+        urls.open(urlFile);
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    for (int i = 0; i < count; ++i) {
+        const fs::path folder = root / ("Folder " + std::to_string(i / perFolder));
+        if (i % perFolder == 0)
+            fs::create_directories(folder);
+        const std::string url = base + (i % 10 == 9 ? "/gone/" : "/page/") + std::to_string(i);
+        std::ofstream(folder / ("Shortcut " + std::to_string(i) + ".url"), std::ios::binary)
+            << "[DEFAULT]\r\nBASEURL=" << url << "\r\n[InternetShortcut]\r\nURL=" << url
+            << "\r\nIDList=\r\nHotKey=0\r\nIconIndex=0\r\n";
+        if (urls.is_open())
+            urls << url << '\n';
+    }
+}
+
+// The checking time quorvel-check reports in its JSON summary: the run without reading the
+// folder and writing the report.
+double checkingSeconds(const fs::path &json)
+{
+    // The summary comes first; the rest of the file is not read.
+    std::ifstream in(json);
+    std::string text(4096, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    const auto at = text.find("\"seconds\": ");
+    return at == std::string::npos ? 0 : std::atof(text.c_str() + at + 11);
+}
+
+bool report(const char *what, bool met)
+{
+    std::printf("  %-58s %s\n", what, met ? "met" : "NOT MET");
+    return met;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // --serve [DELAY_MS]: only the server, until stopped; for trying the program by hand.
+    if (argc > 1 && std::strcmp(argv[1], "--serve") == 0) {
+        LoopbackServer server;
+        server.setDelay(std::chrono::milliseconds(argc > 2 ? std::atoi(argv[2]) : 0));
+        std::printf("http://127.0.0.1:%u/ (paths under /gone/ answer 404)\n", server.port());
+        std::fflush(stdout);
+        for (;;)
+            ::pause();
+    }
+
+    const char *parent = std::getenv("QUORVEL_BENCH_DIR");
+    std::string pattern = ((parent && *parent) ? fs::path(parent) : fs::temp_directory_path()) /
+                          "quorvel-bench-check-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path root = pattern;
+    LoopbackServer server;
+    bool allMet = true;
+
+    {
+        server.setDelay(std::chrono::milliseconds(50));
+        const fs::path tree = root / "thousand";
+        buildTree(tree, 1000, 100, server.port());
+        const Measured m =
+            runChild({QUORVEL_CHECK_PROGRAM, "--jobs", "16", "--per-host", "16", "--format", "json",
+                      "--output", (root / "thousand.json").string(), tree.string()},
+                     (root / "thousand.txt").string());
+        std::printf("1,000 shortcuts, 50 ms answers, --jobs 16 --per-host 16: %.2f s, peak "
+                    "%.1f MB, exit %d\n",
+                    m.seconds, m.peakKb / 1024.0, m.status);
+        allMet &= report("at most 5 s", m.seconds <= 5.0 && m.status == 1);
+    }
+
+    {
+        server.setDelay(std::chrono::milliseconds(0));
+        const fs::path tree = root / "hundred-thousand";
+        const fs::path urlFile = root / "urls.txt";
+        buildTree(tree, 100000, 100, server.port(), urlFile);
+        // The machine may be shared: the two take turns three times and each keeps its best.
+        Measured baseline;
+        Measured check;
+        double checking = 0;
+        for (int round = 0; round < 3; ++round) {
+            const Measured b = runChild({BASELINE_PROGRAM, urlFile.string(), "16"},
+                                        (root / "baseline.txt").string());
+            const Measured c = runChild({QUORVEL_CHECK_PROGRAM, "--jobs", "16", "--per-host", "16",
+                                         "--format", "json", "--output",
+                                         (root / "hundred-thousand.json").string(), tree.string()},
+                                        (root / "hundred-thousand.txt").string());
+            if (round == 0 || b.seconds < baseline.seconds)
+                baseline = b;
+            if (round == 0 || c.seconds < check.seconds) {
+                check = c;
+                checking = checkingSeconds(root / "hundred-thousand.json");
+            }
+        }
+        std::printf("100,000 shortcuts, no delay (best of three turns each):\n");
+        std::printf("  bare libcurl multi loop, 16 in flight: %.2f s, peak %.1f MB\n",
+                    baseline.seconds, baseline.peakKb / 1024.0);
+        std::printf("  quorvel-check --jobs 16 --per-host 16:  %.2f s, peak %.1f MB, exit %d "
+                    "(%.2fx the baseline)\n",
+                    check.seconds, check.peakKb / 1024.0, check.status,
+                    check.seconds / baseline.seconds);
+        std::printf("  of which checking the links: %.2f s (%.2fx the baseline); the rest reads "
+                    "the folder and writes the reports\n",
+                    checking, checking / baseline.seconds);
+        allMet &= report("peak memory at most 150 MB", check.peakKb <= 150 * 1024);
+        allMet &= report("at most 1.5x the baseline's time",
+                         check.seconds <= 1.5 * baseline.seconds && check.status == 1);
+    }
+
+    fs::remove_all(root);
+    return allMet ? 0 : 1;
+}

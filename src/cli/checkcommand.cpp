@@ -1,0 +1,192 @@
+#include "cli/checkcommand.h"
+
+#include "catalogue/catalogue.h"
+#include "cli/checkrun.h"
+#include "cli/options.h"
+#include "cli/progressbar.h"
+#include "cli/reportfile.h"
+#include "cli/stopsignals.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <exception>
+#include <optional>
+
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvel::cli
+{
+
+namespace
+{
+
+constexpr int usageStatus = 2;
+
+int complain(std::ostream &err, const std::string &message)
+{
+    err << "quorvel-check: " << message << '\n';
+    return usageStatus;
+}
+
+// The folder the window would scan: the registry's Favorites value (the registry layer gives
+// ~/Favorites when the user's hive has none).
+std::optional<std::string> windowFolder(std::ostream &err)
+{
+    try {
+        std::string folder = GetFavoritesFolder();
+        if (folder.empty()) {
+            complain(err, "no favorites folder is set in the registry; name a folder to check");
+            return std::nullopt;
+        }
+        return folder;
+    } catch (const std::exception &error) {
+        complain(err, std::string("cannot read the favorites folder from the registry: ") +
+                          error.what());
+        return std::nullopt;
+    }
+}
+
+// The top folder must be readable; folders below it that are not are skipped, as the window
+// skips them.
+bool readableFolder(const std::string &folder, std::ostream &err)
+{
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir) {
+        complain(err, "cannot read folder '" + folder + "': " + std::strerror(errno));
+        return false;
+    }
+    ::closedir(dir);
+    return true;
+}
+
+bool usableMoveTarget(const std::string &target, std::ostream &err)
+{
+    struct stat info {
+    };
+    if (::stat(target.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        complain(err, "--move-dead-to: '" + target + "' is not a folder");
+        return false;
+    }
+    return true;
+}
+
+// Every request in flight and every kept-alive connection holds a descriptor; the usual soft
+// limit of 1,024 would fail requests (as dead links) long before --jobs reaches its maximum.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return;
+    const rlim_t wanted =
+        limit.rlim_max == RLIM_INFINITY ? 65536 : std::min<rlim_t>(limit.rlim_max, 65536);
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= wanted)
+        return;
+    limit.rlim_cur = wanted;
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+CheckSettings settingsFrom(const Options &options, int stopFd)
+{
+    CheckSettings settings;
+    settings.jobs = options.jobs;
+    settings.perHost = options.perHost;
+    settings.timeout =
+        std::chrono::milliseconds(static_cast<long long>(options.timeoutSeconds * 1000.0 + 0.5));
+    settings.userAgent = options.userAgent;
+    settings.stopFd = stopFd;
+    return settings;
+}
+
+} // namespace
+
+int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err)
+{
+    const CommandLine line = parseCommandLine(argc, argv);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        out << helpText();
+        return out ? 0 : usageStatus;
+    case CommandLine::Action::Version:
+        out << versionText();
+        return out ? 0 : usageStatus;
+    case CommandLine::Action::Error:
+        complain(err, line.error);
+        err << "Try 'quorvel-check --help' for more information.\n";
+        return usageStatus;
+    case CommandLine::Action::Check:
+        break;
+    }
+    const Options &options = line.options;
+
+    std::string folder = options.folder;
+    if (folder.empty()) {
+        const auto fromRegistry = windowFolder(err);
+        if (!fromRegistry)
+            return usageStatus;
+        folder = *fromRegistry;
+    }
+    folder = normalizedFolder(folder);
+    if (!readableFolder(folder, err))
+        return usageStatus;
+    const std::string moveTarget = normalizedFolder(options.moveDeadTo);
+    if (!moveTarget.empty() && !usableMoveTarget(moveTarget, err))
+        return usageStatus;
+
+    ReportFile reportFile;
+    if (!options.output.empty()) {
+        std::string error;
+        if (!reportFile.open(options.output, error))
+            return complain(err, error);
+    }
+
+    raiseDescriptorLimit();
+    const StopSignals stop;
+    Catalogue catalogue;
+    SearchURL(folder, catalogue);
+
+    std::optional<ProgressBar> bar;
+    Report report =
+        checkCatalogue(catalogue, folder, options.httpOnly, settingsFrom(options, stop.fd()),
+                       [&](std::size_t done, std::size_t total, std::size_t dead) {
+                           if (!bar)
+                               bar.emplace(STDERR_FILENO, total);
+                           bar->update(done, dead);
+                       });
+    if (bar)
+        bar->finish();
+    if (stop.raised())
+        report.complete = false;
+    report.listRedirects = options.reportRedirects;
+
+    // Nothing is moved after an interrupted check: the user asked to stop.
+    if (!moveTarget.empty() && report.complete)
+        moveDeadShortcuts(report, folder, moveTarget, options.dryRun,
+                          [&stop] { return stop.raised(); });
+    // Ctrl+C during the moves leaves the rest in place; the report then says it was stopped.
+    if (stop.raised())
+        report.complete = false;
+
+    int status = exitStatusOf(report);
+    // The report in the chosen format goes to the file when one is named, and the text report
+    // to standard output; without a file, standard output takes the chosen format.
+    if (!options.output.empty()) {
+        writeReport(reportFile.stream(), report, options.format);
+        std::string error;
+        if (!reportFile.commit(error))
+            status = complain(err, error);
+        writeText(out, report);
+    } else {
+        writeReport(out, report, options.format);
+    }
+    out.flush();
+    if (!out)
+        status = complain(err, "cannot write the report to standard output");
+    return status;
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,40 @@
+#include "cli/checkresult.h"
+
+namespace quorvel::cli
+{
+
+std::string_view kindName(ResultKind kind)
+{
+    switch (kind) {
+    case ResultKind::Unchecked:
+        return "unchecked";
+    case ResultKind::Alive:
+        return "alive";
+    case ResultKind::Dead:
+        return "dead";
+    case ResultKind::Skipped:
+        return "skipped";
+    }
+    return "unchecked";
+}
+
+std::string_view moveStateName(MoveState state)
+{
+    switch (state) {
+    case MoveState::None:
+        return "";
+    case MoveState::Moved:
+        return "moved";
+    case MoveState::WouldMove:
+        return "would-move";
+    case MoveState::DestinationExists:
+        return "exists";
+    case MoveState::Failed:
+        return "failed";
+    case MoveState::NotTried:
+        return "not-tried";
+    }
+    return "";
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,61 @@
+#pragma once
+// The result of one shortcut in a report. Kinds and reasons are open-ended texts on purpose, so
+// that a later kind (a suspect page, with its reason and evidence) fits in without changing
+// the writers.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quorvel::cli
+{
+
+enum class ResultKind {
+    Unchecked, // not reached: the run was interrupted first
+    Alive,
+    Dead,
+    Skipped, // not an http(s) link, or a shortcut without a URL: never dead
+};
+
+// "unchecked", "alive", "dead", "skipped": the names reports use.
+std::string_view kindName(ResultKind kind);
+
+// Reasons, as reports print them.
+namespace reason
+{
+inline constexpr std::string_view notFound = "404";       // dead: a 404 header line
+inline constexpr std::string_view error = "error";        // dead: the request failed
+inline constexpr std::string_view noPath = "no-path";     // skipped: the shortcut has no URL
+inline constexpr std::string_view otherScheme = "scheme"; // skipped: not http or https
+inline constexpr std::string_view httpOnly = "http-only"; // skipped: https with --http-only
+} // namespace reason
+
+enum class MoveState {
+    None,
+    Moved,
+    WouldMove,         // --dry-run
+    DestinationExists, // left in place: never overwritten
+    Failed,            // left in place
+    NotTried,          // the run was interrupted before this one
+};
+
+std::string_view moveStateName(MoveState state);
+
+struct CheckResult {
+    ResultKind kind = ResultKind::Unchecked;
+    std::string reason;
+    std::string evidence; // what the verdict rests on, e.g. the 404 header line
+    int status = 0;       // of the final response; 0 when none arrived
+    std::uint32_t error = 0;
+    std::string errorText;
+    std::string finalUrl;
+    std::string permanentUrl; // where the leading 301/308 redirects led
+    int redirects = 0;
+    bool bodyCut = false;
+    long long milliseconds = -1; // -1: no request was made
+
+    MoveState move = MoveState::None;
+    std::string moveTo;
+};
+
+} // namespace quorvel::cli

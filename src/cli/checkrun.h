@@ -1,0 +1,40 @@
+#pragma once
+// The steps of one quorvel-check run after its command line: checking a catalogue's links,
+// moving the dead shortcuts, and the exit status.
+
+#include "catalogue/catalogue.h"
+#include "cli/linkchecker.h"
+#include "cli/report.h"
+
+#include <functional>
+#include <string>
+
+namespace quorvel::cli
+{
+
+// Links done so far, of total, and how many of them are dead.
+using ProgressHandler = std::function<void(std::size_t done, std::size_t total, std::size_t dead)>;
+
+// Checks every http(s) link of the catalogue (read from folder) and returns the report in
+// catalogue order; skipped links are decided without a request. When the settings' stop
+// descriptor ends the run, the links not reached are unchecked and the report is incomplete.
+// The catalogue's texts move into the report.
+Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpOnly,
+                      const CheckSettings &settings, const ProgressHandler &progress = {});
+
+// Moves the dead shortcuts of a complete report into target (or, for a dry run, records where
+// each would go) with the window's mover. stopAsked is consulted between moves: a move that
+// has begun always completes, the rest are then not tried.
+void moveDeadShortcuts(Report &report, const std::string &folder, const std::string &target,
+                       bool dryRun, const std::function<bool()> &stopAsked = {});
+
+// 0: no dead link, 1: at least one, 130: interrupted.
+int exitStatusOf(const Report &report);
+
+// A shortcut's path relative to the folder it was found in.
+std::string relativePath(const std::string &file, const std::string &folder);
+
+// The folder as given, without trailing separators (the root stays itself).
+std::string normalizedFolder(std::string folder);
+
+} // namespace quorvel::cli

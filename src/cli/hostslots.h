@@ -1,0 +1,61 @@
+#pragma once
+// Which link goes next: links wait in catalogue order and one starts only when its host has a
+// free slot, so a link never waits inside libcurl while its time limit runs. Links that were
+// redirected and wait for room at their new host go before links not yet started.
+
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <set>
+#include <string>
+#include <tuple>
+#include <unordered_map>
+
+namespace quorvel::cli
+{
+
+class HostSlots
+{
+public:
+    explicit HostSlots(int perHost);
+
+    // A link not yet started; links are taken in the order of their ids within a priority.
+    void add(std::size_t id, const std::string &host);
+    // A redirected link waiting for room at its new host.
+    void addRedirected(std::size_t id, const std::string &host);
+
+    struct Start {
+        std::size_t id;
+        std::string host;
+    };
+    // The next link whose host has room, which takes one of that host's slots. Links not yet
+    // started are only considered when freshAllowed.
+    std::optional<Start> next(bool freshAllowed = true);
+    // A redirected link that gave up waiting (its time ran out) leaves the host's queue.
+    void forget(std::size_t id, const std::string &host);
+    // A link ends (or leaves the host for a redirect): its slot is free again.
+    void release(const std::string &host);
+
+    bool waiting() const { return waitingCount_ != 0; }
+    int active(const std::string &host) const;
+
+private:
+    struct Host {
+        int active = 0;
+        std::deque<std::size_t> redirected;
+        std::deque<std::size_t> fresh;
+        bool ready = false; // listed in ready_
+    };
+    // (0 redirected / 1 fresh, the first waiting id, host): the smallest goes first.
+    using ReadyKey = std::tuple<int, std::size_t, const std::string *>;
+
+    ReadyKey keyOf(const std::string &name, const Host &host) const;
+    void refresh(const std::string &name, Host &host);
+
+    int perHost_;
+    std::size_t waitingCount_ = 0;
+    std::unordered_map<std::string, Host> hosts_;
+    std::set<ReadyKey> ready_;
+};
+
+} // namespace quorvel::cli

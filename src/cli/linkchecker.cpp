@@ -1,0 +1,583 @@
+#include "cli/linkchecker.h"
+
+#include "cli/hostslots.h"
+#include "cli/requesttarget.h"
+#include "inet/inet.h"
+#include "inet/inet_errors.h"
+#include "inet/inet_text.h"
+#include "inet/inet_timeouts.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+#include <curl/curl.h>
+#include <poll.h>
+
+namespace quorvel::cli
+{
+
+namespace inet = platform::inet;
+using Clock = std::chrono::steady_clock;
+
+namespace
+{
+
+// As in the facility: a redirect's own body is thrown away, and past this much it is not
+// waited for.
+constexpr std::size_t redirectBodyLimit = 1024 * 1024;
+// A header block beyond this is no answer a browser would take.
+constexpr std::size_t headerBlockLimit = 256 * 1024;
+// The loop looks at its time limits and the stop descriptor at least this often.
+constexpr std::chrono::milliseconds longestWait{500};
+
+int statusOf(std::string_view statusLine)
+{
+    // "HTTP/1.1 404 Not Found": the three digits after the first blank.
+    const auto space = statusLine.find(' ');
+    if (space == std::string_view::npos || statusLine.size() < space + 4)
+        return 0;
+    int status = 0;
+    for (std::size_t i = space + 1; i < space + 4; ++i) {
+        if (statusLine[i] < '0' || statusLine[i] > '9')
+            return 0;
+        status = status * 10 + (statusLine[i] - '0');
+    }
+    return status;
+}
+
+std::string_view withoutLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    return line;
+}
+
+std::vector<std::string> linesOf(const std::string &block)
+{
+    std::vector<std::string> lines;
+    if (block.find("404") == std::string::npos)
+        return lines;
+    std::size_t start = 0;
+    while (start < block.size()) {
+        const std::size_t end = block.find("\r\n", start);
+        if (end == start)
+            break; // the empty line that ends the block
+        lines.push_back(block.substr(start, end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 2;
+    }
+    return lines;
+}
+
+} // namespace
+
+// One link's request from its first hop to its end.
+struct Transfer {
+    std::size_t index = 0; // in the job list
+    bool holdsSlot = false;
+    RequestTarget target;
+    std::string url;  // of the current hop
+    std::string host; // whose slot this holds or waits for
+    CURL *easy = nullptr;
+    Clock::time_point started;
+    Clock::time_point deadline;
+    int hops = 0;
+    bool permanentRun = true;
+    std::string permanentUrl;
+
+    // The response of the current hop, as the facility gathers it.
+    std::string head;
+    int status = 0;
+    bool inHead = false;
+    bool headDone = false;
+    bool headTooLong = false;
+    std::optional<std::string> redirectTo;
+    std::size_t discarded = 0;
+    bool discardCut = false;
+
+    void resetResponse()
+    {
+        head.clear();
+        status = 0;
+        inHead = false;
+        headDone = false;
+        headTooLong = false;
+        redirectTo.reset();
+        discarded = 0;
+        discardCut = false;
+    }
+
+    // The block ended; interim answers are dropped and a redirect remembers where it goes.
+    void headEnded()
+    {
+        if (status >= 100 && status < 200 && status != 101) {
+            head.clear();
+            headDone = false;
+            return;
+        }
+        if (isRedirectStatus(status)) {
+            if (auto location = inet::headerValue(head, "Location"); location && !location->empty())
+                redirectTo = std::move(location);
+        }
+    }
+};
+
+namespace
+{
+
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto &t = *static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    if (line.starts_with("HTTP/")) {
+        t.head = std::string(withoutLineEnd(line)) + "\r\n";
+        t.status = statusOf(line);
+        t.inHead = true;
+        t.headDone = false;
+        t.redirectTo.reset();
+        return bytes;
+    }
+    if (!t.inHead)
+        return bytes; // trailers of a chunked body are not part of the header block
+    const std::string_view text = withoutLineEnd(line);
+    if (t.head.size() + text.size() > headerBlockLimit) {
+        t.headTooLong = true;
+        return 0;
+    }
+    t.head.append(text).append("\r\n");
+    if (text.empty()) {
+        t.inHead = false;
+        t.headDone = true;
+        t.headEnded();
+    }
+    return bytes;
+}
+
+size_t onBody(char *, size_t size, size_t count, void *user)
+{
+    auto &t = *static_cast<Transfer *>(user);
+    const size_t bytes = size * count;
+    if (t.redirectTo) {
+        t.discarded += bytes;
+        if (t.discarded > redirectBodyLimit) {
+            t.discardCut = true;
+            return 0;
+        }
+    }
+    return bytes; // read and dropped: nothing of a body is kept
+}
+
+} // namespace
+
+class LinkChecker::Engine
+{
+public:
+    explicit Engine(CheckSettings settings) : settings_(std::move(settings)), slots_(1)
+    {
+        multi_ = curl_multi_init();
+        // Idle kept-alive connections each hold a descriptor; a few per request slot is plenty.
+        if (multi_)
+            curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS,
+                              static_cast<long>(std::max(settings_.jobs, 1) * 4));
+        // libcurl's own "Accept: */*" is not sent by the window.
+        headers_ = curl_slist_append(nullptr, "Accept:");
+    }
+    ~Engine()
+    {
+        abandonAll();
+        for (CURL *easy : idle_)
+            curl_easy_cleanup(easy);
+        if (multi_)
+            curl_multi_cleanup(multi_);
+        curl_slist_free_all(headers_);
+    }
+
+    bool run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone);
+
+private:
+    std::size_t inFlight() const { return active_.size() + parked_.size(); }
+    void startMore();
+    void startHop(std::unique_ptr<Transfer> transfer);
+    bool setUpEasy(Transfer &t);
+    void finished(Transfer &t, CURLcode result);
+    void follow(Transfer &t);
+    void timeLimits();
+    void complete(Transfer &t, LinkOutcome outcome);
+    void fail(Transfer &t, std::uint32_t error);
+    void answer(Transfer &t, bool bodyCut);
+    void releaseEasy(Transfer &t);
+    void abandonAll();
+    std::chrono::milliseconds nextWait() const;
+    bool stopAsked() const;
+    // Waits for libcurl's sockets, a time limit or the stop descriptor; true when stopped.
+    bool waitForWork();
+
+    CheckSettings settings_;
+    CURLM *multi_ = nullptr;
+    HostSlots slots_;
+    const std::vector<LinkJob> *jobs_ = nullptr;
+    const DoneHandler *onDone_ = nullptr;
+    // Both by index in the job list; a link not yet started is in neither.
+    std::unordered_map<std::size_t, std::unique_ptr<Transfer>> active_;
+    std::unordered_map<std::size_t, std::unique_ptr<Transfer>> parked_; // redirected, waiting
+    std::vector<CURL *> idle_; // easy handles kept for reuse
+    curl_slist *headers_ = nullptr;
+    bool stopped_ = false;
+};
+
+LinkChecker::LinkChecker(CheckSettings settings)
+    : engine_(std::make_unique<Engine>(std::move(settings)))
+{
+}
+
+LinkChecker::~LinkChecker() = default;
+
+bool LinkChecker::run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone)
+{
+    return engine_->run(jobs, onDone);
+}
+
+bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone)
+{
+    jobs_ = &jobs;
+    onDone_ = &onDone;
+    slots_ = HostSlots(settings_.perHost);
+    if (!multi_) {
+        for (const LinkJob &job : jobs) {
+            LinkOutcome outcome;
+            outcome.error = inet::ERROR_INTERNET_INTERNAL_ERROR;
+            onDone(job.id, std::move(outcome));
+        }
+        return true;
+    }
+
+    // Links that cannot be requested at all are answered before any request goes out.
+    for (std::size_t index = 0; index < jobs.size(); ++index) {
+        const LinkJob &job = jobs[index];
+        std::uint32_t error = 0;
+        const auto target = prepareRequest(std::string(job.url), error);
+        if (target)
+            error = refusedHost(target->host);
+        if (error != 0) {
+            LinkOutcome outcome;
+            outcome.error = error;
+            if (target)
+                outcome.finalUrl = hopUrl(*target);
+            onDone(job.id, std::move(outcome));
+            continue;
+        }
+        slots_.add(index, hostKey(*target));
+    }
+
+    // A stop asked for before the first request (Ctrl+C while the folder was read).
+    stopped_ = stopAsked();
+    if (stopped_) {
+        abandonAll();
+        return false;
+    }
+    while (slots_.waiting() || !active_.empty()) {
+        startMore();
+        int running = 0;
+        curl_multi_perform(multi_, &running);
+        int left = 0;
+        while (CURLMsg *message = curl_multi_info_read(multi_, &left)) {
+            if (message->msg != CURLMSG_DONE)
+                continue;
+            Transfer *transfer = nullptr;
+            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
+            if (transfer)
+                finished(*transfer, message->data.result);
+        }
+        timeLimits();
+        if (!slots_.waiting() && active_.empty())
+            break;
+        startMore();
+        if (waitForWork()) {
+            abandonAll();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool LinkChecker::Engine::waitForWork()
+{
+    curl_waitfd stopWait{};
+    stopWait.fd = settings_.stopFd;
+    stopWait.events = CURL_WAIT_POLLIN;
+    const bool watchStop = settings_.stopFd >= 0;
+    curl_multi_poll(multi_, watchStop ? &stopWait : nullptr, watchStop ? 1 : 0,
+                    static_cast<int>(nextWait().count()), nullptr);
+    // Only a readable stop descriptor is looked at again, so the loop costs no extra call.
+    if (watchStop && stopWait.revents != 0)
+        stopped_ = stopped_ || stopAsked();
+    return stopped_;
+}
+
+bool LinkChecker::Engine::stopAsked() const
+{
+    if (settings_.stopFd < 0)
+        return false;
+    pollfd check{settings_.stopFd, POLLIN, 0};
+    return ::poll(&check, 1, 0) > 0 && (check.revents & (POLLIN | POLLHUP)) != 0;
+}
+
+void LinkChecker::Engine::startMore()
+{
+    const auto jobs = static_cast<std::size_t>(std::max(settings_.jobs, 1));
+    while (inFlight() <= jobs) {
+        // A redirected link already counts as in flight; a new one needs a free place.
+        auto start = slots_.next(inFlight() < jobs);
+        if (!start)
+            return;
+        if (auto parked = parked_.find(start->id); parked != parked_.end()) {
+            std::unique_ptr<Transfer> transfer = std::move(parked->second);
+            parked_.erase(parked);
+            transfer->holdsSlot = true;
+            startHop(std::move(transfer));
+            continue;
+        }
+        auto transfer = std::make_unique<Transfer>();
+        transfer->index = start->id;
+        std::uint32_t error = 0;
+        // Prepared again rather than kept: a long list holds only its URLs while it waits.
+        transfer->target = *prepareRequest(std::string((*jobs_)[start->id].url), error);
+        transfer->host = start->host;
+        transfer->started = Clock::now();
+        transfer->deadline = transfer->started + settings_.timeout;
+        transfer->holdsSlot = true;
+        startHop(std::move(transfer));
+    }
+}
+
+void LinkChecker::Engine::startHop(std::unique_ptr<Transfer> transfer)
+{
+    Transfer &t = *transfer;
+    t.resetResponse();
+    t.url = hopUrl(t.target);
+    active_[t.index] = std::move(transfer);
+    if (!setUpEasy(t) || curl_multi_add_handle(multi_, t.easy) != CURLM_OK)
+        fail(t, inet::ERROR_INTERNET_INTERNAL_ERROR);
+}
+
+bool LinkChecker::Engine::setUpEasy(Transfer &t)
+{
+    if (!idle_.empty()) {
+        t.easy = idle_.back();
+        idle_.pop_back();
+        curl_easy_reset(t.easy);
+    } else {
+        t.easy = curl_easy_init();
+    }
+    if (!t.easy)
+        return false;
+    CURL *easy = t.easy;
+    const auto remaining =
+        std::chrono::duration_cast<std::chrono::milliseconds>(t.deadline - Clock::now());
+    const long connectLimit =
+        std::max<long>(1, static_cast<long>(std::min(settings_.connectTimeout, remaining).count()));
+
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
+    curl_easy_setopt(easy, CURLOPT_URL, t.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // Removing a transfer whose name lookup hangs must not wait for the lookup to end.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
+    // The facility's silence limit: a connected server that sends nothing for this long.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
+                     static_cast<long>(inet::receiveTimeout().count()));
+    // Direct, as the window goes: the environment's proxy settings are not ours.
+    curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    if (!settings_.userAgent.empty())
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.userAgent.c_str());
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
+    // The window ignores a certificate issued for another name; libcurl cannot ignore only an
+    // expired date, so that, like an unknown issuer, fails the request.
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    if (!settings_.caFile.empty())
+        curl_easy_setopt(easy, CURLOPT_CAINFO, settings_.caFile.c_str());
+    if (!t.target.user.empty()) {
+        curl_easy_setopt(easy, CURLOPT_USERNAME, t.target.user.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, t.target.password.c_str());
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+    }
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+    return true;
+}
+
+void LinkChecker::Engine::finished(Transfer &t, CURLcode result)
+{
+    if (t.redirectTo && (result == CURLE_OK || (result == CURLE_WRITE_ERROR && t.discardCut))) {
+        follow(t);
+        return;
+    }
+    if (t.headTooLong) {
+        fail(t, inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        return;
+    }
+    if (result != CURLE_OK) {
+        fail(t, inet::errorFromCurl(result));
+        return;
+    }
+    if (!t.headDone) {
+        fail(t, inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
+        return;
+    }
+    answer(t, false);
+}
+
+void LinkChecker::Engine::follow(Transfer &t)
+{
+    const std::string location = *t.redirectTo;
+    const int status = t.status;
+    releaseEasy(t);
+    slots_.release(t.host);
+    t.holdsSlot = false;
+    std::string combined;
+    const auto next = redirectTarget(t.target, t.url, location, combined);
+    if (++t.hops > inet::maxRedirects || !next) {
+        fail(t, inet::ERROR_HTTP_REDIRECT_FAILED);
+        return;
+    }
+    if (t.permanentRun && (status == 301 || status == 308))
+        t.permanentUrl = combined;
+    else
+        t.permanentRun = false;
+    t.target = *next;
+    t.url = hopUrl(t.target);
+    if (const std::uint32_t refused = refusedHost(t.target.host)) {
+        fail(t, refused);
+        return;
+    }
+    // The next hop waits for room at its host like any other request.
+    t.host = hostKey(t.target);
+    const std::size_t index = t.index;
+    parked_[index] = std::move(active_.at(index));
+    active_.erase(index);
+    slots_.addRedirected(index, t.host);
+}
+
+void LinkChecker::Engine::timeLimits()
+{
+    const auto now = Clock::now();
+    std::vector<Transfer *> late;
+    for (auto &[id, transfer] : active_) {
+        if (now >= transfer->deadline)
+            late.push_back(transfer.get());
+    }
+    for (auto &[id, transfer] : parked_) {
+        if (now >= transfer->deadline)
+            late.push_back(transfer.get());
+    }
+    for (Transfer *t : late) {
+        // An answer whose body was still arriving is judged by its headers: a large download
+        // is not a dead link. Anything short of a final answer timed out.
+        if (t->headDone && !t->redirectTo && !t->headTooLong && t->easy)
+            answer(*t, true);
+        else
+            fail(*t, inet::ERROR_INTERNET_TIMEOUT);
+    }
+}
+
+void LinkChecker::Engine::answer(Transfer &t, bool bodyCut)
+{
+    LinkOutcome outcome;
+    outcome.status = t.status;
+    outcome.bodyCut = bodyCut;
+    // Without a credential prompt a challenge cannot be answered; the window's component
+    // gives up on it with this error too.
+    if (t.status == 401 || t.status == 407)
+        outcome.error = inet::ERROR_INTERNET_OPERATION_CANCELLED;
+    else
+        outcome.headerLines = linesOf(t.head);
+    complete(t, std::move(outcome));
+}
+
+void LinkChecker::Engine::fail(Transfer &t, std::uint32_t error)
+{
+    LinkOutcome outcome;
+    outcome.error = error;
+    if (t.headDone && !t.redirectTo) {
+        // The headers arrived before the body failed: the window classifies them as well.
+        outcome.status = t.status;
+        outcome.headerLines = linesOf(t.head);
+    }
+    complete(t, std::move(outcome));
+}
+
+void LinkChecker::Engine::complete(Transfer &t, LinkOutcome outcome)
+{
+    outcome.finalUrl = t.url;
+    outcome.permanentUrl = t.permanentUrl;
+    outcome.redirects = t.hops;
+    outcome.elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.started);
+    releaseEasy(t);
+    if (t.holdsSlot)
+        slots_.release(t.host);
+    std::unique_ptr<Transfer> transfer;
+    if (const auto found = active_.find(t.index); found != active_.end()) {
+        transfer = std::move(found->second);
+        active_.erase(found);
+    } else if (const auto waiting = parked_.find(t.index); waiting != parked_.end()) {
+        // A redirected link that waited for room leaves its new host's queue.
+        slots_.forget(t.index, t.host);
+        transfer = std::move(waiting->second);
+        parked_.erase(waiting);
+    }
+    (*onDone_)((*jobs_)[t.index].id, std::move(outcome));
+}
+
+void LinkChecker::Engine::releaseEasy(Transfer &t)
+{
+    if (!t.easy)
+        return;
+    curl_multi_remove_handle(multi_, t.easy);
+    idle_.push_back(t.easy);
+    t.easy = nullptr;
+}
+
+void LinkChecker::Engine::abandonAll()
+{
+    for (auto &[id, transfer] : active_) {
+        if (transfer->easy) {
+            curl_multi_remove_handle(multi_, transfer->easy);
+            curl_easy_cleanup(transfer->easy);
+            transfer->easy = nullptr;
+        }
+    }
+    active_.clear();
+    parked_.clear();
+}
+
+std::chrono::milliseconds LinkChecker::Engine::nextWait() const
+{
+    long curlWait = -1;
+    curl_multi_timeout(multi_, &curlWait);
+    auto wait =
+        curlWait < 0 ? longestWait : std::min(longestWait, std::chrono::milliseconds(curlWait));
+    const auto now = Clock::now();
+    for (const auto *map : {&active_, &parked_}) {
+        for (const auto &[id, transfer] : *map) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(transfer->deadline - now) +
+                std::chrono::milliseconds(1);
+            wait = std::min(wait, left);
+        }
+    }
+    return std::max(wait, std::chrono::milliseconds(0));
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,67 @@
+#pragma once
+// Checks many links at once over one libcurl multi handle: at most `jobs` requests in flight,
+// at most `perHost` to one host, each ended within its time limit. Requests are sent and
+// followed the way the window's HTTP facility does it (same request, same redirects, same
+// refused hosts, same error codes), so the dead/alive rule sees the same answers; the body is
+// read and thrown away.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::cli
+{
+
+struct CheckSettings {
+    int jobs = 16;
+    int perHost = 2;
+    std::chrono::milliseconds timeout{30000}; // the whole request, redirects included
+    std::chrono::milliseconds connectTimeout{10000};
+    std::string userAgent = "Merrowin WinInet Component";
+    std::string caFile; // certificates to trust instead of the system's; "" for the system's
+    int stopFd = -1;    // the run stops when this becomes readable
+};
+
+struct LinkJob {
+    std::size_t id = 0;
+    std::string_view url; // must outlive the run
+};
+
+// How one link's request ended.
+struct LinkOutcome {
+    std::uint32_t error = 0; // the facility's error code; 0 when a final response arrived
+    int status = 0;          // status of the final response, 0 when none arrived
+    // The final response's header lines, status first; left empty when the block holds no
+    // "404" anywhere, as then no line can hold either of the dead-link texts.
+    std::vector<std::string> headerLines;
+    std::string finalUrl;     // the URL of the last request sent
+    std::string permanentUrl; // where the leading 301/308 redirects led, "" without them
+    int redirects = 0;
+    bool bodyCut = false; // the time limit ended the body of an answer that had arrived
+    std::chrono::milliseconds elapsed{0};
+};
+
+class LinkChecker
+{
+public:
+    explicit LinkChecker(CheckSettings settings);
+    ~LinkChecker();
+    LinkChecker(const LinkChecker &) = delete;
+    LinkChecker &operator=(const LinkChecker &) = delete;
+
+    using DoneHandler = std::function<void(std::size_t id, LinkOutcome outcome)>;
+    // Checks the links, calling onDone on this thread as each one ends. Returns false when
+    // the stop descriptor ended the run: the links still in flight then get no outcome.
+    bool run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone);
+
+private:
+    class Engine;
+    std::unique_ptr<Engine> engine_;
+};
+
+} // namespace quorvel::cli

@@ -1,0 +1,20 @@
+// quorvel-check: checks the links of a folder of Internet shortcut files from the terminal.
+
+#include "cli/checkcommand.h"
+
+#include <iostream>
+
+#include <curl/curl.h>
+
+int main(int argc, char *argv[])
+{
+    // Before any thread starts, as libcurl asks.
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+        std::cerr << "quorvel-check: the HTTP library cannot be started\n";
+        return 2;
+    }
+    std::ios::sync_with_stdio(false);
+    const int status = quorvel::cli::runCheckCommand(argc, argv, std::cout, std::cerr);
+    curl_global_cleanup();
+    return status;
+}

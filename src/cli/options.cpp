@@ -1,0 +1,253 @@
+#include "cli/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include <getopt.h>
+
+#ifndef QUORVEL_VERSION
+#define QUORVEL_VERSION "unknown"
+#endif
+
+namespace quorvel::cli
+{
+
+namespace
+{
+
+enum LongOnly {
+    PerHost = 1000,
+    Timeout,
+    HttpOnly,
+    UserAgent,
+    MoveDeadTo,
+    DryRun,
+    ReportRedirects,
+};
+
+constexpr option longOptions[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"per-host", required_argument, nullptr, PerHost},
+    {"timeout", required_argument, nullptr, Timeout},
+    {"http-only", no_argument, nullptr, HttpOnly},
+    {"user-agent", required_argument, nullptr, UserAgent},
+    {"format", required_argument, nullptr, 'f'},
+    {"output", required_argument, nullptr, 'o'},
+    {"move-dead-to", required_argument, nullptr, MoveDeadTo},
+    {"dry-run", no_argument, nullptr, DryRun},
+    {"report-redirects", no_argument, nullptr, ReportRedirects},
+    {nullptr, 0, nullptr, 0},
+};
+
+constexpr int mostInFlight = 1000;
+
+bool wholeNumber(const char *text, int low, int high, int &value)
+{
+    errno = 0;
+    char *end = nullptr;
+    const long number = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || number < low || number > high)
+        return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+bool seconds(const char *text, double &value)
+{
+    errno = 0;
+    char *end = nullptr;
+    const double number = std::strtod(text, &end);
+    // At least a millisecond, at most a day.
+    if (errno != 0 || end == text || *end != '\0' || !std::isfinite(number) || number < 0.001 ||
+        number > 86400)
+        return false;
+    value = number;
+    return true;
+}
+
+bool formatNamed(const std::string &name, ReportFormat &format)
+{
+    if (name == "text")
+        format = ReportFormat::Text;
+    else if (name == "json")
+        format = ReportFormat::Json;
+    else if (name == "csv")
+        format = ReportFormat::Csv;
+    else if (name == "markdown" || name == "md")
+        format = ReportFormat::Markdown;
+    else
+        return false;
+    return true;
+}
+
+CommandLine failure(std::string message)
+{
+    CommandLine line;
+    line.action = CommandLine::Action::Error;
+    line.error = std::move(message);
+    return line;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(int argc, char *const argv[])
+{
+    CommandLine line;
+    Options &o = line.options;
+    // getopt_long permutes argv; it works on a copy so the caller's stays as it was.
+    std::vector<char *> args(argv, argv + argc);
+    args.push_back(nullptr);
+    optind = 0; // starts getopt afresh, also when called more than once
+    opterr = 0; // errors are worded here
+    bool helpAsked = false;
+    bool versionAsked = false;
+    for (;;) {
+        int index = -1;
+        const int c = getopt_long(argc, args.data(), ":hVj:f:o:", longOptions, &index);
+        if (c == -1)
+            break;
+        const std::string value = optarg ? optarg : "";
+        switch (c) {
+        case 'h':
+            helpAsked = true;
+            break;
+        case 'V':
+            versionAsked = true;
+            break;
+        case 'j':
+            if (!wholeNumber(optarg, 1, mostInFlight, o.jobs))
+                return failure("--jobs takes a whole number from 1 to " +
+                               std::to_string(mostInFlight) + ", not '" + value + "'");
+            break;
+        case PerHost:
+            if (!wholeNumber(optarg, 1, mostInFlight, o.perHost))
+                return failure("--per-host takes a whole number from 1 to " +
+                               std::to_string(mostInFlight) + ", not '" + value + "'");
+            break;
+        case Timeout:
+            if (!seconds(optarg, o.timeoutSeconds))
+                return failure("--timeout takes a number of seconds above 0 and up to 86400, "
+                               "not '" +
+                               value + "'");
+            break;
+        case HttpOnly:
+            o.httpOnly = true;
+            break;
+        case UserAgent:
+            // It goes on a header line, where a line break would start another header.
+            if (value.find_first_of("\r\n") != std::string::npos)
+                return failure("--user-agent must not contain a line break");
+            o.userAgent = value;
+            break;
+        case 'f':
+            if (!formatNamed(value, o.format))
+                return failure("--format takes text, json, csv or markdown, not '" + value + "'");
+            break;
+        case 'o':
+            if (value.empty())
+                return failure("--output needs a file name");
+            o.output = value;
+            break;
+        case MoveDeadTo:
+            if (value.empty())
+                return failure("--move-dead-to needs a folder");
+            o.moveDeadTo = value;
+            break;
+        case DryRun:
+            o.dryRun = true;
+            break;
+        case ReportRedirects:
+            o.reportRedirects = true;
+            break;
+        case ':':
+            return failure("option '" + std::string(args[optind - 1]) + "' needs a value");
+        default: {
+            const std::string given = optind > 0 && optind <= argc ? args[optind - 1] : "";
+            if (optopt != 0 && given.rfind("--", 0) != 0)
+                return failure("unknown option '-" + std::string(1, static_cast<char>(optopt)) +
+                               "'");
+            return failure("unknown or ambiguous option '" + given + "'");
+        }
+        }
+    }
+    if (helpAsked) {
+        line.action = CommandLine::Action::Help;
+        return line;
+    }
+    if (versionAsked) {
+        line.action = CommandLine::Action::Version;
+        return line;
+    }
+    if (argc - optind > 1)
+        return failure("only one folder can be checked at a time");
+    if (optind < argc) {
+        o.folder = args[optind];
+        if (o.folder.empty())
+            return failure("the folder name is empty");
+    }
+    if (o.dryRun && o.moveDeadTo.empty())
+        return failure("--dry-run shows what --move-dead-to would move; give both");
+    return line;
+}
+
+std::string helpText()
+{
+    return R"(Usage: quorvel-check [OPTION]... [FOLDER]
+Check the links of the Internet shortcut files (.url) in FOLDER and its sub-folders,
+many at once, and list the dead ones: a 404 answer or a request that fails.
+Without FOLDER, the favorites folder that Quorvel uses is checked (the registry's
+"Favorites" value, else ~/Favorites).
+
+Checking:
+  -j, --jobs=N             at most N requests in flight at once (default 16)
+      --per-host=M         at most M requests at once to one host (default 2)
+      --timeout=SECONDS    time limit of each request, redirects included
+                             (default 30); connecting may take at most 10 s
+      --http-only          check only http: links, as the window does; https:
+                             links are then skipped
+      --user-agent=TEXT    the User-Agent header (default "Merrowin WinInet
+                             Component", as the window sends)
+
+Reports:
+  -f, --format=FORMAT      text (default), json, csv or markdown
+  -o, --output=FILE        write the report to FILE; the text report still goes
+                             to standard output. Replaced only once complete.
+      --report-redirects   also list links that were moved permanently (301 or
+                             308 answers) with the URL they lead to now
+
+Moving:
+      --move-dead-to=DIR   move the shortcut files of dead links into DIR,
+                             rebuilding their sub-folders there; a file already
+                             in DIR is never overwritten
+      --dry-run            only show what --move-dead-to would move
+
+  -h, --help               show this help and exit
+  -V, --version            show the version and exit
+
+Links whose URL starts with http: or https: are requested with GET; the answer's
+body is read and thrown away. Shortcuts without a URL and other schemes are
+listed as skipped, never as dead. A certificate for another name is accepted, as
+the window accepts it; an expired or untrusted certificate fails the request.
+An answer whose body is still arriving when the time limit strikes is judged by
+its headers. A progress bar is shown on standard error when it is a terminal.
+Ctrl+C stops the check: requests are cancelled, nothing is moved, and the report
+of what was checked is written.
+
+Exit status:
+  0  no link is dead
+  1  at least one link is dead
+  2  bad usage, a folder that cannot be read, or a report that cannot be written
+  130  stopped with Ctrl+C (or SIGTERM)
+)";
+}
+
+std::string versionText()
+{
+    return "quorvel-check " QUORVEL_VERSION "\n";
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,37 @@
+#pragma once
+// quorvel-check's command line: GNU-style long options (and a few short ones).
+
+#include "cli/report.h"
+
+#include <string>
+
+namespace quorvel::cli
+{
+
+struct Options {
+    std::string folder; // "" when none was given: the window's favorites folder is used
+    int jobs = 16;
+    int perHost = 2;
+    double timeoutSeconds = 30;
+    bool httpOnly = false;
+    std::string userAgent = "Merrowin WinInet Component";
+    ReportFormat format = ReportFormat::Text;
+    std::string output; // "" for standard output
+    std::string moveDeadTo;
+    bool dryRun = false;
+    bool reportRedirects = false;
+};
+
+struct CommandLine {
+    enum class Action { Check, Help, Version, Error };
+    Action action = Action::Check;
+    Options options;
+    std::string error; // for Action::Error: what was wrong, without the program's name
+};
+
+CommandLine parseCommandLine(int argc, char *const argv[]);
+
+std::string helpText();
+std::string versionText();
+
+} // namespace quorvel::cli

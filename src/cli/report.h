@@ -1,0 +1,63 @@
+#pragma once
+// A finished (or interrupted) check as the report writers see it, and the writers: human text,
+// JSON, CSV and Markdown.
+
+#include "cli/checkresult.h"
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace quorvel::cli
+{
+
+enum class ReportFormat { Text, Json, Csv, Markdown };
+
+struct ReportEntry {
+    std::string name; // the display name, as the window lists it
+    std::string path; // of the shortcut file, relative to the folder
+    std::string file; // the full path, as the catalogue holds it
+    std::string url;
+    CheckResult result;
+};
+
+struct Tally {
+    std::size_t shortcuts = 0;
+    std::size_t checked = 0; // requested and answered, alive or dead
+    std::size_t alive = 0;
+    std::size_t deadBy404 = 0;
+    std::size_t otherErrors = 0;
+    std::size_t skipped = 0;
+    std::size_t unchecked = 0;
+    std::size_t moved = 0;
+    std::size_t toMove = 0; // dead shortcuts that were to be moved (or would be, dry run)
+
+    std::size_t dead() const { return deadBy404 + otherErrors; }
+};
+
+struct Report {
+    std::string folder;
+    std::vector<ReportEntry> entries; // in catalogue order
+    bool complete = true;             // false when interrupted
+    double elapsedSeconds = 0;
+    std::string moveTarget; // --move-dead-to, "" without
+    bool dryRun = false;
+    bool listRedirects = false; // --report-redirects
+
+    Tally tally() const;
+};
+
+// True when the link was permanently redirected to another URL (--report-redirects).
+bool permanentlyRedirected(const ReportEntry &entry);
+
+void writeText(std::ostream &out, const Report &report);
+void writeJson(std::ostream &out, const Report &report);
+void writeCsv(std::ostream &out, const Report &report);
+void writeMarkdown(std::ostream &out, const Report &report);
+void writeReport(std::ostream &out, const Report &report, ReportFormat format);
+
+// The one-line summary of the text report.
+std::string summaryLine(const Report &report);
+
+} // namespace quorvel::cli

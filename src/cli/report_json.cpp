@@ -1,0 +1,64 @@
+// The JSON report: the run's summary and one object per shortcut, in catalogue order.
+
+#include "cli/report.h"
+
+#include "cli/jsontext.h"
+
+namespace quorvel::cli
+{
+
+namespace
+{
+
+std::string textOrNull(const std::string &text)
+{
+    return text.empty() ? "null" : jsonString(text);
+}
+
+void writeEntry(std::ostream &out, const ReportEntry &entry)
+{
+    const CheckResult &r = entry.result;
+    const bool requested = r.milliseconds >= 0;
+    out << "{\"name\": " << jsonString(entry.name) << ", \"path\": " << jsonString(entry.path)
+        << ", \"url\": " << jsonString(entry.url)
+        << ", \"result\": " << jsonString(kindName(r.kind))
+        << ", \"reason\": " << textOrNull(r.reason) << ", \"evidence\": " << textOrNull(r.evidence)
+        << ", \"status\": " << (r.status != 0 ? std::to_string(r.status) : "null")
+        << ", \"error\": " << (r.error != 0 ? std::to_string(r.error) : "null")
+        << ", \"error_text\": " << (r.error != 0 ? jsonString(r.errorText) : "null")
+        << ", \"final_url\": " << textOrNull(r.finalUrl) << ", \"redirects\": " << r.redirects
+        << ", \"permanent_redirect\": " << textOrNull(r.permanentUrl)
+        << ", \"body_cut\": " << (r.bodyCut ? "true" : "false")
+        << ", \"ms\": " << (requested ? std::to_string(r.milliseconds) : "null");
+    if (r.move != MoveState::None)
+        out << ", \"move\": {\"result\": " << jsonString(moveStateName(r.move))
+            << ", \"to\": " << jsonString(r.moveTo) << "}";
+    out << "}";
+}
+
+} // namespace
+
+void writeJson(std::ostream &out, const Report &report)
+{
+    const Tally t = report.tally();
+    out << "{\n  \"folder\": " << jsonString(report.folder)
+        << ",\n  \"complete\": " << (report.complete ? "true" : "false")
+        << ",\n  \"summary\": {\"shortcuts\": " << t.shortcuts << ", \"checked\": " << t.checked
+        << ", \"alive\": " << t.alive << ", \"dead_404\": " << t.deadBy404
+        << ", \"other_errors\": " << t.otherErrors << ", \"skipped\": " << t.skipped
+        << ", \"unchecked\": " << t.unchecked << ", \"seconds\": " << report.elapsedSeconds;
+    if (!report.moveTarget.empty())
+        out << ", \"move_to\": " << jsonString(report.moveTarget)
+            << ", \"dry_run\": " << (report.dryRun ? "true" : "false")
+            << ", \"moved\": " << t.moved;
+    out << "},\n  \"results\": [";
+    bool first = true;
+    for (const ReportEntry &entry : report.entries) {
+        out << (first ? "\n    " : ",\n    ");
+        first = false;
+        writeEntry(out, entry);
+    }
+    out << (first ? "]\n}\n" : "\n  ]\n}\n");
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,89 @@
+// The Markdown report: the summary, then tables of the dead and skipped links, the permanent
+// redirects when asked for, and the moves.
+
+#include "cli/report.h"
+
+#include "cli/reportdetail.h"
+#include "verify/deadlinkmover.h"
+
+namespace quorvel::cli
+{
+
+namespace
+{
+
+// A table cell: pipes and backslashes escaped, markup characters taken literally.
+std::string cell(const std::string &text)
+{
+    std::string out;
+    for (char c : printable(text)) {
+        if (c == '|' || c == '\\' || c == '`' || c == '*' || c == '_' || c == '[' || c == ']' ||
+            c == '<' || c == '>')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+void table(std::ostream &out, const Report &report, const std::string &title, ResultKind kind)
+{
+    bool any = false;
+    for (const ReportEntry &entry : report.entries) {
+        if (entry.result.kind != kind)
+            continue;
+        if (!any)
+            out << "\n## " << title << "\n\n| Shortcut | URL | Why |\n|---|---|---|\n";
+        any = true;
+        out << "| " << cell(entry.path) << " | " << cell(entry.url) << " | "
+            << cell(verdictDetail(entry.result)) << " |\n";
+    }
+}
+
+} // namespace
+
+void writeMarkdown(std::ostream &out, const Report &report)
+{
+    const Tally t = report.tally();
+    out << "# Favorites check of " << cell(report.folder) << "\n\n";
+    out << summaryLine(report) << "\n\n";
+    out << "| Links checked | Alive | Dead by 404 | Other errors | Skipped |\n"
+           "|---:|---:|---:|---:|---:|\n"
+        << "| " << t.checked << " | " << t.alive << " | " << t.deadBy404 << " | " << t.otherErrors
+        << " | " << t.skipped << " |\n";
+    table(out, report, "Dead links", ResultKind::Dead);
+    table(out, report, "Skipped", ResultKind::Skipped);
+
+    if (report.listRedirects) {
+        bool any = false;
+        for (const ReportEntry &entry : report.entries) {
+            if (!permanentlyRedirected(entry))
+                continue;
+            if (!any)
+                out << "\n## Permanent redirects\n\n| Shortcut | URL | Now at |\n|---|---|---|\n";
+            any = true;
+            out << "| " << cell(entry.path) << " | " << cell(entry.url) << " | "
+                << cell(entry.result.permanentUrl) << " |\n";
+        }
+    }
+
+    if (!report.moveTarget.empty() && report.complete) {
+        out << "\n## " << (report.dryRun ? "Moves (dry run)" : "Moves") << "\n\n";
+        if (report.dryRun)
+            out << "Would move " << countOf(t.toMove, "link", "links") << " to "
+                << cell(report.moveTarget) << ".\n";
+        else
+            out << cell(moveReport(t.moved, report.moveTarget).text) << "\n";
+        bool any = false;
+        for (const ReportEntry &entry : report.entries) {
+            if (entry.result.move == MoveState::None)
+                continue;
+            if (!any)
+                out << "\n| Shortcut | Result | To |\n|---|---|---|\n";
+            any = true;
+            out << "| " << cell(entry.path) << " | " << moveStateName(entry.result.move) << " | "
+                << cell(entry.result.moveTo) << " |\n";
+        }
+    }
+}
+
+} // namespace quorvel::cli

@@ -1,0 +1,92 @@
+// The human report: one line per dead or skipped link, the moves, the permanent redirects when
+// asked for, and a summary.
+
+#include "cli/report.h"
+
+#include "cli/reportdetail.h"
+#include "verify/deadlinkmover.h"
+
+namespace quorvel::cli
+{
+
+namespace
+{
+
+void writeMove(std::ostream &out, const ReportEntry &entry)
+{
+    const CheckResult &r = entry.result;
+    const std::string path = printable(entry.path);
+    const std::string to = printable(r.moveTo);
+    switch (r.move) {
+    case MoveState::Moved:
+        out << "moved      " << path << " -> " << to << '\n';
+        break;
+    case MoveState::WouldMove:
+        out << "would move " << path << " -> " << to << '\n';
+        break;
+    case MoveState::DestinationExists:
+        out << "not moved  " << path << ": " << to << " already exists\n";
+        break;
+    case MoveState::Failed:
+        out << "not moved  " << path << ": it could not be moved to " << to << '\n';
+        break;
+    case MoveState::None:
+    case MoveState::NotTried:
+        break;
+    }
+}
+
+} // namespace
+
+std::string summaryLine(const Report &report)
+{
+    const Tally t = report.tally();
+    std::string line;
+    if (!report.complete)
+        line = "Interrupted after " + formatSeconds(report.elapsedSeconds) + ": " +
+               std::to_string(t.checked) + " of " + std::to_string(t.checked + t.unchecked) +
+               " links checked";
+    else
+        line = countOf(t.checked, "link", "links") + " checked in " +
+               formatSeconds(report.elapsedSeconds);
+    line += ": " + std::to_string(t.alive) + " alive, " + std::to_string(t.deadBy404) +
+            " dead by 404, " + countOf(t.otherErrors, "other error", "other errors") + "; " +
+            std::to_string(t.skipped) + " skipped (" +
+            countOf(t.shortcuts, "shortcut", "shortcuts") + ").";
+    return line;
+}
+
+void writeText(std::ostream &out, const Report &report)
+{
+    for (const ReportEntry &entry : report.entries) {
+        const CheckResult &r = entry.result;
+        // Every kind but the unremarkable ones gets its line, kinds added later included.
+        if (r.kind == ResultKind::Alive || r.kind == ResultKind::Unchecked)
+            continue;
+        const std::string label = std::string(kindName(r.kind));
+        out << label << std::string(label.size() < 9 ? 9 - label.size() : 1, ' ')
+            << printable(entry.path) << "  " << printable(entry.url) << "  ("
+            << printable(verdictDetail(r)) << ")\n";
+    }
+    if (report.listRedirects) {
+        for (const ReportEntry &entry : report.entries) {
+            if (permanentlyRedirected(entry))
+                out << "redirect " << printable(entry.path) << "  " << printable(entry.url)
+                    << " -> " << printable(entry.result.permanentUrl) << '\n';
+        }
+    }
+    for (const ReportEntry &entry : report.entries)
+        writeMove(out, entry);
+
+    out << summaryLine(report) << '\n';
+    if (!report.moveTarget.empty() && report.complete) {
+        const Tally t = report.tally();
+        if (report.dryRun)
+            out << "Would move " << countOf(t.toMove, "link", "links") << " to "
+                << printable(report.moveTarget) << ".\n";
+        else
+            out << printable(moveReport(t.moved, report.moveTarget).text) << '\n';
+    }
+}
+
+} // namespace quorvel::cli

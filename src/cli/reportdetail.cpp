@@ -1,0 +1,62 @@
+#include "cli/reportdetail.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace quorvel::cli
+{
+
+std::string verdictDetail(const CheckResult &result)
+{
+    std::string detail;
+    if (result.kind == ResultKind::Skipped) {
+        if (result.reason == reason::noPath)
+            return "the shortcut has no URL";
+        if (result.reason == reason::httpOnly)
+            return "https link, skipped with --http-only";
+        return "not an http or https link";
+    }
+    if (result.reason == reason::notFound) {
+        detail = result.evidence;
+    } else if (result.error != 0) {
+        detail = "error " + std::to_string(result.error);
+        if (!result.errorText.empty())
+            detail += ": " + result.errorText;
+        if (result.status != 0)
+            detail += " (status " + std::to_string(result.status) + ")";
+    } else if (!result.evidence.empty()) {
+        detail = result.evidence;
+    }
+    if (result.redirects > 0 && !result.finalUrl.empty())
+        detail += ", at " + result.finalUrl;
+    return detail;
+}
+
+std::string printable(std::string_view text)
+{
+    std::string out(text);
+    for (char &c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    }
+    return out;
+}
+
+std::string formatSeconds(double seconds)
+{
+    char buffer[64];
+    if (seconds < 60) {
+        std::snprintf(buffer, sizeof buffer, "%.1f s", seconds);
+    } else {
+        const auto whole = static_cast<long long>(std::llround(seconds));
+        std::snprintf(buffer, sizeof buffer, "%lld min %02lld s", whole / 60, whole % 60);
+    }
+    return buffer;
+}
+
+std::string countOf(std::size_t count, std::string_view singular, std::string_view plural)
+{
+    return std::to_string(count) + " " + std::string(count == 1 ? singular : plural);
+}
+
+} // namespace quorvel::cli

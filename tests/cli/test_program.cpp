@@ -1,0 +1,381 @@
+// quorvel-check run as a user runs it: exit status, what goes to standard output and error,
+// the report file, moves, the default folder, Ctrl+C and the progress bar on a terminal.
+
+#include "support/tempdir.h"
+#include "support/testserver.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <optional>
+#include <poll.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace quorvel::test;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+extern char **environ;
+
+namespace
+{
+
+struct Finished {
+    int status = -1; // exit status, or 128 + signal
+    std::string out;
+    std::string err;
+};
+
+// The program started with its standard output and error on pipes (or error on a terminal).
+class Program
+{
+public:
+    explicit Program(const std::vector<std::string> &args,
+                     const std::vector<std::string> &environment = {}, bool errOnTerminal = false)
+    {
+        std::vector<std::string> env(environment);
+        for (char **e = environ; *e; ++e) {
+            const std::string setting = *e;
+            const std::string name = setting.substr(0, setting.find('=') + 1);
+            const bool overridden =
+                std::any_of(environment.begin(), environment.end(),
+                            [&](const auto &s) { return s.rfind(name, 0) == 0; });
+            if (!overridden)
+                env.push_back(setting);
+        }
+        std::vector<char *> argv{const_cast<char *>(QUORVEL_CHECK_PROGRAM)};
+        for (const auto &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        std::vector<char *> envp;
+        for (auto &setting : env)
+            envp.push_back(setting.data());
+        envp.push_back(nullptr);
+
+        int out[2];
+        int err[2];
+        EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);
+        if (errOnTerminal) {
+            EXPECT_EQ(::openpty(&err[0], &err[1], nullptr, nullptr, nullptr), 0);
+            ::fcntl(err[0], F_SETFD, FD_CLOEXEC);
+            ::fcntl(err[1], F_SETFD, FD_CLOEXEC);
+        } else {
+            EXPECT_EQ(::pipe2(err, O_CLOEXEC), 0);
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        EXPECT_EQ(::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        outFd_ = out[0];
+        errFd_ = err[0];
+    }
+
+    void signal(int number) { ::kill(pid_, number); }
+
+    Finished finish()
+    {
+        Finished done;
+        std::vector<pollfd> fds{{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+        const auto limit = std::chrono::steady_clock::now() + 60s;
+        while ((fds[0].fd >= 0 || fds[1].fd >= 0) && std::chrono::steady_clock::now() < limit) {
+            if (::poll(fds.data(), fds.size(), 1000) <= 0)
+                continue;
+            for (std::size_t i = 0; i < fds.size(); ++i) {
+                if (fds[i].fd < 0 || fds[i].revents == 0)
+                    continue;
+                char buffer[4096];
+                const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+                if (n <= 0) {
+                    ::close(fds[i].fd);
+                    fds[i].fd = -1;
+                    continue;
+                }
+                (i == 0 ? done.out : done.err).append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        for (auto &fd : fds) {
+            if (fd.fd >= 0)
+                ::close(fd.fd);
+        }
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        done.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return done;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+};
+
+Finished run(const std::vector<std::string> &args, const std::vector<std::string> &env = {})
+{
+    return Program(args, env).finish();
+}
+
+std::string shortcut(const std::string &url)
+{
+    return "[InternetShortcut]\r\nURL=" + url + "\r\n";
+}
+
+class ProgramTest : public ::testing::Test
+{
+protected:
+    ProgramTest()
+    {
+        server.route("/ok", Reply::ok("fine"));
+        server.route("/gone", Reply::status("HTTP/1.1 404 Not Found", "no"));
+        server.route("/moved", Reply::redirect(301, "/ok"));
+    }
+
+    std::string favorites() const { return (temp.path() / "Favorites").string(); }
+    void add(const std::string &relative, const std::string &url) const
+    {
+        temp.write(fs::path("Favorites") / relative, shortcut(url));
+    }
+
+    TestServer server;
+    TempDir temp;
+};
+
+TEST_F(ProgramTest, ExitStatusTellsWhetherALinkIsDeadAndTheTextListsDeadAndSkippedOnly)
+{
+    add("Alive.url", server.url("/ok"));
+    add("Mail.url", "mailto:someone@example.test");
+    Finished allAlive = run({favorites()});
+    EXPECT_EQ(allAlive.status, 0) << allAlive.err;
+    EXPECT_EQ(allAlive.err, ""); // no progress bar when standard error is no terminal
+    EXPECT_EQ(allAlive.out.find("Alive.url"), std::string::npos);
+    EXPECT_NE(allAlive.out.find("skipped  Mail.url  mailto:someone@example.test"),
+              std::string::npos);
+    EXPECT_NE(allAlive.out.find("1 link checked"), std::string::npos) << allAlive.out;
+
+    add("News/Gone.url", server.url("/gone"));
+    Finished oneDead = run({favorites()});
+    EXPECT_EQ(oneDead.status, 1) << oneDead.err;
+    EXPECT_NE(oneDead.out.find("dead     News/Gone.url  " + server.url("/gone") +
+                               "  (HTTP/1.1 404 NOT FOUND)"),
+              std::string::npos)
+        << oneDead.out;
+    EXPECT_NE(oneDead.out.find("1 alive, 1 dead by 404, 0 other errors; 1 skipped"),
+              std::string::npos)
+        << oneDead.out;
+}
+
+TEST_F(ProgramTest, BadUsageAndAFolderThatCannotBeReadGiveStatusTwoAndAMessage)
+{
+    temp.write("a-file", "not a folder");
+    const struct {
+        std::vector<std::string> args;
+        const char *message;
+    } cases[] = {
+        {{(temp.path() / "missing").string()}, "cannot read folder"},
+        {{(temp.path() / "a-file").string()}, "cannot read folder"},
+        {{"--jobs", "0", "."}, "--jobs takes a whole number"},
+        {{"--per-host=many", "."}, "--per-host takes a whole number"},
+        {{"--timeout", "-1", "."}, "--timeout takes a number of seconds"},
+        {{"--format", "xml", "."}, "--format takes text, json, csv or markdown"},
+        {{"--dry-run", "."}, "--dry-run shows what --move-dead-to would move"},
+        {{"--frobnicate", "."}, "unknown or ambiguous option '--frobnicate'"},
+        {{"-x", "."}, "unknown option '-x'"},
+        {{"--output"}, "needs a value"},
+        {{"one", "two"}, "only one folder"},
+        {{"--output", temp.str(), temp.str()}, "is a folder"},
+        {{"--move-dead-to", (temp.path() / "a-file").string(), temp.str()}, "is not a folder"},
+    };
+    for (const auto &c : cases) {
+        const Finished done = run(c.args);
+        EXPECT_EQ(done.status, 2) << c.message;
+        EXPECT_EQ(done.out, "") << c.message;
+        EXPECT_NE(done.err.find(c.message), std::string::npos) << done.err;
+        EXPECT_EQ(done.err.rfind("quorvel-check: ", 0), 0u) << done.err;
+    }
+}
+
+TEST_F(ProgramTest, TheJsonReportHasOneObjectPerShortcutInCatalogueOrder)
+{
+    add("B.url", server.url("/gone"));
+    add("A/Moved.url", server.url("/moved"));
+    add("A/Dead host.url", "http://nowhere.invalid/x");
+    temp.write("Favorites/NoUrl.url", "[InternetShortcut]\r\n");
+    const std::string file = (temp.path() / "report.json").string();
+
+    const Finished done = run({"--format=json", "--output", file, favorites()});
+    EXPECT_EQ(done.status, 1) << done.err;
+    // The text report still goes to standard output.
+    EXPECT_NE(done.out.find("dead     B.url"), std::string::npos) << done.out;
+
+    QJsonParseError error{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(readFile(file)), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    const QJsonObject root = document.object();
+    EXPECT_TRUE(root["complete"].toBool());
+    EXPECT_EQ(root["folder"].toString().toStdString(), favorites());
+    EXPECT_EQ(root["summary"]["checked"].toInt(), 3);
+    EXPECT_EQ(root["summary"]["dead_404"].toInt(), 1);
+    EXPECT_EQ(root["summary"]["other_errors"].toInt(), 1);
+    EXPECT_EQ(root["summary"]["skipped"].toInt(), 1);
+
+    const QJsonArray results = root["results"].toArray();
+    ASSERT_EQ(results.size(), 4);
+    const struct {
+        const char *name;
+        const char *path;
+        const char *result;
+        int status;
+        int error;
+    } expected[] = {
+        {"Dead host", "A/Dead host.url", "dead", 0, 12007},
+        {"Moved", "A/Moved.url", "alive", 200, 0},
+        {"B", "B.url", "dead", 404, 0},
+        {"NoUrl", "NoUrl.url", "skipped", 0, 0},
+    };
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject r = results[i].toObject();
+        const auto &e = expected[i];
+        EXPECT_EQ(r["name"].toString().toStdString(), e.name);
+        EXPECT_EQ(r["path"].toString().toStdString(), e.path);
+        EXPECT_EQ(r["result"].toString().toStdString(), e.result) << e.path;
+        EXPECT_EQ(r["status"].toInt(), e.status) << e.path;
+        EXPECT_EQ(r["error"].toInt(), e.error) << e.path;
+        EXPECT_EQ(r["ms"].isNull(), std::string(e.result) == "skipped") << e.path;
+    }
+    EXPECT_EQ(results[1].toObject()["final_url"].toString().toStdString(), server.url("/ok"));
+    EXPECT_EQ(results[1].toObject()["permanent_redirect"].toString().toStdString(),
+              server.url("/ok"));
+    EXPECT_EQ(results[0].toObject()["error_text"].toString().toStdString(),
+              "The server name or address could not be resolved");
+    EXPECT_EQ(results[3].toObject()["url"].toString().toStdString(), "no path");
+}
+
+TEST_F(ProgramTest, DeadShortcutsMoveWithTheirSubFoldersAndNeverOverwrite)
+{
+    add("Top.url", server.url("/gone"));
+    add("News/Sport/Deep.url", server.url("/gone"));
+    add("News/Taken.url", server.url("/gone"));
+    add("News/Alive.url", server.url("/ok"));
+    const fs::path target = temp.path() / "Dead";
+    temp.write("Dead/News/Taken.url", "already here");
+
+    const Finished dry = run({"--move-dead-to", target.string(), "--dry-run", favorites()});
+    EXPECT_EQ(dry.status, 1) << dry.err;
+    EXPECT_NE(dry.out.find("would move News/Sport/Deep.url -> " +
+                           (target / "News/Sport/Deep.url").string()),
+              std::string::npos)
+        << dry.out;
+    EXPECT_NE(dry.out.find("Would move 3 links to " + target.string() + "."), std::string::npos)
+        << dry.out;
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / "Top.url"));
+    EXPECT_FALSE(fs::exists(target / "Top.url"));
+
+    const Finished moved = run({"--move-dead-to", target.string(), favorites()});
+    EXPECT_EQ(moved.status, 1) << moved.err;
+    EXPECT_TRUE(fs::exists(target / "Top.url"));
+    EXPECT_TRUE(fs::exists(target / "News/Sport/Deep.url"));
+    EXPECT_FALSE(fs::exists(fs::path(favorites()) / "News/Sport/Deep.url"));
+    // The file in the way stays, and so does the shortcut that would have replaced it.
+    EXPECT_EQ(readFile(target / "News/Taken.url"), "already here");
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / "News/Taken.url"));
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / "News/Alive.url"));
+    EXPECT_NE(moved.out.find("Moved 2 links to " + target.string() + "."), std::string::npos)
+        << moved.out;
+    EXPECT_NE(moved.out.find("not moved  News/Taken.url"), std::string::npos) << moved.out;
+}
+
+TEST_F(ProgramTest, CtrlCStopsWritesThePartialReportAndMovesNothing)
+{
+    Reply silent = Reply::ok("never");
+    silent.delayBeforeHeaders = 1h;
+    server.route("/silent", silent);
+    add("A.url", server.url("/gone"));
+    add("B.url", server.url("/silent"));
+    add("C.url", server.url("/silent"));
+    const std::string file = (temp.path() / "partial.json").string();
+    const fs::path target = temp.path() / "Dead";
+
+    Program program({"--jobs=1", "--format=json", "--output", file, "--move-dead-to",
+                     target.string(), favorites()});
+    ASSERT_TRUE(server.waitForRequests("/silent", 1));
+    program.signal(SIGINT);
+    const Finished done = program.finish();
+    server.stop();
+
+    EXPECT_EQ(done.status, 130) << done.err;
+    EXPECT_NE(done.out.find("Interrupted after"), std::string::npos) << done.out;
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / "A.url"));
+    EXPECT_FALSE(fs::exists(target));
+    const QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(readFile(file))).object();
+    EXPECT_FALSE(root["complete"].toBool());
+    const QJsonArray results = root["results"].toArray();
+    ASSERT_EQ(results.size(), 3);
+    EXPECT_EQ(results[0].toObject()["result"].toString(), "dead");
+    EXPECT_EQ(results[1].toObject()["result"].toString(), "unchecked");
+    EXPECT_EQ(results[2].toObject()["result"].toString(), "unchecked");
+}
+
+TEST_F(ProgramTest, WithoutAFolderTheWindowsFavoritesFolderIsChecked)
+{
+    // No hive file: the registry layer's default, ~/Favorites.
+    add("Gone.url", server.url("/gone"));
+    const std::vector<std::string> env = {"HOME=" + temp.str(),
+                                          "XDG_CONFIG_HOME=" + (temp.path() / "config").string()};
+    const Finished fromHome = run({}, env);
+    EXPECT_EQ(fromHome.status, 1) << fromHome.err;
+    EXPECT_NE(fromHome.out.find("dead     Gone.url"), std::string::npos) << fromHome.out;
+
+    // The registry's value wins.
+    temp.write("Elsewhere/Fine.url", shortcut(server.url("/ok")));
+    temp.write("config/quorvel/registry/HKEY_CURRENT_USER.reg",
+               "Windows Registry Editor Version 5.00\r\n\r\n"
+               "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+               "Shell Folders]\r\n\"Favorites\"=\"" +
+                   (temp.path() / "Elsewhere").string() + "\"\r\n");
+    const Finished fromRegistry = run({}, env);
+    EXPECT_EQ(fromRegistry.status, 0) << fromRegistry.err << fromRegistry.out;
+    EXPECT_NE(fromRegistry.out.find("1 link checked"), std::string::npos) << fromRegistry.out;
+}
+
+TEST_F(ProgramTest, AProgressBarIsDrawnOnATerminalAndClearedBeforeTheReport)
+{
+    for (int i = 0; i < 5; ++i)
+        add("Link " + std::to_string(i) + ".url", server.url(i == 2 ? "/gone" : "/ok"));
+    const Finished done = Program({favorites()}, {}, true).finish();
+    EXPECT_EQ(done.status, 1);
+    EXPECT_NE(done.err.find("5/5  dead 1"), std::string::npos) << done.err;
+    EXPECT_NE(done.err.find("\r["), std::string::npos) << done.err;
+    // The last thing on the terminal clears the bar's line.
+    EXPECT_EQ(done.err.substr(done.err.size() - 4), "\r\x1b[K");
+}
+
+TEST_F(ProgramTest, HelpNamesEveryOptionAndVersionNamesTheProgram)
+{
+    const Finished help = run({"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char *option : {"--jobs", "--per-host", "--timeout", "--http-only", "--user-agent",
+                               "--format", "--output", "--move-dead-to", "--dry-run",
+                               "--report-redirects", "--help", "--version", "Exit status"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    const Finished version = run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("quorvel-check ", 0), 0u) << version.out;
+}
+
+} // namespace

@@ -1,0 +1,147 @@
+// The report writers with awkward texts: file names in another encoding or with line breaks,
+// URLs with quotes and commas, names that look like Markdown.
+
+#include "cli/jsontext.h"
+#include "cli/report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace quorvel::cli;
+
+namespace
+{
+
+ReportEntry entry(std::string path, std::string url, ResultKind kind, std::string why = {})
+{
+    ReportEntry e;
+    e.name = path.substr(0, path.rfind('.'));
+    e.path = path;
+    e.file = "/fav/" + path;
+    e.url = std::move(url);
+    e.result.kind = kind;
+    e.result.reason = std::move(why);
+    if (kind == ResultKind::Alive || kind == ResultKind::Dead)
+        e.result.milliseconds = 12;
+    return e;
+}
+
+Report awkwardReport()
+{
+    Report report;
+    report.folder = "/fav";
+    report.entries.push_back(entry("Caf\xe9 latin1.url", "http://a.test/\"q\",x", ResultKind::Dead,
+                                   std::string(reason::error)));
+    report.entries.back().result.error = 12029;
+    report.entries.back().result.errorText =
+        "A connection with the server could not be established";
+    report.entries.push_back(
+        entry("Two\nlines.url", "http://b.test/", ResultKind::Dead, std::string(reason::notFound)));
+    report.entries.back().result.evidence = "HTTP/1.1 404 NOT FOUND";
+    report.entries.push_back(entry("*bold* | pipe.url", "mailto:x", ResultKind::Skipped,
+                                   std::string(reason::otherScheme)));
+    report.entries.push_back(entry("Fine.url", "http://c.test/", ResultKind::Alive));
+    return report;
+}
+
+std::string written(void (*writer)(std::ostream &, const Report &), const Report &report)
+{
+    std::ostringstream out;
+    writer(out, report);
+    return out.str();
+}
+
+TEST(JsonText, EscapesControlsAndQuotesAndReplacesBytesThatAreNotUtf8)
+{
+    const struct {
+        std::string text;
+        std::string json;
+    } cases[] = {
+        {"plain", "\"plain\""},
+        {"a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"line\nbreak\ttab\x01", "\"line\\nbreak\\ttab\\u0001\""},
+        {"caf\xc3\xa9", "\"caf\xc3\xa9\""},                           // valid UTF-8 stays
+        {"caf\xe9", "\"caf\xef\xbf\xbd\""},                           // Latin-1 byte
+        {"\xe2\x82", "\"\xef\xbf\xbd\xef\xbf\xbd\""},                 // cut sequence
+        {"\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},                 // overlong '/'
+        {"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""}, // surrogate
+        {"\xf0\x9f\x98\x80", "\"\xf0\x9f\x98\x80\""},                 // outside the BMP
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(jsonString(c.text), c.json) << c.text;
+}
+
+TEST(Reports, JsonParsesWhateverTheNamesHold)
+{
+    const std::string json = written(writeJson, awkwardReport());
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json;
+    const QJsonArray results = document.object()["results"].toArray();
+    ASSERT_EQ(results.size(), 4);
+    EXPECT_EQ(results[0].toObject()["url"].toString(), "http://a.test/\"q\",x");
+    EXPECT_EQ(results[0].toObject()["error"].toInt(), 12029);
+    EXPECT_EQ(results[1].toObject()["path"].toString(), "Two\nlines.url");
+    EXPECT_EQ(results[2].toObject()["ms"].type(), QJsonValue::Null);
+    EXPECT_EQ(results[3].toObject()["result"].toString(), "alive");
+    EXPECT_EQ(document.object()["summary"].toObject()["other_errors"].toInt(), 1);
+}
+
+TEST(Reports, CsvQuotesFieldsThatHoldCommasQuotesOrLineBreaks)
+{
+    const std::string csv = written(writeCsv, awkwardReport());
+    EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+              "name,path,url,result,reason,evidence,status,error,error_text,final_url,redirects,"
+              "permanent_redirect,ms,move,move_to");
+    EXPECT_NE(csv.find(",\"http://a.test/\"\"q\"\",x\",dead,error,,,12029,"), std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find("\"Two\nlines\",\"Two\nlines.url\""), std::string::npos) << csv;
+    // Five rows: the header and one per shortcut; a line break inside quotes starts none.
+    std::size_t rows = 0;
+    for (std::size_t at = csv.find("\r\n"); at != std::string::npos; at = csv.find("\r\n", at + 2))
+        ++rows;
+    EXPECT_EQ(rows, 5u);
+}
+
+TEST(Reports, TextAndMarkdownKeepEachLinkOnOneLineAndTakeNamesLiterally)
+{
+    const Report report = awkwardReport();
+    const std::string text = written(writeText, report);
+    EXPECT_NE(text.find("dead     Two?lines.url  http://b.test/  (HTTP/1.1 404 NOT FOUND)\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("(error 12029: A connection with the server could not be established)"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Fine.url"), std::string::npos);
+    EXPECT_NE(text.find("3 links checked"), std::string::npos) << text;
+
+    const std::string markdown = written(writeMarkdown, report);
+    EXPECT_NE(markdown.find("| \\*bold\\* \\| pipe.url | mailto:x |"), std::string::npos)
+        << markdown;
+    EXPECT_NE(markdown.find("| Two?lines.url |"), std::string::npos) << markdown;
+}
+
+TEST(Reports, OnlyLinksMovedElsewherePermanentlyAreListedAsRedirects)
+{
+    Report report;
+    report.listRedirects = true;
+    report.entries.push_back(entry("New.url", "http://old.test/", ResultKind::Alive));
+    report.entries.back().result.permanentUrl = "https://new.test/";
+    report.entries.push_back(entry("Same.url", "http://same.test/", ResultKind::Alive));
+    report.entries.back().result.permanentUrl = "http://same.test/";
+    report.entries.push_back(entry("Plain.url", "http://plain.test/", ResultKind::Alive));
+
+    const std::string text = written(writeText, report);
+    EXPECT_NE(text.find("redirect New.url  http://old.test/ -> https://new.test/"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Same.url"), std::string::npos);
+    EXPECT_EQ(text.find("Plain.url"), std::string::npos);
+}
+
+} // namespace

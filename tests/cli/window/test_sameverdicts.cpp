@@ -1,0 +1,153 @@
+// quorvel-check sends its own requests over libcurl; these tests hold it to the window's
+// verdicts by checking the same server answers with the window's HTTP component (set up as the
+// window sets it up) and with quorvel-check's checker, side by side.
+
+#include "verify/runharness.h"
+
+#include "cli/checkrun.h"
+#include "http/internetflags.h"
+#include "inet/inet_timeouts.h"
+#include "support/freeport.h"
+#include "support/tempdir.h"
+#include "support/tlsfront.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace quorvel;
+using namespace quorvel::test;
+using namespace std::chrono_literals;
+
+namespace
+{
+
+struct Case {
+    std::string name;
+    std::string url;
+    bool dead;
+};
+
+class SameVerdicts : public RunHarness
+{
+protected:
+    SameVerdicts()
+    {
+        // As the window's BrowseTo, but without the credential prompt, whose dialog would wait
+        // for a user; cancelling it is what happens without one.
+        http.setUserAgent("Merrowin WinInet Component");
+        http.setAuthRetries(3);
+        http.setInternetFlags(
+            {ifIgnoreCertCnInvalid, ifIgnoreCertDateInvalid, ifKeepConnection, ifNoUi, ifReload});
+        http.setDefaultUi(false);
+        platform::inet::setReceiveTimeout(1s);
+    }
+    ~SameVerdicts() override { platform::inet::setReceiveTimeout(30s); }
+
+    std::set<std::string> windowDead(const std::vector<Case> &cases)
+    {
+        for (const Case &c : cases)
+            add(c.name, c.url);
+        run.VerifyAll();
+        std::set<std::string> dead;
+        for (const std::string &file : view.deadFiles)
+            dead.insert(file);
+        return dead;
+    }
+
+    std::set<std::string> checkerDead(const std::vector<Case> &cases)
+    {
+        Catalogue catalogue;
+        for (const Case &c : cases) {
+            catalogue.URL_Names.push_back(c.name);
+            catalogue.URL_List.push_back(c.url);
+            catalogue.Files.push_back("/fav/" + c.name + ".url");
+        }
+        cli::CheckSettings settings;
+        settings.timeout = 2s;
+        const cli::Report report = cli::checkCatalogue(catalogue, "/fav", false, settings);
+        std::set<std::string> dead;
+        for (const auto &entry : report.entries) {
+            if (entry.result.kind == cli::ResultKind::Dead)
+                dead.insert(entry.file);
+        }
+        return dead;
+    }
+};
+
+TEST_F(SameVerdicts, EveryAnswerGetsTheWindowsVerdict)
+{
+    TempDir temp;
+    TlsFront tls(server.port(), temp.path() / "untrusted.pem");
+
+    Reply noted = Reply::ok("fine");
+    noted.headers.push_back("X-Note: was HTTP/1.1 404 once");
+    Reply interim = Reply::ok("fine");
+    interim.interimStatusLines = {"HTTP/1.1 100 Continue"};
+    Reply multiple = Reply::status("HTTP/1.1 300 Multiple Choices", "pick one");
+    multiple.headers.push_back("Location: /gone");
+    Reply cut = Reply::ok(std::string(1000, 'x'));
+    cut.cut = Reply::Cut::Reset;
+    cut.cutAfter = 10;
+    Reply reset;
+    reset.action = Reply::Action::Reset;
+    Reply slow = Reply::ok("late");
+    slow.delayBeforeHeaders = 5s;
+
+    server.route("/ok", Reply::ok("fine"));
+    server.route("/gone", Reply::status("HTTP/1.1 404 Not Found", "no"));
+    server.route("/old-gone", Reply::status("HTTP/1.0 404 Not Found", "no"));
+    server.route("/forbidden", Reply::status("HTTP/1.1 403 Forbidden"));
+    server.route("/broken", Reply::status("HTTP/1.1 500 Internal Server Error"));
+    server.route("/noted", noted);
+    server.route("/interim", interim);
+    server.route("/moved", Reply::redirect(301, "/ok"));
+    server.route("/to-gone", Reply::redirect(302, "/gone"));
+    server.route("/chain", Reply::redirect(308, "/to-gone"));
+    server.route("/loop", Reply::redirect(302, "/loop"));
+    server.route("/to-ftp", Reply::redirect(302, "ftp://127.0.0.1/file"));
+    server.route("/to-invalid", Reply::redirect(307, "http://far.invalid/page"));
+    server.route("/to-untrusted", Reply::redirect(302, tls.url("/ok")));
+    server.route("/no-location", Reply::status("HTTP/1.1 302 Found"));
+    server.route("/multiple", multiple);
+    server.route("/auth", Reply::challenge());
+    server.route("/cut", cut);
+    server.route("/reset", reset);
+    server.route("/slow", slow);
+
+    const std::vector<Case> cases = {
+        {"ok", server.url("/ok"), false},
+        {"gone", server.url("/gone"), true},
+        {"old-gone", server.url("/old-gone"), true},
+        {"forbidden", server.url("/forbidden"), false},
+        {"broken", server.url("/broken"), false},
+        {"noted", server.url("/noted"), true},
+        {"interim", server.url("/interim"), false},
+        {"moved", server.url("/moved"), false},
+        {"to-gone", server.url("/to-gone"), true},
+        {"chain", server.url("/chain"), true},
+        {"loop", server.url("/loop"), true},
+        {"to-ftp", server.url("/to-ftp"), true},
+        {"to-invalid", server.url("/to-invalid"), true},
+        {"to-untrusted", server.url("/to-untrusted"), true},
+        {"no-location", server.url("/no-location"), false},
+        {"multiple", server.url("/multiple"), false},
+        {"auth", server.url("/auth"), true},
+        {"cut", server.url("/cut"), true},
+        {"reset", server.url("/reset"), true},
+        {"slow", server.url("/slow"), true},
+        {"refused", "http://127.0.0.1:" + std::to_string(closedLoopbackPort()) + "/", true},
+        {"invalid-name", "http://nowhere.invalid/", true},
+        {"no-host", "http:///path", true},
+    };
+
+    const std::set<std::string> window = windowDead(cases);
+    const std::set<std::string> checker = checkerDead(cases);
+    for (const Case &c : cases) {
+        const std::string file = "/fav/" + c.name + ".url";
+        EXPECT_EQ(window.count(file) != 0, c.dead) << "window: " << c.name;
+        EXPECT_EQ(checker.count(file) != 0, c.dead) << "quorvel-check: " << c.name;
+    }
+}
+
+} // namespace
