@@ -28,6 +28,7 @@ class TSearchListBox;
 namespace quorvel
 {
 
+class CatalogueModel;
 class TAboutBox;
 class TAdvHttp;
 
@@ -189,7 +190,10 @@ private:
 
     // Creation handler: program-wide values, the start-up load, the splash's hold and removal.
     void FormCreate();
+    // The favorites lists show columns of the one catalogue model.
     void showCatalogue();
+    // Runs a load of the catalogue while the lists know it is changing.
+    void loadCatalogue(void (FavoritesCatalogue::*load)());
     // The counter labels are sized to their texts, which the run and the classification change.
     void fitCounterLabels();
     // Selection sync: the other list follows the row the user selected.
@@ -203,6 +207,7 @@ private:
     QToolButton *makeToolButton(const char *name, int picture, const QString &hint);
 
     FavoritesCatalogue catalogue_;
+    CatalogueModel *catalogueModel_ = nullptr;
     bool destroying_ = false;
     TAboutBox *aboutBox_ = nullptr;
     TAdvHttp *browseTo_ = nullptr;

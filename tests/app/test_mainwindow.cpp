@@ -51,25 +51,20 @@ protected:
         return found;
     }
 
-    static QStringList rows(const QListWidget *list)
+    static QStringList rows(const TSearchListBox *list)
     {
         QStringList texts;
         for (int i = 0; i < list->count(); ++i)
-            texts << list->item(i)->text();
+            texts << list->rowText(i);
         return texts;
     }
 
-    static int selectedRow(const QListWidget *list)
-    {
-        const auto selected = list->selectedItems();
-        return selected.isEmpty() ? -1 : list->row(selected.first());
-    }
+    static int selectedRow(const TSearchListBox *list) { return list->selectedRow(); }
 
-    static void clickRow(QListWidget *list, int row)
+    static void clickRow(TSearchListBox *list, int row)
     {
-        list->scrollToItem(list->item(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
+        list->scrollToRow(row);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRowRect(row).center());
     }
 
     std::unique_ptr<TTfmVerify> window_;
@@ -148,10 +143,7 @@ TEST_F(MainWindowTest, EveryListHasThirteenPixelRows)
         ASSERT_NE(list, nullptr);
         list->addItems({QStringLiteral("first"), QStringLiteral("second")});
         list->doItemsLayout();
-        EXPECT_EQ(list->visualItemRect(list->item(1)).top() -
-                      list->visualItemRect(list->item(0)).top(),
-                  13)
-            << name;
+        EXPECT_EQ(list->visualRowRect(1).top() - list->visualRowRect(0).top(), 13) << name;
     }
 }
 
@@ -263,7 +255,7 @@ TEST_F(MainWindowTest, PopupMenusOpenOnRightClickAndKeyWithoutChangingSelection)
         // The window system turns a right click into a context-menu event; QTest does not, so
         // the test sends both halves itself.
         list->setCurrentRow(0);
-        const QPoint onRowOne = list->visualItemRect(list->item(1)).center();
+        const QPoint onRowOne = list->visualRowRect(1).center();
         QTest::mouseClick(list->viewport(), Qt::RightButton, {}, onRowOne);
         QContextMenuEvent click(QContextMenuEvent::Mouse, onRowOne,
                                 list->viewport()->mapToGlobal(onRowOne));

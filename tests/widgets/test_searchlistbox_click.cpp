@@ -21,7 +21,7 @@ protected:
         list.setFocus();
     }
 
-    QPoint rowCentre(int row) { return list.visualItemRect(list.item(row)).center(); }
+    QPoint rowCentre(int row) { return list.visualRowRect(row).center(); }
 
     TSearchListBox list;
 };
@@ -60,7 +60,7 @@ TEST_F(SearchListBoxClick, DoubleClickReportsTheNewRowOnceAndClicksDuringItsHand
 {
     QSignalSpy clicks(&list, &TSearchListBox::OnClick);
     int clicksSeenInHandler = -1;
-    QObject::connect(&list, &QListWidget::itemDoubleClicked, &list, [&] {
+    QObject::connect(&list, &QAbstractItemView::doubleClicked, &list, [&] {
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, rowCentre(3));
         clicksSeenInHandler = clicks.count();
     });
@@ -78,7 +78,7 @@ TEST_F(SearchListBoxClick, CommandKeyThatChangesSelectionIsReported)
     list.setCurrentRow(1);
     QSignalSpy clicks(&list, &TSearchListBox::OnClick);
     QTest::keyClick(&list, Qt::Key_Space, Qt::ControlModifier);
-    EXPECT_TRUE(list.selectedItems().isEmpty());
+    EXPECT_EQ(list.selectedRow(), -1);
     EXPECT_EQ(clicks.count(), 1);
 }
 
@@ -96,8 +96,8 @@ TEST_F(SearchListBoxClick, OnlyLeftButtonSelectsAndRightStillOpensThePopup)
     QTest::mouseClick(list.viewport(), Qt::MiddleButton, {}, rowCentre(3));
 
     EXPECT_EQ(list.currentRow(), 0);
-    ASSERT_EQ(list.selectedItems().size(), 1);
-    EXPECT_EQ(list.selectedItems().first(), list.item(0));
+    EXPECT_EQ(list.selectedRow(), 0);
+    EXPECT_EQ(list.selectionModel()->selectedIndexes().size(), 1);
     EXPECT_EQ(clicks.count(), 0);
     EXPECT_GE(menus.count(), 1);
 }
