@@ -72,6 +72,26 @@ TEST_F(SearchListBoxClick, DoubleClickReportsTheNewRowOnceAndClicksDuringItsHand
     EXPECT_EQ(clicks.count(), 2);
 }
 
+// As in the platform's one-column list box, Left and Right are Up and Down.
+TEST_F(SearchListBoxClick, LeftAndRightMoveToThePreviousAndNextRow)
+{
+    QSignalSpy clicks(&list, &TSearchListBox::OnClick);
+    list.setCurrentRow(1);
+    QTest::keyClick(&list, Qt::Key_Right);
+    EXPECT_EQ(list.selectedRow(), 2);
+    QTest::keyClick(&list, Qt::Key_Left);
+    QTest::keyClick(&list, Qt::Key_Left);
+    EXPECT_EQ(list.selectedRow(), 0);
+    EXPECT_EQ(clicks.count(), 3);
+    QTest::keyClick(&list, Qt::Key_Left);
+    EXPECT_EQ(list.selectedRow(), 0);
+    EXPECT_EQ(clicks.count(), 3) << "nothing moved, nothing to report";
+
+    list.setLayoutDirection(Qt::RightToLeft);
+    QTest::keyClick(&list, Qt::Key_Right);
+    EXPECT_EQ(list.selectedRow(), 1) << "Right is the next row in either direction";
+}
+
 // Qt deselects the row on Ctrl+Space; that is the user's change like any other.
 TEST_F(SearchListBoxClick, CommandKeyThatChangesSelectionIsReported)
 {
