@@ -276,19 +276,22 @@ private:
     bool lineOpen_ = false;
 };
 
-// Streams the file line by line into the searches; the file's encoding.
-ProfileEncoding scan(int fd, LineFeeder &lines, std::span<ProfileSearch> searches)
+// Streams the file line by line into the searches; the file's encoding. Reading stops at the
+// size the file had when opened, which saves the read that would only report its end.
+ProfileEncoding scan(int fd, std::size_t size, LineFeeder &lines, std::span<ProfileSearch> searches)
 {
     char chunk[16 * 1024];
+    std::size_t total = 0;
     bool atStart = true;
     ProfileEncoding encoding = ProfileEncoding::Ansi;
     Utf16Stream utf16;
-    for (;;) {
+    while (total < size) {
         ssize_t got = ::read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
+        total += static_cast<std::size_t>(got);
         std::string_view data(chunk, static_cast<std::size_t>(got));
         if (atStart) {
             // A byte-order mark; a file this short that begins with only part of one is taken
@@ -315,8 +318,8 @@ ProfileEncoding scan(int fd, LineFeeder &lines, std::span<ProfileSearch> searche
     return encoding;
 }
 
-// Opens a regular file for reading; -1 for anything else.
-int openProfile(const std::string &fileName)
+// Opens a regular file for reading and tells its size; -1 for anything else.
+int openProfile(const std::string &fileName, std::size_t &size)
 {
     // Non-blocking, so a FIFO or device named like a shortcut cannot stall the reader; only
     // regular files are read.
@@ -329,6 +332,7 @@ int openProfile(const std::string &fileName)
         ::close(fd);
         return -1;
     }
+    size = static_cast<std::size_t>(st.st_size);
     return fd;
 }
 
@@ -348,7 +352,8 @@ std::optional<ProfileEncoding> ReadProfileStrings(const std::string &fileName,
     for (ProfileLookup &lookup : lookups)
         lookup.value.reset();
     try {
-        FileHandle file(openProfile(fileName));
+        std::size_t size = 0;
+        FileHandle file(openProfile(fileName, size));
         if (file.get() < 0)
             return std::nullopt;
         std::vector<ProfileSearch> searches;
@@ -357,7 +362,7 @@ std::optional<ProfileEncoding> ReadProfileStrings(const std::string &fileName,
             searches.emplace_back(lookup.section, lookup.key, bufferSize);
         std::vector<Verdict> verdicts(lookups.size(), Verdict::Continue);
         LineFeeder lines(searches, verdicts, lineKeep + std::min(bufferSize, largestBuffer));
-        const ProfileEncoding encoding = scan(file.get(), lines, searches);
+        const ProfileEncoding encoding = scan(file.get(), size, lines, searches);
         for (std::size_t i = 0; i < lookups.size(); ++i) {
             if (verdicts[i] == Verdict::Found)
                 lookups[i].value = searches[i].value();
