@@ -22,6 +22,10 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // A search for the first row that begins with a text, letter case ignored (the lists'
+    // incremental search), compares the catalogue's UTF-8 in place; other searches as usual.
+    QModelIndexList match(const QModelIndex &start, int role, const QVariant &value, int hits,
+                          Qt::MatchFlags flags) const override;
 
     // The catalogue's own bytes of a cell (a path stays exactly as the file system gave it).
     const std::string &cell(int row, Column column) const;

@@ -37,7 +37,7 @@ void TTfmVerify::followSelection(TSearchListBox *from, TSearchListBox *to)
 
 int TTfmVerify::linkCount() const
 {
-    return urlList_->count();
+    return catalogueModel_->rowCount();
 }
 
 std::string TTfmVerify::linkURL(int row) const

@@ -368,12 +368,13 @@ bool TSearchListBox::searchFor(const QString &text, QChar key)
 
 int TSearchListBox::firstRowStartingWith(const QString &text) const
 {
-    const int rows = count();
-    for (int row = 0; row < rows; ++row) {
-        if (rowText(row).startsWith(text, Qt::CaseInsensitive))
-            return row;
-    }
-    return -1;
+    if (count() == 0)
+        return -1;
+    // Through the model's own search, which a model of many rows can answer without making a
+    // text of each row.
+    const QModelIndexList found =
+        model()->match(rowIndex(0), Qt::DisplayRole, text, 1, Qt::MatchStartsWith);
+    return found.isEmpty() ? -1 : found.first().row();
 }
 
 void TSearchListBox::invalidKey()
