@@ -1,12 +1,15 @@
 #include "app/startup.h"
 
 #include "app/aboutbox.h"
+#include "app/commandline.h"
 #include "app/errorbox.h"
 #include "app/pictures.h"
 #include "app/splash.h"
 #include "app/tfmverify.h"
 
 #include <QApplication>
+#include <QStringList>
+#include <utility>
 
 namespace quorvel
 {
@@ -23,12 +26,13 @@ void createAboutBox(TTfmVerify &window)
 
 } // namespace
 
-std::unique_ptr<TTfmVerify> startQuorvel()
+std::unique_ptr<TTfmVerify> startQuorvel(std::optional<std::string> favoritesFolder)
 {
     initAppAssets();
     showSplash();
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
-    auto window = std::make_unique<TTfmVerify>();
+    QGuiApplication::setDesktopFileName(QStringLiteral(QUORVEL_APP_ID));
+    auto window = std::make_unique<TTfmVerify>(std::move(favoritesFolder));
     // FormCreate has removed the splash already; this only matters if it could not run.
     destroySplash();
     createAboutBox(*window);
@@ -38,9 +42,19 @@ std::unique_ptr<TTfmVerify> startQuorvel()
 
 int runQuorvel(int argc, char **argv)
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Help and version must work where no display is, as over ssh; processCommandLine exits.
+    if (asksForHelpOrVersion(arguments)) {
+        QCoreApplication textOnly(argc, argv);
+        processCommandLine(textOnly);
+        return 0;
+    }
     QApplication app(argc, argv);
-    // The program takes no command line; Qt's own options are still honoured by QApplication.
-    const std::unique_ptr<TTfmVerify> window = startQuorvel();
+    // QApplication has taken out the window system's own options by now.
+    const CommandLine line = processCommandLine(app);
+    const std::unique_ptr<TTfmVerify> window = startQuorvel(line.favoritesFolder);
     const int code = QApplication::exec();
     return code;
 }

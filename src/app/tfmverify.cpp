@@ -26,7 +26,9 @@
 #include <QToolButton>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
+#include <utility>
 
 // How long the catalogue took to load, for anyone measuring start-up (off by default).
 Q_LOGGING_CATEGORY(lcCatalogue, "quorvel.catalogue", QtWarningMsg)
@@ -57,11 +59,12 @@ enum HotImage {
 
 } // namespace
 
-TTfmVerify::TTfmVerify(QWidget *parent)
+TTfmVerify::TTfmVerify(std::optional<std::string> favoritesFolder, QWidget *parent)
     // CustomizeWindowHint keeps Qt from adding the maximise button back to the hints given.
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+                              Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      commandLineFolder_(std::move(favoritesFolder))
 {
     theWindow = this;
     setObjectName(QStringLiteral("TfmVerify"));
@@ -350,7 +353,14 @@ void TTfmVerify::FormCreate()
         stopButton_->setEnabled(false);
 
         // An error of the load is shown, and start-up goes on with whatever was loaded.
-        runGuarded([this] { loadCatalogue(&FavoritesCatalogue::Load); });
+        runGuarded([this] {
+            loadCatalogue([this] {
+                if (commandLineFolder_)
+                    catalogue_.LoadFolder(*commandLineFolder_);
+                else
+                    catalogue_.Load();
+            });
+        });
     });
     // Deliberately blocking: the splash stays up, unrepainted, for a fixed time after loading.
     std::this_thread::sleep_for(std::chrono::milliseconds(splashHoldMs()));
@@ -371,7 +381,7 @@ void TTfmVerify::showCatalogue()
     }
 }
 
-void TTfmVerify::loadCatalogue(void (FavoritesCatalogue::*load)())
+void TTfmVerify::loadCatalogue(const std::function<void()> &load)
 {
     // The lists drop their rows first and take the new ones at the end, also when the load
     // fails part way: they then show what was loaded.
@@ -383,7 +393,7 @@ void TTfmVerify::loadCatalogue(void (FavoritesCatalogue::*load)())
     catalogueModel_->beginReload();
     {
         const Reload reload{catalogueModel_};
-        (catalogue_.*load)();
+        load();
     }
     qCInfo(lcCatalogue, "%zu shortcuts loaded and shown in %lld ms", catalogue_.entries().size(),
            static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -393,7 +403,7 @@ void TTfmVerify::loadCatalogue(void (FavoritesCatalogue::*load)())
 
 void TTfmVerify::ReloadCatalogue()
 {
-    loadCatalogue(&FavoritesCatalogue::ReloadCatalogue);
+    loadCatalogue([this] { catalogue_.ReloadCatalogue(); });
 }
 
 void TTfmVerify::setStatusText(const QString &text)

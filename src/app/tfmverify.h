@@ -12,7 +12,9 @@
 #include "verify/verifyview.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QFrame;
@@ -42,8 +44,10 @@ public:
     static constexpr int ClientHeight = 446;
     static constexpr int ListRowHeight = 13;
 
-    // Builds the window hidden and runs FormCreate, which loads the catalogue.
-    explicit TTfmVerify(QWidget *parent = nullptr);
+    // Builds the window hidden and runs FormCreate, which loads the catalogue: from
+    // favoritesFolder when one is given (the command line's, for this run only), else from the
+    // folder the registry names.
+    explicit TTfmVerify(std::optional<std::string> favoritesFolder = {}, QWidget *parent = nullptr);
     ~TTfmVerify() override;
 
     // The window while it exists (there is only ever one), else nullptr.
@@ -193,7 +197,7 @@ private:
     // The favorites lists show columns of the one catalogue model.
     void showCatalogue();
     // Runs a load of the catalogue while the lists know it is changing.
-    void loadCatalogue(void (FavoritesCatalogue::*load)());
+    void loadCatalogue(const std::function<void()> &load);
     // The counter labels are sized to their texts, which the run and the classification change.
     void fitCounterLabels();
     // Selection sync: the other list follows the row the user selected.
@@ -206,6 +210,7 @@ private:
     QLabel *makeCounterLabel(const char *name, const QString &text, QWidget *parent, int top);
     QToolButton *makeToolButton(const char *name, int picture, const QString &hint);
 
+    std::optional<std::string> commandLineFolder_;
     FavoritesCatalogue catalogue_;
     CatalogueModel *catalogueModel_ = nullptr;
     bool destroying_ = false;

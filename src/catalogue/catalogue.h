@@ -57,6 +57,10 @@ public:
     // Start-up load: GetFavoritesFolder, then SearchURL when the folder is known. An error of
     // the lookup propagates; the lists then hold what was loaded before it.
     void Load();
+    // Start-up load of a folder the user named for this run: the registry is neither read nor
+    // written. Throws std::runtime_error when the folder cannot be listed, since a named
+    // folder that shows nothing would hide the mistake.
+    void LoadFolder(const std::string &folder);
     // Empties the lists and scans FavoritesFolder again (the registry is not read again).
     void ReloadCatalogue();
 

@@ -2,7 +2,23 @@
 
 #include "platform/registry.h"
 
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+
 namespace quorvel {
+
+namespace {
+
+// Why the folder cannot be listed; no error when it can.
+std::error_code listingError(const std::string &folder)
+{
+    std::error_code error;
+    const std::filesystem::directory_iterator listing(folder, error);
+    return error;
+}
+
+} // namespace
 
 std::string GetFavoritesFolder()
 {
@@ -17,6 +33,15 @@ void FavoritesCatalogue::Load()
     favoritesFolder_ = GetFavoritesFolder();
     if (!favoritesFolder_.empty())
         SearchURL(favoritesFolder_, catalogue_);
+}
+
+void FavoritesCatalogue::LoadFolder(const std::string &folder)
+{
+    favoritesFolder_ = folder;
+    if (const std::error_code error = listingError(folder))
+        throw std::runtime_error("Cannot read the favorites folder '" + folder +
+                                 "': " + error.message());
+    SearchURL(favoritesFolder_, catalogue_);
 }
 
 void FavoritesCatalogue::ReloadCatalogue()
