@@ -3,9 +3,10 @@
 //  - Peak memory: the real quorvel program is started offscreen on the benchmark tree (and once
 //    on an empty favorites folder), its registry pointing at it; once its window is up and it
 //    has gone idle, its peak resident set (VmHWM) is read and it is ended.
-//  - Catalogue to window: in this process, the real main window is built (which loads the
-//    catalogue into its lists) and shown until its lists have been drawn; set against the bare
-//    walk-and-read baseline of benchtree.h. The real program's own load figure is reported too.
+//  - Catalogue to window: the real program's own figure for loading the catalogue into its
+//    lists (logged under the quorvel.catalogue category), and, in this process, the real main
+//    window built, loaded, shown and drawn; each set against the bare walk-and-read baseline of
+//    benchtree.h, timed in turn with it so that both meet the same machine.
 //  - Scrolling and a search keystroke in the favorites lists at 100,000 rows, each with the
 //    repaint it causes.
 //
@@ -227,35 +228,38 @@ int main(int argc, char **argv)
     const std::string fullConfig = makeConfig(tree.base() / "config-full", tree.root());
     const std::string root = tree.root().string();
 
-    // Peak memory of the real program (the first full run also fills the page cache).
+    // Peak memory and load time of the real program, each run followed by the bare baseline
+    // so both meet the same machine (the first runs fill the page cache).
     const ProgramRun emptyRun = runProgram(emptyConfig);
-    std::vector<double> peaks, programLoads;
-    for (int i = 0; i < 3; ++i) {
+    std::vector<double> peaks, programLoads, baseline;
+    std::size_t baselineEntries = 0;
+    const auto timeBaseline = [&](std::vector<double> &into) {
+        const auto start = Clock::now();
+        baselineEntries = quorvel::bench::walkAndRead(root);
+        into.push_back(msSince(start));
+    };
+    timeBaseline(baseline);
+    baseline.clear();
+    for (int i = 0; i < 5; ++i) {
         const ProgramRun run = runProgram(fullConfig);
         peaks.push_back(run.peakMB);
         programLoads.push_back(run.loadMs);
+        timeBaseline(baseline);
     }
 
-    // The bare baseline, warm.
-    std::vector<double> baseline;
-    std::size_t baselineEntries = 0;
-    for (int i = 0; i < 5; ++i) {
-        const auto start = Clock::now();
-        baselineEntries = quorvel::bench::walkAndRead(root);
-        baseline.push_back(msSince(start));
-    }
-
-    // The window in this process: built (loading the catalogue) and shown until drawn.
+    // The window in this process: built (loading the catalogue) and shown until drawn, again
+    // beside the baseline.
     ::setenv("XDG_CONFIG_HOME", fullConfig.c_str(), 1);
     QApplication app(argc, argv);
     quorvel::initAppAssets();
     quorvel::setSplashHoldMs(0);
     quorvel::setBeepHook([] {});
-    std::vector<double> toWindow;
+    std::vector<double> toWindow, windowBaseline;
     std::unique_ptr<quorvel::TTfmVerify> window;
     for (int i = 0; i < 5; ++i) {
         window.reset();
         QApplication::processEvents();
+        timeBaseline(windowBaseline);
         const auto start = Clock::now();
         window = std::make_unique<quorvel::TTfmVerify>();
         window->show();
@@ -291,18 +295,21 @@ int main(int argc, char **argv)
     const bool inStep = names->currentRow() == 0 && urls->currentRow() == 0;
 
     const double peak = maximum(peaks);
-    const double ratio = median(toWindow) / median(baseline);
+    const double programRatio = median(programLoads) / median(baseline);
+    const double windowRatio = median(toWindow) / median(windowBaseline);
     std::printf("\nRows in the favorites lists: %d (baseline read %zu)\n", rows, baselineEntries);
     std::printf("Peak memory (VmHWM) of the program: empty start %.1f MB, %d shortcuts %.1f MB "
-                "(worst of 3; target <= %.0f MB: %s)\n",
+                "(worst of 5; target <= %.0f MB: %s)\n",
                 emptyRun.peakMB, rows, peak, peakTargetMB,
                 verdict(peak > 0 && peak <= peakTargetMB));
-    std::printf("Catalogue to window (built, loaded, shown and drawn): median %.0f ms of 5; bare "
-                "walk-and-read baseline median %.0f ms; ratio %.2f (target <= %.1f: %s)\n",
-                median(toWindow), median(baseline), ratio, ratioTarget,
-                verdict(ratio <= ratioTarget));
-    std::printf("The program's own load into its lists: median %.0f ms of 3\n",
-                median(programLoads));
+    std::printf("The program's catalogue into its lists: median %.0f ms of 5; bare walk-and-read "
+                "baseline median %.0f ms; ratio %.2f (target <= %.1f: %s)\n",
+                median(programLoads), median(baseline), programRatio, ratioTarget,
+                verdict(programRatio <= ratioTarget));
+    std::printf("Window built, loaded, shown and drawn, in this process: median %.0f ms of 5; "
+                "baseline median %.0f ms; ratio %.2f (%s)\n",
+                median(toWindow), median(windowBaseline), windowRatio,
+                verdict(windowRatio <= ratioTarget));
     std::printf("Scroll one wheel notch: median %.2f ms, worst %.2f ms (target < %.0f ms: %s)\n",
                 median(notches), maximum(notches), interactionTargetMs,
                 verdict(maximum(notches) < interactionTargetMs));
