@@ -5,7 +5,7 @@
 //
 // The rows are its own texts (addItem, clear) or one column of a model shown with setModel, so
 // that several lists can show one large table without a copy of it each. Rows all have the
-// height of the first, so a list of any length lays out and scrolls in constant time.
+// height of the first, so a list of any length lays out without measuring each row.
 
 #include "widgets/framestyle.h"
 
