@@ -1,71 +1,27 @@
 // Loading the favorites catalogue from a large tree: SearchURL against a bare standard-library
 // scan that only walks the folders and reads each file's URL line.
 //
-// The tree (100,000 shortcut files in 1,000 folders) is built once per run in a fresh temporary
-// folder (QUORVEL_BENCH_DIR picks another parent) and removed at the end. Time per load is the
-// benchmark's own figure, with the files in the page cache after the first iteration. Memory:
-// one extra load runs in a fresh process, which reports its peak resident set (VmHWM of
+// The tree (100,000 shortcut files in 1,000 folders, benchtree.h) is built once per run. Time per
+// load is the benchmark's own figure, with the files in the page cache after the first iteration.
+// Memory: one extra load runs in a fresh process, which reports its peak resident set (VmHWM of
 // /proc/self/status) and how far that peak rose above its resident set at the start of the load.
 
+#include "benchtree.h"
 #include "catalogue/catalogue.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace fs = std::filesystem;
+namespace
+{
 
-namespace {
-
-constexpr int folderCount = 1000;
-constexpr int filesPerFolder = 100;
-
-class BenchTree {
-public:
-    BenchTree()
-    {
-        const char *parent = std::getenv("QUORVEL_BENCH_DIR");
-        std::string pattern =
-            ((parent && *parent) ? fs::path(parent) : fs::temp_directory_path()) /
-            "quorvel-bench-XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        root_ = pattern;
-        for (int f = 0; f < folderCount; ++f) {
-            const fs::path folder = root_ / ("Folder " + std::to_string(f));
-            fs::create_directory(folder);
-            for (int i = 0; i < filesPerFolder; ++i) {
-                const std::string url =
-                    "http://site" + std::to_string(f) + ".example.test/page/" + std::to_string(i);
-                std::ofstream out(folder / ("Shortcut number " + std::to_string(i) + ".url"),
-                                  std::ios::binary);
-                // The layout the browser writes: a [DEFAULT] section with BASEURL first.
-                out << "[DEFAULT]\r\nBASEURL=" << url << "\r\n[InternetShortcut]\r\nURL=" << url
-                    << "\r\nIDList=\r\nHotKey=0\r\nIconIndex=0\r\nModified=C0AFC51E3A4BD40193\r\n";
-            }
-        }
-    }
-    ~BenchTree()
-    {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    const fs::path &root() const { return root_; }
-
-private:
-    fs::path root_;
-};
+using quorvel::bench::BenchTree;
 
 const BenchTree &tree()
 {
@@ -83,21 +39,9 @@ std::size_t loadWithSearchUrl(const std::string &root)
 
 std::size_t loadWithStandardLibrary(const std::string &root)
 {
-    std::vector<std::string> urls;
-    std::string line;
-    for (const fs::directory_entry &entry : fs::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file() || entry.path().extension() != ".url")
-            continue;
-        std::ifstream in(entry.path());
-        while (std::getline(in, line)) {
-            if (line.rfind("URL=", 0) == 0) {
-                urls.push_back(line.substr(4));
-                break;
-            }
-        }
-    }
-    benchmark::DoNotOptimize(urls.data());
-    return urls.size();
+    const std::size_t entries = quorvel::bench::walkAndRead(root);
+    benchmark::DoNotOptimize(entries);
+    return entries;
 }
 
 // A figure of /proc/self/status in KiB ("VmRSS", "VmHWM"); -1 when it cannot be read.
@@ -132,8 +76,8 @@ std::pair<long, long> peakMemory(const char *name)
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
         const std::string measure = std::string("--measure=") + name;
-        ::execl("/proc/self/exe", "bench_catalogue", measure.c_str(),
-                tree().root().c_str(), static_cast<char *>(nullptr));
+        ::execl("/proc/self/exe", "bench_catalogue", measure.c_str(), tree().root().c_str(),
+                static_cast<char *>(nullptr));
         ::_exit(127);
     }
     ::close(pipeFds[1]);

@@ -1,6 +1,7 @@
 #include "app/tfmverify.h"
 
 #include "app/captionframe.h"
+#include "app/cataloguemodel.h"
 #include "app/errorbox.h"
 #include "app/pictures.h"
 #include "app/rowheightdelegate.h"
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -24,8 +26,12 @@
 #include <QToolButton>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <utility>
+
+// How long the catalogue took to load, for anyone measuring start-up (off by default).
+Q_LOGGING_CATEGORY(lcCatalogue, "quorvel.catalogue", QtWarningMsg)
 
 namespace quorvel
 {
@@ -120,6 +126,7 @@ TTfmVerify::TTfmVerify(std::optional<std::string> favoritesFolder, QWidget *pare
 
     files_ = makeList("Files", client, QRect());
     files_->hide();
+    showCatalogue();
     deadfiles_ = makeList("Deadfiles", client, QRect());
     deadfiles_->hide();
 
@@ -137,8 +144,8 @@ TTfmVerify::TTfmVerify(std::optional<std::string> favoritesFolder, QWidget *pare
     connect(urlNames_, &TSearchListBox::keySelectionChanged, this, &TTfmVerify::URL_NamesClick);
     connect(urlList_, &TSearchListBox::OnClick, this, &TTfmVerify::URL_ListClick);
     connect(urlList_, &TSearchListBox::keySelectionChanged, this, &TTfmVerify::URL_ListClick);
-    connect(urlNames_, &QListWidget::itemDoubleClicked, this, &TTfmVerify::URL_NamesDblClick);
-    connect(urlList_, &QListWidget::itemDoubleClicked, this, &TTfmVerify::URL_ListDblClick);
+    connect(urlNames_, &QAbstractItemView::doubleClicked, this, &TTfmVerify::URL_NamesDblClick);
+    connect(urlList_, &QAbstractItemView::doubleClicked, this, &TTfmVerify::URL_ListDblClick);
 
     setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     if (const QScreen *screen = this->screen()) {
@@ -300,7 +307,6 @@ TSearchListBox *TTfmVerify::makeList(const char *name, QWidget *parent, const QR
     if (geometry.isValid())
         list->setGeometry(geometry);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setSortingEnabled(false);
     list->setUniformItemSizes(true);
     list->setItemDelegate(new RowHeightDelegate(ListRowHeight, list));
     return list;
@@ -348,12 +354,13 @@ void TTfmVerify::FormCreate()
 
         // An error of the load is shown, and start-up goes on with whatever was loaded.
         runGuarded([this] {
-            if (commandLineFolder_)
-                catalogue_.LoadFolder(*commandLineFolder_);
-            else
-                catalogue_.Load();
+            loadCatalogue([this] {
+                if (commandLineFolder_)
+                    catalogue_.LoadFolder(*commandLineFolder_);
+                else
+                    catalogue_.Load();
+            });
         });
-        showCatalogue();
     });
     // Deliberately blocking: the splash stays up, unrepainted, for a fixed time after loading.
     std::this_thread::sleep_for(std::chrono::milliseconds(splashHoldMs()));
@@ -362,21 +369,41 @@ void TTfmVerify::FormCreate()
 
 void TTfmVerify::showCatalogue()
 {
-    const Catalogue &entries = catalogue_.entries();
-    urlNames_->clear();
-    urlList_->clear();
-    files_->clear();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        urlNames_->addItem(QString::fromStdString(entries.URL_Names[i]));
-        urlList_->addItem(QString::fromStdString(entries.URL_List[i]));
-        files_->addItem(QString::fromStdString(entries.Files[i]));
+    catalogueModel_ = new CatalogueModel(catalogue_.entries(), this);
+    const std::pair<TSearchListBox *, CatalogueModel::Column> columns[] = {
+        {urlNames_, CatalogueModel::NameColumn},
+        {urlList_, CatalogueModel::UrlColumn},
+        {files_, CatalogueModel::FileColumn},
+    };
+    for (const auto &[list, column] : columns) {
+        list->setModel(catalogueModel_);
+        list->setModelColumn(column);
     }
+}
+
+void TTfmVerify::loadCatalogue(const std::function<void()> &load)
+{
+    // The lists drop their rows first and take the new ones at the end, also when the load
+    // fails part way: they then show what was loaded.
+    struct Reload {
+        CatalogueModel *model;
+        ~Reload() { model->endReload(); }
+    };
+    const auto start = std::chrono::steady_clock::now();
+    catalogueModel_->beginReload();
+    {
+        const Reload reload{catalogueModel_};
+        load();
+    }
+    qCInfo(lcCatalogue, "%zu shortcuts loaded and shown in %lld ms", catalogue_.entries().size(),
+           static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count()));
 }
 
 void TTfmVerify::ReloadCatalogue()
 {
-    catalogue_.ReloadCatalogue();
-    showCatalogue();
+    loadCatalogue([this] { catalogue_.ReloadCatalogue(); });
 }
 
 void TTfmVerify::setStatusText(const QString &text)

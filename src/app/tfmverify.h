@@ -12,6 +12,7 @@
 #include "verify/verifyview.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,7 @@ class TSearchListBox;
 namespace quorvel
 {
 
+class CatalogueModel;
 class TAboutBox;
 class TAdvHttp;
 
@@ -192,7 +194,10 @@ private:
 
     // Creation handler: program-wide values, the start-up load, the splash's hold and removal.
     void FormCreate();
+    // The favorites lists show columns of the one catalogue model.
     void showCatalogue();
+    // Runs a load of the catalogue while the lists know it is changing.
+    void loadCatalogue(const std::function<void()> &load);
     // The counter labels are sized to their texts, which the run and the classification change.
     void fitCounterLabels();
     // Selection sync: the other list follows the row the user selected.
@@ -207,6 +212,7 @@ private:
 
     std::optional<std::string> commandLineFolder_;
     FavoritesCatalogue catalogue_;
+    CatalogueModel *catalogueModel_ = nullptr;
     bool destroying_ = false;
     TAboutBox *aboutBox_ = nullptr;
     TAdvHttp *browseTo_ = nullptr;

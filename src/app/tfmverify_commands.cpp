@@ -139,7 +139,7 @@ void TTfmVerify::MoveDeadLinks()
         std::vector<std::string> deadFiles;
         deadFiles.reserve(deadfiles_->count());
         for (int i = 0; i < deadfiles_->count(); ++i)
-            deadFiles.push_back(deadfiles_->item(i)->text().toStdString());
+            deadFiles.push_back(deadfiles_->rowText(i).toStdString());
         const std::size_t moved =
             moveDeadFiles(deadFiles, catalogue_.FavoritesFolder(), chosenFolder);
         showMoveReport(this, moveReport(moved, chosenFolder));

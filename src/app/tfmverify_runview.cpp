@@ -3,6 +3,7 @@
 
 #include "app/tfmverify.h"
 
+#include "app/cataloguemodel.h"
 #include "widgets/searchlistbox.h"
 
 #include <QLabel>
@@ -15,23 +16,19 @@ namespace quorvel
 namespace
 {
 
-int selectedRow(const TSearchListBox *list)
+// The catalogue's own text of a row: a path stays byte for byte what the file system gave.
+std::string cellText(const CatalogueModel *model, int row, CatalogueModel::Column column)
 {
-    const QList<QListWidgetItem *> selected = list->selectedItems();
-    return selected.isEmpty() ? -1 : list->row(selected.first());
-}
-
-std::string rowText(const TSearchListBox *list, int row)
-{
-    const QListWidgetItem *item = list->item(row);
-    return item ? item->text().toStdString() : std::string();
+    if (row < 0 || row >= model->rowCount())
+        return {};
+    return model->cell(row, column);
 }
 
 } // namespace
 
 void TTfmVerify::followSelection(TSearchListBox *from, TSearchListBox *to)
 {
-    const int row = selectedRow(from);
+    const int row = from->selectedRow();
     if (row < 0 || row >= to->count())
         to->clearSelection();
     else
@@ -40,27 +37,27 @@ void TTfmVerify::followSelection(TSearchListBox *from, TSearchListBox *to)
 
 int TTfmVerify::linkCount() const
 {
-    return urlList_->count();
+    return catalogueModel_->rowCount();
 }
 
 std::string TTfmVerify::linkURL(int row) const
 {
-    return rowText(urlList_, row);
+    return cellText(catalogueModel_, row, CatalogueModel::UrlColumn);
 }
 
 std::string TTfmVerify::linkName(int row) const
 {
-    return rowText(urlNames_, row);
+    return cellText(catalogueModel_, row, CatalogueModel::NameColumn);
 }
 
 std::string TTfmVerify::linkFile(int row) const
 {
-    return rowText(files_, row);
+    return cellText(catalogueModel_, row, CatalogueModel::FileColumn);
 }
 
 int TTfmVerify::selectedLink() const
 {
-    return selectedRow(urlList_);
+    return urlList_->selectedRow();
 }
 
 void TTfmVerify::selectLink(int row)
@@ -70,7 +67,7 @@ void TTfmVerify::selectLink(int row)
         if (row < 0 || row >= list->count())
             continue;
         list->setCurrentRow(row);
-        list->scrollToItem(list->item(row));
+        list->scrollToRow(row);
     }
 }
 

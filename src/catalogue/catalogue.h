@@ -4,7 +4,13 @@
 #include <string>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel
+{
+
+namespace platform
+{
+class CodePageDecoder;
+}
 
 // Three index-aligned lists in scan order, never sorted.
 struct Catalogue {
@@ -22,7 +28,20 @@ std::string GetFavoritesFolder();
 
 // Appends every shortcut file in folder and below it, depth first, each sub-folder's entries
 // where the sub-folder's own entry came. Never empties the lists; unreadable folders are skipped.
+// Texts in 8-bit code pages are decoded with the system's ANSI code page (platform::GetACP).
 void SearchURL(const std::string &folder, Catalogue &catalogue);
+
+// The URL of one shortcut file as the system's Unicode shell reads it, in UTF-8: the
+// [InternetShortcut.W] URL (UTF-7) when the file has one that decodes, else the
+// [InternetShortcut] URL, decoded from the ANSI code page unless the file is UTF-8 or UTF-16 or
+// the value is well-formed UTF-8 already. An unmappable byte shows as U+FFFD. "no path" when
+// the file has neither URL or cannot be read. Nothing is ever written to the file.
+std::string readShortcutURL(const std::string &path, platform::CodePageDecoder &ansi);
+std::string readShortcutURL(const std::string &path, unsigned ansiCodePage);
+
+// The display name of a file name as the lists show it: file names are UTF-8 here, and one that
+// is not (copied from an 8-bit system) is decoded from the ANSI code page.
+std::string displayNameOf(const std::string &fileName, platform::CodePageDecoder &ansi);
 
 // The display name of a shortcut file name: the name without its four-character extension, or
 // "None" when nothing is left.
@@ -32,7 +51,8 @@ std::string displayNameOf(const std::string &fileName);
 bool isShortcutName(const std::string &fileName);
 
 // The catalogue together with the folder it was read from.
-class FavoritesCatalogue {
+class FavoritesCatalogue
+{
 public:
     // Start-up load: GetFavoritesFolder, then SearchURL when the folder is known. An error of
     // the lookup propagates; the lists then hold what was loaded before it.

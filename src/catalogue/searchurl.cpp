@@ -1,19 +1,18 @@
 #include "catalogue/catalogue.h"
 
+#include "platform/codepage.h"
 #include "platform/direnum.h"
-#include "platform/inifile.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
 #include <utility>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
-
-// The shortcut reader's buffer: at most 2047 characters of a URL are kept.
-constexpr std::size_t urlBufferSize = 2048;
+namespace
+{
 
 // One folder being walked: its path, its entries and the next one to handle. The walk keeps
 // these on its own stack rather than recursing, so no depth of folders can overflow the call
@@ -24,9 +23,10 @@ struct Level {
     std::size_t next = 0;
 };
 
-class Scan {
+class Scan
+{
 public:
-    explicit Scan(Catalogue &catalogue) : catalogue_(catalogue) {}
+    explicit Scan(Catalogue &catalogue) : catalogue_(catalogue), ansi_(platform::GetACP()) {}
 
     void run(const std::string &folder)
     {
@@ -64,9 +64,8 @@ private:
 
     void add(const std::string &name, std::string path)
     {
-        std::string url = platform::GetPrivateProfileString("InternetShortcut", "URL", "no path",
-                                                            urlBufferSize, path);
-        std::string displayName = displayNameOf(name);
+        std::string url = readShortcutURL(path, ansi_);
+        std::string displayName = displayNameOf(name, ansi_);
         // Room first, so running out of memory can never leave the three lists out of step.
         for (auto *list : {&catalogue_.URL_List, &catalogue_.URL_Names, &catalogue_.Files}) {
             if (list->size() == list->capacity())
@@ -78,6 +77,7 @@ private:
     }
 
     Catalogue &catalogue_;
+    platform::CodePageDecoder ansi_;
     std::vector<Level> stack_;
     std::set<std::pair<std::uint64_t, std::uint64_t>> visited_;
 };

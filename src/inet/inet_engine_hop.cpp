@@ -10,6 +10,7 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include "inet/idna.h"
 #include "inet/inet_text.h"
 #include "inet/inet_timeouts.h"
 #include "inet/inet_transfer.h"
@@ -77,6 +78,10 @@ std::vector<std::string> lookUp(const std::string &host)
 void Engine::beginHop(Transfer &t)
 {
     t.resetResponse();
+    // A name beyond ASCII goes out in its IDNA form, as browsers send it; one that has none
+    // stays as it is and is not resolved.
+    if (std::optional<std::string> ascii = hostToAscii(t.host))
+        t.host = std::move(*ascii);
     // The default port stays out, so a redirect's notified target reads as a browser shows it.
     const bool defaultPort = t.port == (t.secure ? 443 : 80);
     t.url = std::string(t.secure ? "https://" : "http://") + urlHost(lower(t.host)) +

@@ -52,7 +52,6 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-
 // %xx becomes its byte; a '%' not followed by two hex digits stays as it is.
 std::string decoded(std::string_view text)
 {
@@ -61,7 +60,8 @@ std::string decoded(std::string_view text)
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size() && hexDigitValue(text[i + 1]) >= 0 &&
             hexDigitValue(text[i + 2]) >= 0) {
-            result += static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
+            result +=
+                static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             result += text[i];
@@ -136,12 +136,34 @@ struct Reference {
     std::optional<std::string> fragment;
 };
 
-Reference splitReference(std::string_view text)
+bool isWebScheme(const std::optional<std::string> &scheme)
+{
+    return scheme == "http" || scheme == "https";
+}
+
+// Browsers take a backslash before the query of an http(s) URL for a slash, so that
+// "\\host\a\b" reaches the same place as "//host/a/b".
+std::string slashed(std::string_view text)
+{
+    std::string result(text);
+    const std::size_t end = std::min(result.find_first_of("?#"), result.size());
+    std::replace(result.begin(), result.begin() + std::ptrdiff_t(end), '\\', '/');
+    return result;
+}
+
+// Splits text; fallbackScheme is the scheme the reference is resolved in when it names none.
+Reference splitReference(std::string_view text,
+                         const std::optional<std::string> &fallbackScheme = {})
 {
     Reference ref;
     if (const auto scheme = schemeOf(text)) {
         ref.scheme = lower(*scheme);
         text.remove_prefix(scheme->size() + 1);
+    }
+    std::string web;
+    if (isWebScheme(ref.scheme ? ref.scheme : fallbackScheme)) {
+        web = slashed(text);
+        text = web;
     }
     if (const auto hash = text.find('#'); hash != std::string_view::npos) {
         ref.fragment = std::string(text.substr(hash + 1));
@@ -308,10 +330,13 @@ bool InternetCrackUrl(const std::string &url, UrlParts &parts)
 bool InternetCombineUrl(const std::string &base, const std::string &relative, std::string &result,
                         std::size_t bufferLength)
 {
-    const Reference baseRef = splitReference(base);
+    Reference baseRef = splitReference(base);
     if (!baseRef.scheme)
         return fail(ERROR_INTERNET_INVALID_URL);
-    const Reference ref = splitReference(relative);
+    // The base is a URL as a browser holds it: its own dot segments are already resolved.
+    if (baseRef.authority || baseRef.path.starts_with('/'))
+        baseRef.path = removeDotSegments(baseRef.path);
+    const Reference ref = splitReference(relative, baseRef.scheme);
 
     // RFC 3986 5.2.2, strict: a reference with a scheme stands on its own.
     Reference target;

@@ -2,6 +2,7 @@
 
 #include "widgets/beep.h"
 #include "widgets/framepainter.h"
+#include "widgets/listboxitems.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -47,9 +48,16 @@ bool isSearchText(const QString &text)
 
 } // namespace
 
-TSearchListBox::TSearchListBox(QWidget *parent) : QListWidget(parent)
+TSearchListBox::TSearchListBox(QWidget *parent) : QListView(parent)
 {
+    m_items = new ListBoxItems(this);
+    QListView::setModel(m_items);
+    watchModel(m_items);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Every row is as high as the first: the platform's list box has one item height, and a
+    // list of 100,000 rows then lays out without measuring each row.
+    setUniformItemSizes(true);
     // Rows scroll whole, so the vertical scroll position counts rows as the wheel expects.
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -60,20 +68,138 @@ TSearchListBox::TSearchListBox(QWidget *parent) : QListWidget(parent)
     m_searchTimer->setObjectName(QStringLiteral("SearchTimer"));
     m_searchTimer->setInterval(searchTimeoutMs);
     connect(m_searchTimer, &QTimer::timeout, this, &TSearchListBox::searchTimerFired);
-
-    connect(model(), &QAbstractItemModel::modelReset, this, &TSearchListBox::OnDeleteItems);
-    connect(model(), &QAbstractItemModel::rowsRemoved, this, &TSearchListBox::OnDeleteItems);
 }
 
 TSearchListBox::~TSearchListBox()
 {
-    // The model outlives this part of the object and empties itself as it goes; its signals
-    // must not reach a list box that is already half destroyed.
+    // The model outlives this part of the object (a shared one outlives it entirely) and may
+    // empty itself as it goes; its signals must not reach a list box that is half destroyed.
     if (QAbstractItemModel *items = model())
         disconnect(items, nullptr, this, nullptr);
 }
 
 void TSearchListBox::keyboardSearch(const QString &) {}
+
+// --- rows ---------------------------------------------------------------------------------
+
+void TSearchListBox::watchModel(QAbstractItemModel *items)
+{
+    connect(items, &QAbstractItemModel::modelReset, this, &TSearchListBox::OnDeleteItems);
+    connect(items, &QAbstractItemModel::rowsRemoved, this, &TSearchListBox::OnDeleteItems);
+}
+
+void TSearchListBox::setModel(QAbstractItemModel *items)
+{
+    if (!items)
+        items = m_items;
+    if (items == model())
+        return;
+    disconnect(model(), &QAbstractItemModel::modelReset, this, &TSearchListBox::OnDeleteItems);
+    disconnect(model(), &QAbstractItemModel::rowsRemoved, this, &TSearchListBox::OnDeleteItems);
+    // The view makes a selection model per model and leaves the old one to its owner.
+    QItemSelectionModel *oldSelection = selectionModel();
+    QListView::setModel(items);
+    if (oldSelection != selectionModel())
+        delete oldSelection;
+    watchModel(items);
+    m_prefix.clear();
+}
+
+int TSearchListBox::count() const
+{
+    return model()->rowCount(rootIndex());
+}
+
+QModelIndex TSearchListBox::rowIndex(int row) const
+{
+    return model()->index(row, modelColumn(), rootIndex());
+}
+
+QString TSearchListBox::rowText(int row) const
+{
+    if (row < 0 || row >= count())
+        return {};
+    if (model() == m_items)
+        return m_items->text(row);
+    return model()->data(rowIndex(row), Qt::DisplayRole).toString();
+}
+
+void TSearchListBox::addItem(const QString &text)
+{
+    addItems(QStringList{text});
+}
+
+void TSearchListBox::addItems(const QStringList &texts)
+{
+    setModel(m_items);
+    m_items->append(texts);
+}
+
+void TSearchListBox::clear()
+{
+    setModel(m_items);
+    m_items->clear();
+}
+
+int TSearchListBox::currentRow() const
+{
+    const QModelIndex current = currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+void TSearchListBox::setCurrentRow(int row)
+{
+    switch (selectionMode()) {
+    case QAbstractItemView::SingleSelection:
+        setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+        break;
+    case QAbstractItemView::NoSelection:
+        setCurrentRow(row, QItemSelectionModel::NoUpdate);
+        break;
+    default:
+        setCurrentRow(row, QItemSelectionModel::SelectCurrent);
+        break;
+    }
+}
+
+void TSearchListBox::setCurrentRow(int row, QItemSelectionModel::SelectionFlags command)
+{
+    selectionModel()->setCurrentIndex(rowIndex(row), command);
+}
+
+int TSearchListBox::selectedRow() const
+{
+    int first = -1;
+    for (const QModelIndex &index : selectionModel()->selectedIndexes()) {
+        if (first < 0 || index.row() < first)
+            first = index.row();
+    }
+    return first;
+}
+
+bool TSearchListBox::isRowSelected(int row) const
+{
+    return selectionModel()->isSelected(rowIndex(row));
+}
+
+QRect TSearchListBox::visualRowRect(int row) const
+{
+    return visualRect(rowIndex(row));
+}
+
+void TSearchListBox::scrollToRow(int row)
+{
+    scrollTo(rowIndex(row));
+}
+
+QModelIndex TSearchListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (action == MoveLeft)
+        action = MoveUp;
+    else if (action == MoveRight)
+        action = MoveDown;
+    return QListView::moveCursor(action, modifiers);
+}
 
 // --- user changes and OnClick -------------------------------------------------------------
 
@@ -117,7 +243,7 @@ void TSearchListBox::mousePressEvent(QMouseEvent *e)
         return;
     }
     dropPrefix();
-    asUser([&] { QListWidget::mousePressEvent(e); });
+    asUser([&] { QListView::mousePressEvent(e); });
 }
 
 void TSearchListBox::mouseReleaseEvent(QMouseEvent *e)
@@ -126,7 +252,7 @@ void TSearchListBox::mouseReleaseEvent(QMouseEvent *e)
         e->accept();
         return;
     }
-    asUser([&] { QListWidget::mouseReleaseEvent(e); });
+    asUser([&] { QListView::mouseReleaseEvent(e); });
 }
 
 void TSearchListBox::mouseDoubleClickEvent(QMouseEvent *e)
@@ -138,16 +264,16 @@ void TSearchListBox::mouseDoubleClickEvent(QMouseEvent *e)
     // Not inside asUser: the double-click signal's handler may pump events for seconds (a
     // check), and clicks made meanwhile must be reported at once. A double click away from the
     // pressed row is replayed as a press through mousePressEvent, which reports it.
-    QListWidget::mouseDoubleClickEvent(e);
+    QListView::mouseDoubleClickEvent(e);
 }
 
 void TSearchListBox::mouseMoveEvent(QMouseEvent *e)
 {
     // Dragging with the left button held moves the selection like a click does.
     if (e->buttons() & Qt::LeftButton)
-        asUser([&] { QListWidget::mouseMoveEvent(e); });
+        asUser([&] { QListView::mouseMoveEvent(e); });
     else
-        QListWidget::mouseMoveEvent(e);
+        QListView::mouseMoveEvent(e);
 }
 
 // --- keyboard and incremental search ------------------------------------------------------
@@ -157,7 +283,7 @@ void TSearchListBox::keyPressEvent(QKeyEvent *e)
     const int key = e->key();
     if (isNavigationKey(key)) {
         dropPrefix();
-        asUser([&] { QListWidget::keyPressEvent(e); });
+        asUser([&] { QListView::keyPressEvent(e); });
         return;
     }
     if (key == Qt::Key_Escape) {
@@ -177,7 +303,7 @@ void TSearchListBox::keyPressEvent(QKeyEvent *e)
     const auto commandModifiers = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
     const QString text = e->text();
     if ((e->modifiers() & commandModifiers) || text.isEmpty()) {
-        asUser([&] { QListWidget::keyPressEvent(e); });
+        asUser([&] { QListView::keyPressEvent(e); });
         return;
     }
     if (isSearchText(text))
@@ -218,13 +344,12 @@ void TSearchListBox::typeBackspace()
 bool TSearchListBox::searchFor(const QString &text, QChar key)
 {
     // From the top of the list, letter case ignored; the empty text matches the first row.
-    const QList<QListWidgetItem *> found = findItems(text, Qt::MatchStartsWith);
-    if (found.isEmpty()) {
+    const int foundRow = firstRowStartingWith(text);
+    if (foundRow < 0) {
         invalidKey();
         return false;
     }
-    const int foundRow = row(found.first());
-    const QModelIndex index = model()->index(foundRow, 0);
+    const QModelIndex index = rowIndex(foundRow);
     if (selectionMode() == QAbstractItemView::SingleSelection ||
         selectionMode() == QAbstractItemView::NoSelection) {
         setCurrentRow(foundRow);
@@ -239,6 +364,17 @@ bool TSearchListBox::searchFor(const QString &text, QChar key)
     emit OnKeyPress(key);
     emit OnMatch();
     return true;
+}
+
+int TSearchListBox::firstRowStartingWith(const QString &text) const
+{
+    if (count() == 0)
+        return -1;
+    // Through the model's own search, which a model of many rows can answer without making a
+    // text of each row.
+    const QModelIndexList found =
+        model()->match(rowIndex(0), Qt::DisplayRole, text, 1, Qt::MatchStartsWith);
+    return found.isEmpty() ? -1 : found.first().row();
 }
 
 void TSearchListBox::invalidKey()
@@ -299,7 +435,7 @@ void TSearchListBox::updateGeometries()
     // Qt sizes the range by the rows' texts and clamps the position to it; keep the user's
     // sideways position when rows come and go.
     const int position = horizontalScrollBar()->value();
-    QListWidget::updateGeometries();
+    QListView::updateGeometries();
     applyHorzExtent();
     horizontalScrollBar()->setValue(position);
 }
@@ -400,7 +536,7 @@ void TSearchListBox::paintOwnFrame()
 
 bool TSearchListBox::event(QEvent *e)
 {
-    const bool handled = QListWidget::event(e);
+    const bool handled = QListView::event(e);
     if (e->type() == QEvent::Paint && m_frameVisible)
         paintOwnFrame();
     return handled;
@@ -408,7 +544,7 @@ bool TSearchListBox::event(QEvent *e)
 
 void TSearchListBox::changeEvent(QEvent *e)
 {
-    QListWidget::changeEvent(e);
+    QListView::changeEvent(e);
     if (e->type() == QEvent::PaletteChange && m_frameVisible)
         update();
 }
@@ -417,7 +553,7 @@ void TSearchListBox::changeEvent(QEvent *e)
 
 void TSearchListBox::enterEvent(QEnterEvent *e)
 {
-    QListWidget::enterEvent(e);
+    QListView::enterEvent(e);
     m_mouseInside = true;
     updateFlatStyle();
     emit OnMouseEnter();
@@ -425,7 +561,7 @@ void TSearchListBox::enterEvent(QEnterEvent *e)
 
 void TSearchListBox::leaveEvent(QEvent *e)
 {
-    QListWidget::leaveEvent(e);
+    QListView::leaveEvent(e);
     m_mouseInside = false;
     updateFlatStyle();
     emit OnMouseLeave();
@@ -433,12 +569,12 @@ void TSearchListBox::leaveEvent(QEvent *e)
 
 void TSearchListBox::focusInEvent(QFocusEvent *e)
 {
-    QListWidget::focusInEvent(e);
+    QListView::focusInEvent(e);
     updateFlatStyle();
 }
 
 void TSearchListBox::focusOutEvent(QFocusEvent *e)
 {
-    QListWidget::focusOutEvent(e);
+    QListView::focusOutEvent(e);
     updateFlatStyle();
 }

@@ -2,16 +2,23 @@
 // TSearchListBox: the list box used for every list of the main window. A single-column list
 // with incremental search by typed prefix, wheel scrolling by the system's line count, a
 // horizontal scroll range and an optional drawn frame.
+//
+// The rows are its own texts (addItem, clear) or one column of a model shown with setModel, so
+// that several lists can show one large table without a copy of it each. Rows all have the
+// height of the first, so a list of any length lays out without measuring each row.
 
 #include "widgets/framestyle.h"
 
 #include <QColor>
-#include <QListWidget>
+#include <QItemSelectionModel>
+#include <QListView>
 #include <QString>
+#include <QStringList>
 
 class QTimer;
+class ListBoxItems;
 
-class TSearchListBox : public QListWidget
+class TSearchListBox : public QListView
 {
     Q_OBJECT
 public:
@@ -42,6 +49,25 @@ public:
     void setFrameSides(TFrameSides sides);
     bool UseFrameController() const { return m_useFrameController; }
     void setUseFrameController(bool use) { m_useFrameController = use; }
+
+    // The rows. addItem, addItems and clear work on the list's own texts and show them again
+    // when another model was shown; setModel shows modelColumn() of any model instead.
+    int count() const;
+    QString rowText(int row) const;
+    void addItem(const QString &text);
+    void addItems(const QStringList &texts);
+    void clear();
+    void setModel(QAbstractItemModel *model) override;
+
+    // The current row (-1 when none); setting it selects it as the platform's list box does.
+    int currentRow() const;
+    void setCurrentRow(int row);
+    void setCurrentRow(int row, QItemSelectionModel::SelectionFlags command);
+    // The first selected row, -1 when none.
+    int selectedRow() const;
+    bool isRowSelected(int row) const;
+    QRect visualRowRect(int row) const;
+    void scrollToRow(int row);
 
     // The typed prefix the incremental search holds (empty when none).
     QString searchPrefix() const { return m_prefix; }
@@ -78,6 +104,8 @@ protected:
     void focusOutEvent(QFocusEvent *e) override;
     void changeEvent(QEvent *e) override;
     void updateGeometries() override;
+    // Left and Right move like Up and Down, as in a one-column list box of the platform.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     struct SelectionState {
@@ -97,6 +125,9 @@ private:
     void typeText(const QString &text);
     void typeBackspace();
     bool searchFor(const QString &text, QChar key);
+    int firstRowStartingWith(const QString &text) const;
+    QModelIndex rowIndex(int row) const;
+    void watchModel(QAbstractItemModel *model);
     void invalidKey();
     void dropPrefix();
     void searchTimerFired();
@@ -118,6 +149,7 @@ private:
     TFrameSides m_frameSides = allFrameSides;
     bool m_useFrameController = true;
 
+    ListBoxItems *m_items = nullptr;
     QString m_prefix;
     QTimer *m_searchTimer = nullptr;
     bool m_inSearch = false;

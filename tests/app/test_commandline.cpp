@@ -27,11 +27,11 @@ protected:
         return std::make_unique<TTfmVerify>(folder);
     }
 
-    static QStringList rows(const QListWidget *list)
+    static QStringList rows(const TSearchListBox *list)
     {
         QStringList texts;
         for (int i = 0; i < list->count(); ++i)
-            texts << list->item(i)->text();
+            texts << list->rowText(i);
         return texts;
     }
 };

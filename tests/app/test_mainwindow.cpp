@@ -51,25 +51,20 @@ protected:
         return found;
     }
 
-    static QStringList rows(const QListWidget *list)
+    static QStringList rows(const TSearchListBox *list)
     {
         QStringList texts;
         for (int i = 0; i < list->count(); ++i)
-            texts << list->item(i)->text();
+            texts << list->rowText(i);
         return texts;
     }
 
-    static int selectedRow(const QListWidget *list)
-    {
-        const auto selected = list->selectedItems();
-        return selected.isEmpty() ? -1 : list->row(selected.first());
-    }
+    static int selectedRow(const TSearchListBox *list) { return list->selectedRow(); }
 
-    static void clickRow(QListWidget *list, int row)
+    static void clickRow(TSearchListBox *list, int row)
     {
-        list->scrollToItem(list->item(row));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
+        list->scrollToRow(row);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRowRect(row).center());
     }
 
     std::unique_ptr<TTfmVerify> window_;
@@ -148,10 +143,7 @@ TEST_F(MainWindowTest, EveryListHasThirteenPixelRows)
         ASSERT_NE(list, nullptr);
         list->addItems({QStringLiteral("first"), QStringLiteral("second")});
         list->doItemsLayout();
-        EXPECT_EQ(list->visualItemRect(list->item(1)).top() -
-                      list->visualItemRect(list->item(0)).top(),
-                  13)
-            << name;
+        EXPECT_EQ(list->visualRowRect(1).top() - list->visualRowRect(0).top(), 13) << name;
     }
 }
 
@@ -263,7 +255,7 @@ TEST_F(MainWindowTest, PopupMenusOpenOnRightClickAndKeyWithoutChangingSelection)
         // The window system turns a right click into a context-menu event; QTest does not, so
         // the test sends both halves itself.
         list->setCurrentRow(0);
-        const QPoint onRowOne = list->visualItemRect(list->item(1)).center();
+        const QPoint onRowOne = list->visualRowRect(1).center();
         QTest::mouseClick(list->viewport(), Qt::RightButton, {}, onRowOne);
         QContextMenuEvent click(QContextMenuEvent::Mouse, onRowOne,
                                 list->viewport()->mapToGlobal(onRowOne));
@@ -366,6 +358,68 @@ TEST_F(MainWindowTest, UserSelectionInEitherListSelectsSameRowInTheOther)
     QTest::keyClick(w.URL_List(), Qt::Key_Escape);
     EXPECT_EQ(selectedRow(w.URL_List()), -1);
     EXPECT_EQ(selectedRow(w.URL_Names()), -1) << "Escape in the URLs";
+}
+
+// A one-column list box moves to the previous and next row on Left and Right as on Up and Down;
+// the favorites lists stay in step and the typed prefix is dropped.
+TEST_F(MainWindowTest, LeftAndRightMoveRowsInEveryListAndKeepFavoritesInStep)
+{
+    writeThreeFavorites();
+    TTfmVerify &w = open();
+    QApplication::setActiveWindow(&w);
+    for (TSearchListBox *list : {w.URL_Names(), w.URL_List()}) {
+        TSearchListBox *other = list == w.URL_Names() ? w.URL_List() : w.URL_Names();
+        const std::string name = list->objectName().toStdString();
+        list->setFocus();
+        clickRow(list, 0);
+        const struct {
+            Qt::Key key;
+            int row;
+        } steps[] = {{Qt::Key_Right, 1}, {Qt::Key_Right, 2}, {Qt::Key_Right, 2},
+                     {Qt::Key_Left, 1},  {Qt::Key_Left, 0},  {Qt::Key_Left, 0}};
+        for (const auto &step : steps) {
+            QTest::keyClick(list, step.key);
+            EXPECT_EQ(selectedRow(list), step.row) << name;
+            EXPECT_EQ(selectedRow(other), step.row) << name << ": the other list";
+        }
+        // "n" finds News among the names, "h" the first URL.
+        const QString typed = list == w.URL_Names() ? QStringLiteral("n") : QStringLiteral("h");
+        QTest::keyClicks(list, typed);
+        ASSERT_EQ(list->searchPrefix(), typed) << name;
+        QTest::keyClick(list, Qt::Key_Right);
+        EXPECT_EQ(list->searchPrefix(), QString()) << name;
+        EXPECT_EQ(selectedRow(other), selectedRow(list)) << name;
+    }
+
+    w.List404()->addItems({QStringLiteral("dead one"), QStringLiteral("dead two")});
+    w.List404()->setFocus();
+    clickRow(w.List404(), 0);
+    QTest::keyClick(w.List404(), Qt::Key_Right);
+    EXPECT_EQ(selectedRow(w.List404()), 1);
+    QTest::keyClick(w.List404(), Qt::Key_Left);
+    EXPECT_EQ(selectedRow(w.List404()), 0);
+}
+
+// Shortcuts saved on Windows in other languages show their names and Unicode URLs in the lists,
+// and each row keeps its file's own path.
+TEST_F(MainWindowTest, ShortcutsInOtherLanguagesShowDecoded)
+{
+    profile_.write("config/quorvel/registry/HKEY_LOCAL_MACHINE.reg",
+                   "Windows Registry Editor Version 5.00\r\n\r\n"
+                   "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n"
+                   "\"ACP\"=\"936\"\r\n");
+    favorites_.write("Пример.url", "[InternetShortcut]\r\nURL=http://?.?/\r\n"
+                                   "[InternetShortcut.W]\r\nURL=http://+BD8EQAQ4BDwENQRA-.rf/\r\n");
+    favorites_.write("\xC0\xFD\xD7\xD3.url",
+                     "[InternetShortcut]\r\nURL=http://\xC0\xFD\xD7\xD3.test/\r\n");
+    pointFavoritesAt(favorites_.str());
+    TTfmVerify &w = open();
+    EXPECT_EQ(rows(w.URL_Names()), (QStringList{"例子", "Пример"}));
+    EXPECT_EQ(rows(w.URL_List()), (QStringList{"http://例子.test/", "http://пример.rf/"}));
+    EXPECT_EQ(w.Files()->count(), 2);
+    const auto &view = static_cast<const VerifyView &>(w);
+    EXPECT_EQ(view.linkFile(0), (favorites_.path() / "\xC0\xFD\xD7\xD3.url").string());
+    EXPECT_EQ(view.linkURL(1), "http://пример.rf/");
 }
 
 TEST_F(MainWindowTest, SelectionMadeByProgramIsNotMirrored)

@@ -22,9 +22,11 @@
 using namespace quorvel;
 namespace fs = std::filesystem;
 
-namespace {
+namespace
+{
 
-class MoveDeadLinksTest : public test::AppFixture {
+class MoveDeadLinksTest : public test::AppFixture
+{
 protected:
     void SetUp() override
     {
@@ -91,11 +93,11 @@ protected:
         EXPECT_TRUE(seen) << "no modal dialog came up";
     }
 
-    static QStringList rows(const QListWidget *list)
+    static QStringList rows(const TSearchListBox *list)
     {
         QStringList texts;
         for (int i = 0; i < list->count(); ++i)
-            texts << list->item(i)->text();
+            texts << list->rowText(i);
         return texts;
     }
 

@@ -138,7 +138,7 @@ TEST_F(VerifyRunWindowTest, DeadLinksAreListedCountedAndLabelledAliveOnesAreNot)
     EXPECT_EQ(w.DeadLinkCount()->width(), w.DeadLinkCount()->sizeHint().width());
     // The last link failed: its error line is in the log, the memo keeps the previous headers.
     ASSERT_GE(w.Events()->count(), 1);
-    EXPECT_EQ(w.Events()->item(w.Events()->count() - 1)->text().toStdString(),
+    EXPECT_EQ(w.Events()->rowText(w.Events()->count() - 1).toStdString(),
               TAdvHttp::ErrorText(w.BrowseTo()->LastError()));
     EXPECT_FALSE(rows(w.Events()).contains(QStringLiteral("Receiving response...")));
     EXPECT_TRUE(w.Headers()->toPlainText().isEmpty());
@@ -168,7 +168,7 @@ TEST_F(VerifyRunWindowTest, ADoubleClickChecksTheRowClickedNotTheOneSelectedBefo
         const int before = server_.requestCount("/b");
 
         // As the system delivers a double click: press, release, double click, release.
-        const QPoint onRowTwo = list->visualItemRect(list->item(1)).center();
+        const QPoint onRowTwo = list->visualRowRect(1).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, onRowTwo);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onRowTwo);
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, onRowTwo);

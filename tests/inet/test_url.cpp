@@ -137,6 +137,18 @@ TEST(UrlCombine, ResolvesReferencesAsABrowserDoes)
         {"http://localhost:8080", "/?x=1", "http://localhost:8080/?x=1"},
         {"https://localhost:443", "/a b/c?d e#f g", "https://localhost:443/a%20b/c?d%20e#f%20g"},
         {"http://h/dir/", "x%41y", "http://h/dir/x%41y"},
+        // Backslashes before the query of an http(s) URL are slashes, as in browsers.
+        {base, "..\\g\\h", "http://a/b/g/h"},
+        {base, "\\g", "http://a/g"},
+        {base, "\\\\other\\x", "http://other/x"},
+        {base, "g?a\\b#c\\d", "http://a/b/c/g?a\\b#c\\d"},
+        {"http:\\\\a\\b\\c", "d", "http://a/b/d"},
+        {base, "https:\\\\s\\t", "https://s/t"},
+        {"ftp://f/a/b", "..\\c", "ftp://f/a/..\\c"},
+        // The base's own dot segments are resolved before the reference is merged.
+        {"http://a/b/c/../d", "e", "http://a/b/e"},
+        {"http://a/b/..", "e", "http://a/e"},
+        {"http://a/b/./c/..", "", "http://a/b/"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.base) + " + " + c.relative);
