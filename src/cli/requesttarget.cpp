@@ -1,5 +1,6 @@
 #include "cli/requesttarget.h"
 
+#include "inet/idna.h"
 #include "inet/inet.h"
 #include "inet/inet_text.h"
 #include "inet/url.h"
@@ -28,6 +29,15 @@ std::string withoutBrackets(const std::string &host)
     return host;
 }
 
+// A name beyond ASCII goes out in its IDNA form, as the window's facility sends it on every hop;
+// one that has none stays as it is and is refused as no host.
+std::string asciiHost(std::string host)
+{
+    if (std::optional<std::string> ascii = inet::hostToAscii(host))
+        return std::move(*ascii);
+    return host;
+}
+
 } // namespace
 
 std::optional<RequestTarget> prepareRequest(const std::string &url, std::uint32_t &error)
@@ -45,7 +55,7 @@ std::optional<RequestTarget> prepareRequest(const std::string &url, std::uint32_
     }
     RequestTarget target;
     target.secure = parts.scheme == platform::UrlScheme::Https;
-    target.host = withoutBrackets(parts.hostName);
+    target.host = asciiHost(withoutBrackets(parts.hostName));
     target.port = parts.port != 0 ? parts.port : (target.secure ? 443 : 80);
     target.object = parts.urlPath + parts.extraInfo;
     if (target.object.empty() || target.object.front() != '/')
@@ -107,7 +117,7 @@ std::optional<RequestTarget> redirectTarget(const RequestTarget &current,
 
     RequestTarget next = current;
     next.secure = parts.scheme == platform::UrlScheme::Https;
-    next.host = withoutBrackets(parts.hostName);
+    next.host = asciiHost(withoutBrackets(parts.hostName));
     next.port = parts.port;
     next.object = object;
     return next;

@@ -73,6 +73,26 @@ TEST(RequestTarget, TheRequestIsBuiltFromTheSplitUrlAsTheWindowBuildsIt)
     EXPECT_NE(error, 0u);
 }
 
+TEST(RequestTarget, ANameBeyondAsciiGoesOutInItsIdnaFormAndThePathAsUtf8Escapes)
+{
+    // The shortcut's URL as the catalogue reads it: UTF-8 text, as the window's facility gets it.
+    std::uint32_t error = 0;
+    const auto target =
+        prepareRequest("http://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84/"
+                       "\xD1\x81\xD1\x82\xD0\xB0\xD1\x82\xD1\x8C\xD1\x8F",
+                       error);
+    ASSERT_TRUE(target);
+    EXPECT_EQ(hopUrl(*target), "http://xn--e1afmkfd.xn--p1ai/%D1%81%D1%82%D0%B0%D1%82%D1%8C%D1%8F");
+    EXPECT_EQ(refusedHost(target->host), 0u);
+
+    // A redirect to such a name goes to its IDNA form as well.
+    std::string combined;
+    const auto next =
+        redirectTarget(*target, hopUrl(*target), "http://\xE4\xBE\x8B\xE5\xAD\x90.test/", combined);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(hostKey(*next), "xn--fsqu00a.test");
+}
+
 TEST(RequestTarget, RedirectsGoToHttpOrHttpsOnlyAndKeepEscapesAsSent)
 {
     std::uint32_t error = 0;
