@@ -8,7 +8,6 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 namespace quorvel {
 
@@ -41,13 +40,6 @@ struct TAdvHttp::SyncCallState {
         done = true;
         finished.notify_all();
     }
-};
-
-// One response stage on its own thread.
-struct TAdvHttp::Worker {
-    std::thread thread;
-    std::thread::id id;
-    std::atomic<bool> finished{false};
 };
 
 } // namespace quorvel
