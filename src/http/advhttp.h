@@ -221,6 +221,7 @@ private:
     void requestCompleted(const platform::inet::InternetAsyncResult &result);
     ReadWait waitForRead();
     bool timeIsUp() const;
+    bool timeIsUpLocked() const;
     void cutBody(TBodyCut why);
     void releaseResponse();
     void reserveForBody();

@@ -125,12 +125,13 @@ void TAdvHttp::SendRequest()
         headers = m_requestHeaders.text() + "\r\n";
     const bool async = m_openFlags != 0;
 
-    // Taken before the facility counts its own limit from the same send, so the component's
-    // limit always runs out first.
-    m_deadline = std::chrono::steady_clock::now() + RequestTimeLimit();
-    if (async) {
+    {
+        // Taken before the facility counts its own limit from the same send, so the component's
+        // limit always runs out first. The worker and the facility's thread read it.
         std::lock_guard lock(m_workerMutex);
-        m_pending = Pending::Send;
+        m_deadline = std::chrono::steady_clock::now() + RequestTimeLimit();
+        if (async)
+            m_pending = Pending::Send;
     }
     const bool sent =
         inet::HttpSendRequest(RequestHandle(), headers.empty() ? nullptr : headers.c_str(),
@@ -350,6 +351,12 @@ TAdvHttp::ReadWait TAdvHttp::waitForRead()
 
 bool TAdvHttp::timeIsUp() const
 {
+    std::lock_guard lock(m_workerMutex);
+    return timeIsUpLocked();
+}
+
+bool TAdvHttp::timeIsUpLocked() const
+{
     return std::chrono::steady_clock::now() >= m_deadline;
 }
 
@@ -427,7 +434,7 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
             if (requestOverLocked())
                 return;
             if (m_pending == Pending::Read && result.dwError == inet::ERROR_INTERNET_TIMEOUT &&
-                timeIsUp()) {
+                timeIsUpLocked()) {
                 // The facility's limit for the same send: the reader cuts the body short.
                 m_readTimedOut = true;
                 m_pending = Pending::None;
