@@ -50,7 +50,7 @@ TEST_P(InetLimits, EverySendEndsWithinTheTotalLimit)
     HINTERNET request = openShortLimited(client, "/silent");
     EXPECT_FALSE(client.send(request));
     EXPECT_EQ(client.error, ERROR_INTERNET_TIMEOUT);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 4500ms);
     InternetCloseHandle(request);
 
     // An answer whose body never ends or never hurries: what arrived, then the time-out.
@@ -67,7 +67,7 @@ TEST_P(InetLimits, EverySendEndsWithinTheTotalLimit)
         EXPECT_EQ(client.error, ERROR_INTERNET_TIMEOUT);
         const auto took = std::chrono::steady_clock::now() - start;
         EXPECT_GE(took, 1400ms);
-        EXPECT_LT(took, 3s);
+        EXPECT_LT(took, 4500ms);
         EXPECT_FALSE(body.empty());
         EXPECT_TRUE(body == quorvel::test::patternBody(body.size()));
         InternetCloseHandle(request);
