@@ -35,9 +35,12 @@ struct TAdvHttp::SyncCallState {
         } catch (...) {
             failure = std::current_exception();
         }
-        std::lock_guard lock(mutex);
-        exception = std::move(failure);
-        done = true;
+        {
+            std::lock_guard lock(mutex);
+            exception = std::move(failure);
+            done = true;
+        }
+        // Once the lock is let go, so the waiting thread does not wake only to wait for it.
         finished.notify_all();
     }
 };

@@ -157,6 +157,8 @@ void TAdvHttp::SendRequest()
             // Finished at once: no completion will come, so the response stage starts here.
             RecordError(0);
             startWorkerLocked();
+            lock.unlock();
+            m_workerWake.notify_all();
             return;
         }
     }
@@ -447,29 +449,30 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
         RecordError(result.dwError);
         return;
     }
-    std::lock_guard lock(m_workerMutex);
-    if (requestOverLocked())
-        return;
-    switch (m_pending) {
-    case Pending::Read:
-        m_readCompleted = true;
-        m_pending = Pending::None;
-        m_workerWake.notify_all();
-        return;
-    case Pending::Send:
-        // Also when the stage that resent is still finishing: this is a new response.
-        m_pending = Pending::None;
-        startWorkerLocked();
-        return;
-    case Pending::None:
-        if (m_stage != 0) {
+    {
+        std::lock_guard lock(m_workerMutex);
+        if (requestOverLocked())
+            return;
+        switch (m_pending) {
+        case Pending::Read:
             m_readCompleted = true;
-            m_workerWake.notify_all();
-        } else {
+            m_pending = Pending::None;
+            break;
+        case Pending::Send:
+            // Also when the stage that resent is still finishing: this is a new response.
+            m_pending = Pending::None;
             startWorkerLocked();
+            break;
+        case Pending::None:
+            if (m_stage != 0)
+                m_readCompleted = true;
+            else
+                startWorkerLocked();
+            break;
         }
-        return;
     }
+    // Once the lock is let go, so the worker does not wake only to wait for it.
+    m_workerWake.notify_all();
 }
 
 bool TAdvHttp::requestOverLocked() const
@@ -491,7 +494,7 @@ void TAdvHttp::startWorkerLocked()
         m_workerThread = std::thread(&TAdvHttp::workerLoop, this);
         m_workerId = m_workerThread.get_id();
     }
-    m_workerWake.notify_all();
+    // The caller wakes the worker once it has let go of the lock.
 }
 
 void TAdvHttp::workerLoop()
