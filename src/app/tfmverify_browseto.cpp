@@ -40,8 +40,11 @@ void TTfmVerify::createBrowseTo()
     run_ = std::make_unique<VerifyRun>(*this, *browseTo_);
 }
 
-void TTfmVerify::BrowseTORequestComplete(TAdvHttp *)
+void TTfmVerify::BrowseTORequestComplete(TAdvHttp *sender)
 {
+    // A response counts by its headers even when its body was cut short; the log says so.
+    if (const std::string cut = bodyCutLine(*sender); !cut.empty())
+        LogEvent(cut);
     run_->RequestComplete();
 }
 void TTfmVerify::BrowseTOError(TAdvHttp *)

@@ -2,6 +2,7 @@
 
 #include "http/advhttp_private.h"
 #include "http/httpnotifier.h"
+#include "inet/inet_timeouts.h"
 #include "inet/url.h"
 
 #include <chrono>
@@ -46,7 +47,7 @@ TAdvHttp::~TAdvHttp()
     // A notification already under way may still start a worker, so it goes first.
     while (m_callbacksInFlight.load() != 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    reapWorkers(true);
+    stopWorker();
     CloseSession();
     if (m_useNotifyWindow)
         HttpNotifier::release();
@@ -55,7 +56,15 @@ TAdvHttp::~TAdvHttp()
 std::thread::id TAdvHttp::WorkerThread() const
 {
     std::lock_guard lock(m_workerMutex);
-    return m_worker ? m_worker->id : std::thread::id();
+    return m_stage != 0 ? m_workerId : std::thread::id();
+}
+
+std::chrono::milliseconds TAdvHttp::RequestTimeLimit() const
+{
+    // The facility's own connect limit rules when none is set, so it is counted the same way.
+    const auto connect = static_cast<std::uint32_t>(m_connectTimeout);
+    return std::chrono::milliseconds(connect ? connect : inet::defaultConnectTimeoutMs) +
+           inet::transferTimeLimit();
 }
 
 int TAdvHttp::NotifyWindowCount()

@@ -10,8 +10,11 @@
 #include "inet/inet.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -38,6 +41,13 @@ public:
     using HINTERNET = platform::inet::HINTERNET;
 
     static constexpr const char *defaultUserAgent = "Merrowin WinInet Component";
+    // The most of a body that Response keeps. Whatever a server sends, one request never costs
+    // more; a longer body is cut short there (BodyCut), its headers still count.
+    static constexpr std::size_t MaxResponseSize = 16 * 1024 * 1024;
+
+    // Why the body of the last response was not read to its end although the response itself
+    // arrived. Such a response completes as usual, without an error.
+    enum class TBodyCut { None, SizeLimit, TimeLimit };
     // ifIgnoreCertCnInvalid .. ifKeepConnection, ifNoUi, ifReload
     static constexpr std::uint32_t defaultInternetFlagBits = 0x00A0F8;
 
@@ -175,6 +185,11 @@ public:
     bool UseNotifyWindow() const { return m_useNotifyWindow; }
     // The id of the worker running the response stage; a default id when there is none.
     std::thread::id WorkerThread() const;
+    TBodyCut BodyCut() const { return m_bodyCut.load(); }
+    // How long a request may take from its send, whatever the server does: the connect time-out
+    // plus the facility's transfer limit (60 s). A response whose headers arrived in time is
+    // then complete with its body cut short; one that did not has failed with a time-out.
+    std::chrono::milliseconds RequestTimeLimit() const;
 
     // The one notifier shared by all components with UseNotifyWindow, and how many use it.
     static int NotifyWindowCount();
@@ -183,8 +198,9 @@ public:
 private:
     // What the completion of the facility's pending operation means.
     enum class Pending { None, Send, Read };
+    // How the wait for a pending read ended.
+    enum class ReadWait { Completed, Stopped, TimeUp };
     struct SyncCallState;
-    struct Worker;
 
     // Request stages.
     void OpenSession();
@@ -197,12 +213,18 @@ private:
     bool askCredentials();
     void giveUpAuthentication();
     void handOverCredentials(HINTERNET connection);
-    void runWorker(const std::shared_ptr<Worker> &worker);
+    void workerLoop();
+    void runStage(std::uint64_t stage);
     void startWorkerLocked();
+    void stopWorker();
     bool requestOverLocked() const;
-    void reapWorkers(bool all);
     void requestCompleted(const platform::inet::InternetAsyncResult &result);
-    bool waitForRead();
+    ReadWait waitForRead();
+    bool timeIsUp() const;
+    bool timeIsUpLocked() const;
+    void cutBody(TBodyCut why);
+    void releaseResponse();
+    void reserveForBody();
     void fireRequestComplete();
 
     // URL consistency.
@@ -302,13 +324,22 @@ private:
     // Status callbacks still running for this component; destruction waits for them to leave.
     std::atomic<int> m_callbacksInFlight{0};
 
-    // Worker bookkeeping: the current response stage and its pending read.
+    // Worker bookkeeping: the response stages waiting for the worker, the one in progress
+    // (0 when none) and its pending read.
     mutable std::mutex m_workerMutex;
     std::condition_variable m_workerWake;
+    std::thread m_workerThread;
+    std::thread::id m_workerId;
+    std::deque<std::uint64_t> m_stageQueue;
+    std::uint64_t m_stage = 0;
+    std::uint64_t m_lastStage = 0;
+    bool m_workerStop = false;
     Pending m_pending = Pending::None;
     bool m_readCompleted = false;
-    std::shared_ptr<Worker> m_worker;
-    std::vector<std::shared_ptr<Worker>> m_workers;
+    bool m_readTimedOut = false;
+    // When the current send's time is up (RequestTimeLimit).
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
+    std::atomic<TBodyCut> m_bodyCut{TBodyCut::None};
     // Written by the facility when a pending read completes, so it lives as long as the component.
     std::vector<char> m_chunk;
     std::uint32_t m_chunkRead = 0;

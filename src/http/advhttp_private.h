@@ -8,7 +8,6 @@
 #include <exception>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 namespace quorvel {
 
@@ -36,18 +35,14 @@ struct TAdvHttp::SyncCallState {
         } catch (...) {
             failure = std::current_exception();
         }
-        std::lock_guard lock(mutex);
-        exception = std::move(failure);
-        done = true;
+        {
+            std::lock_guard lock(mutex);
+            exception = std::move(failure);
+            done = true;
+        }
+        // Once the lock is let go, so the waiting thread does not wake only to wait for it.
         finished.notify_all();
     }
-};
-
-// One response stage on its own thread.
-struct TAdvHttp::Worker {
-    std::thread thread;
-    std::thread::id id;
-    std::atomic<bool> finished{false};
 };
 
 } // namespace quorvel

@@ -5,7 +5,12 @@
 
 #include "http/advhttp_private.h"
 
+#include "platform/asciitext.h"
+
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <chrono>
 #include <cstring>
 
 namespace quorvel {
@@ -35,8 +40,8 @@ bool TAdvHttp::Execute(bool synchronous)
     m_totalBytesRead = 0;
     m_bytesReceived = 0;
     m_bytesRead = 0;
-    m_response.clear();
-    reapWorkers(false);
+    m_bodyCut = TBodyCut::None;
+    releaseResponse();
     if (!m_sessionHandle)
         OpenSession();
 
@@ -120,9 +125,13 @@ void TAdvHttp::SendRequest()
         headers = m_requestHeaders.text() + "\r\n";
     const bool async = m_openFlags != 0;
 
-    if (async) {
+    {
+        // Taken before the facility counts its own limit from the same send, so the component's
+        // limit always runs out first. The worker and the facility's thread read it.
         std::lock_guard lock(m_workerMutex);
-        m_pending = Pending::Send;
+        m_deadline = std::chrono::steady_clock::now() + RequestTimeLimit();
+        if (async)
+            m_pending = Pending::Send;
     }
     const bool sent =
         inet::HttpSendRequest(RequestHandle(), headers.empty() ? nullptr : headers.c_str(),
@@ -148,6 +157,8 @@ void TAdvHttp::SendRequest()
             // Finished at once: no completion will come, so the response stage starts here.
             RecordError(0);
             startWorkerLocked();
+            lock.unlock();
+            m_workerWake.notify_all();
             return;
         }
     }
@@ -227,12 +238,20 @@ void TAdvHttp::ReadResponseHeaders()
 {
     if (!RequestHandle())
         return;
-    std::array<char, headerBufferSize> buffer{};
+    std::string buffer(headerBufferSize, '\0');
     std::uint32_t length = headerBufferSize;
     std::uint32_t index = 0;
-    const bool queried = inet::HttpQueryInfo(RequestHandle(), inet::HTTP_QUERY_RAW_HEADERS_CRLF,
-                                             buffer.data(), &length, &index);
-    const std::uint32_t error = queried ? 0 : inet::GetLastError();
+    bool queried = inet::HttpQueryInfo(RequestHandle(), inet::HTTP_QUERY_RAW_HEADERS_CRLF,
+                                       buffer.data(), &length, &index);
+    std::uint32_t error = queried ? 0 : inet::GetLastError();
+    if (!queried && error == inet::ERROR_INSUFFICIENT_BUFFER) {
+        // A long block (large cookies, security policies) is taken whole: the facility has
+        // already refused any longer than it accepts, and the answer tells the size it needs.
+        buffer.assign(length, '\0');
+        queried = inet::HttpQueryInfo(RequestHandle(), inet::HTTP_QUERY_RAW_HEADERS_CRLF,
+                                      buffer.data(), &length, &index);
+        error = queried ? 0 : inet::GetLastError();
+    }
     m_responseHeaders.clear();
     try {
         checkResultWith(queried, error);
@@ -246,16 +265,22 @@ void TAdvHttp::ReadResponseHeaders()
 
 void TAdvHttp::ReadResponseBody()
 {
-    m_response.clear();
+    releaseResponse();
+    reserveForBody();
     const bool async = m_openFlags != 0;
     try {
         for (;;) {
             if (!RequestHandle() || m_cancelled)
                 break;
+            if (timeIsUp()) {
+                cutBody(TBodyCut::TimeLimit);
+                break;
+            }
             if (async) {
                 std::lock_guard lock(m_workerMutex);
                 m_pending = Pending::Read;
                 m_readCompleted = false;
+                m_readTimedOut = false;
             }
             m_chunkRead = 0;
             const bool read =
@@ -265,17 +290,40 @@ void TAdvHttp::ReadResponseBody()
                 std::lock_guard lock(m_workerMutex);
                 m_pending = Pending::None;
             }
+            // The facility ends a body that outlives the request's time with a time-out; the
+            // response itself arrived, so that is a body cut short, not a failed request.
+            if (!read && error == inet::ERROR_INTERNET_TIMEOUT && timeIsUp()) {
+                cutBody(TBodyCut::TimeLimit);
+                break;
+            }
             checkResultWith(read, error);
-            if (!read && !waitForRead())
-                continue;
+            if (!read) {
+                const ReadWait wait = waitForRead();
+                if (wait == ReadWait::Stopped)
+                    continue;
+                if (wait == ReadWait::TimeUp) {
+                    cutBody(TBodyCut::TimeLimit);
+                    break;
+                }
+                // The pending read has succeeded: it leaves no error behind.
+                RecordError(inet::ERROR_SUCCESS);
+            }
             const std::uint32_t size = m_chunkRead;
             if (size == 0)
                 break;
-            m_chunkOffset = static_cast<int>(m_response.size());
-            m_response.append(m_chunk.data(), size);
-            m_bytesRead = static_cast<int>(size);
-            m_totalBytesRead += static_cast<int>(size);
-            fire(m_onDataAvailable);
+            const auto kept = static_cast<std::uint32_t>(
+                std::min<std::size_t>(size, MaxResponseSize - m_response.size()));
+            if (kept > 0) {
+                m_chunkOffset = static_cast<int>(m_response.size());
+                m_response.append(m_chunk.data(), kept);
+                m_bytesRead = static_cast<int>(kept);
+                m_totalBytesRead += static_cast<int>(kept);
+                fire(m_onDataAvailable);
+            }
+            if (kept < size) {
+                cutBody(TBodyCut::SizeLimit);
+                break;
+            }
         }
     } catch (...) {
         CloseHandles();
@@ -286,15 +334,67 @@ void TAdvHttp::ReadResponseBody()
     CloseHandles();
 }
 
-bool TAdvHttp::waitForRead()
+TAdvHttp::ReadWait TAdvHttp::waitForRead()
 {
     std::unique_lock lock(m_workerMutex);
-    m_workerWake.wait(
-        lock, [this] { return m_readCompleted || m_cancelled.load() || m_destroying.load(); });
-    const bool completed = m_readCompleted;
+    const bool woken = m_workerWake.wait_until(lock, m_deadline, [this] {
+        return m_readCompleted || m_readTimedOut || m_cancelled.load() || m_destroying.load();
+    });
+    ReadWait result = ReadWait::Stopped;
+    if (m_readCompleted)
+        result = ReadWait::Completed;
+    else if (m_readTimedOut || (!woken && !m_cancelled.load() && !m_destroying.load()))
+        result = ReadWait::TimeUp;
     m_readCompleted = false;
+    m_readTimedOut = false;
     m_pending = Pending::None;
-    return completed;
+    return result;
+}
+
+bool TAdvHttp::timeIsUp() const
+{
+    std::lock_guard lock(m_workerMutex);
+    return timeIsUpLocked();
+}
+
+bool TAdvHttp::timeIsUpLocked() const
+{
+    return std::chrono::steady_clock::now() >= m_deadline;
+}
+
+void TAdvHttp::cutBody(TBodyCut why)
+{
+    // The response is complete as far as the caller is concerned: no error stays behind.
+    m_bodyCut = why;
+    RecordError(inet::ERROR_SUCCESS);
+}
+
+void TAdvHttp::releaseResponse()
+{
+    // clear() would keep the capacity of the last body; the memory goes back instead.
+    std::string().swap(m_response);
+}
+
+void TAdvHttp::reserveForBody()
+{
+    // With the announced length the body is kept in one allocation instead of being copied
+    // while it doubles; a false length costs at most the limit.
+    for (const std::string &line : m_responseHeaders) {
+        const auto colon = line.find(':');
+        if (colon == std::string::npos ||
+            platform::asciiUpper(line.substr(0, colon)) != "CONTENT-LENGTH")
+            continue;
+        std::size_t length = 0;
+        const std::string value = line.substr(colon + 1);
+        const auto first = value.find_first_not_of(" \t");
+        if (first == std::string::npos)
+            return;
+        const char *begin = value.data() + first;
+        const auto [end, failure] = std::from_chars(begin, value.data() + value.size(), length);
+        if (failure == std::errc() && end != begin)
+            m_response.reserve(std::min(length, MaxResponseSize));
+        return;
+    }
 }
 
 void TAdvHttp::Cancel()
@@ -302,7 +402,7 @@ void TAdvHttp::Cancel()
     {
         std::lock_guard lock(m_workerMutex);
         m_cancelled = true;
-        if (m_worker) {
+        if (m_stage != 0) {
             // The worker ends the request itself at its next check.
             m_workerWake.notify_all();
             return;
@@ -319,7 +419,7 @@ void TAdvHttp::CloseHandles()
         inet::InternetCloseHandle(connection);
     // Under the lock, so a late completion sees either the request or its end, never a mix.
     std::lock_guard lock(m_workerMutex);
-    m_worker.reset();
+    m_stage = 0;
     m_pending = Pending::None;
     m_cancelled = false;
     m_busy = false;
@@ -335,35 +435,44 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
             // A completion that overtook Cancel belongs to a request that is over.
             if (requestOverLocked())
                 return;
+            if (m_pending == Pending::Read && result.dwError == inet::ERROR_INTERNET_TIMEOUT &&
+                timeIsUpLocked()) {
+                // The facility's limit for the same send: the reader cuts the body short.
+                m_readTimedOut = true;
+                m_pending = Pending::None;
+                m_workerWake.notify_all();
+                return;
+            }
             if (m_pending == Pending::Send)
                 m_pending = Pending::None;
         }
         RecordError(result.dwError);
         return;
     }
-    std::lock_guard lock(m_workerMutex);
-    if (requestOverLocked())
-        return;
-    switch (m_pending) {
-    case Pending::Read:
-        m_readCompleted = true;
-        m_pending = Pending::None;
-        m_workerWake.notify_all();
-        return;
-    case Pending::Send:
-        // Also when the worker that resent is still finishing: this is a new response.
-        m_pending = Pending::None;
-        startWorkerLocked();
-        return;
-    case Pending::None:
-        if (m_worker) {
+    {
+        std::lock_guard lock(m_workerMutex);
+        if (requestOverLocked())
+            return;
+        switch (m_pending) {
+        case Pending::Read:
             m_readCompleted = true;
-            m_workerWake.notify_all();
-        } else {
+            m_pending = Pending::None;
+            break;
+        case Pending::Send:
+            // Also when the stage that resent is still finishing: this is a new response.
+            m_pending = Pending::None;
             startWorkerLocked();
+            break;
+        case Pending::None:
+            if (m_stage != 0)
+                m_readCompleted = true;
+            else
+                startWorkerLocked();
+            break;
         }
-        return;
     }
+    // Once the lock is let go, so the worker does not wake only to wait for it.
+    m_workerWake.notify_all();
 }
 
 bool TAdvHttp::requestOverLocked() const
@@ -376,15 +485,34 @@ void TAdvHttp::startWorkerLocked()
 {
     if (m_destroying)
         return;
-    // std::thread takes no stack size; the system default is used.
-    auto worker = std::make_shared<Worker>();
-    worker->thread = std::thread(&TAdvHttp::runWorker, this, worker);
-    worker->id = worker->thread.get_id();
-    m_worker = worker;
-    m_workers.push_back(worker);
+    // One worker lives as long as the component and runs each response stage in turn; a thread
+    // per request would cost more than the request itself on a fast server. std::thread takes
+    // no stack size; the system default is used.
+    m_stage = ++m_lastStage;
+    m_stageQueue.push_back(m_stage);
+    if (!m_workerThread.joinable()) {
+        m_workerThread = std::thread(&TAdvHttp::workerLoop, this);
+        m_workerId = m_workerThread.get_id();
+    }
+    // The caller wakes the worker once it has let go of the lock.
 }
 
-void TAdvHttp::runWorker(const std::shared_ptr<Worker> &worker)
+void TAdvHttp::workerLoop()
+{
+    std::unique_lock lock(m_workerMutex);
+    for (;;) {
+        m_workerWake.wait(lock, [this] { return !m_stageQueue.empty() || m_workerStop; });
+        if (m_workerStop)
+            return;
+        const std::uint64_t stage = m_stageQueue.front();
+        m_stageQueue.pop_front();
+        lock.unlock();
+        runStage(stage);
+        lock.lock();
+    }
+}
+
+void TAdvHttp::runStage(std::uint64_t stage)
 {
     try {
         ProcessResponse();
@@ -400,8 +528,8 @@ void TAdvHttp::runWorker(const std::shared_ptr<Worker> &worker)
     bool endRequest = false;
     {
         std::lock_guard lock(m_workerMutex);
-        if (m_worker == worker) {
-            m_worker.reset();
+        if (m_stage == stage) {
+            m_stage = 0;
             // Cancel left the ending to this stage, which may have stopped before looking
             // again (a handler that raised, a failed header read): end the request here.
             endRequest = m_cancelled.load();
@@ -409,29 +537,23 @@ void TAdvHttp::runWorker(const std::shared_ptr<Worker> &worker)
     }
     if (endRequest)
         CloseHandles();
-    worker->finished = true;
 }
 
-void TAdvHttp::reapWorkers(bool all)
+void TAdvHttp::stopWorker()
 {
-    std::vector<std::shared_ptr<Worker>> done;
     {
         std::lock_guard lock(m_workerMutex);
-        for (auto it = m_workers.begin(); it != m_workers.end();) {
-            if (all || (*it)->finished) {
-                done.push_back(*it);
-                it = m_workers.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        m_workerStop = true;
+        m_stageQueue.clear();
+        m_workerWake.notify_all();
     }
-    for (const auto &worker : done) {
-        if (worker->thread.joinable() && worker->thread.get_id() != std::this_thread::get_id())
-            worker->thread.join();
-        else if (worker->thread.joinable())
-            worker->thread.detach();
-    }
+    if (!m_workerThread.joinable())
+        return;
+    // A handler run on the worker (a component without a widget owner) may destroy it.
+    if (m_workerThread.get_id() == std::this_thread::get_id())
+        m_workerThread.detach();
+    else
+        m_workerThread.join();
 }
 
 } // namespace quorvel

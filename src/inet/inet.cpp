@@ -87,14 +87,17 @@ std::string optionText(const void *buffer, std::uint32_t length)
 
 void closeRequest(Request &request, const std::shared_ptr<Request> &self)
 {
+    bool transferLive = false;
     {
         std::lock_guard lock(request.mutex);
         request.closed = true;
         request.pendingRead.reset();
         request.syncEvents.clear();
         request.changed.notify_all();
+        transferLive = request.transferLive;
     }
-    if (request.session().engine)
+    // A finished transfer is gone already; waking the engine for it would cost a turn for nothing.
+    if (transferLive && request.session().engine)
         request.session().engine->cancel(self);
 }
 

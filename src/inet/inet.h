@@ -8,13 +8,19 @@
 // on on the facility's own thread, which reports INTERNET_STATUS_REQUEST_COMPLETE (100) with an
 // InternetAsyncResult. A synchronous session does all work on the caller's thread. Status
 // notifications go to the session's callback, only for request handles opened with a non-zero
-// context. Nothing waits forever: a stalled server ends in ERROR_INTERNET_TIMEOUT.
+// context; INTERNET_STATUS_CONNECTION_CLOSED always follows a delivered
+// INTERNET_STATUS_CLOSING_CONNECTION, and both come before the end of the body is readable.
+//
+// Nothing waits forever and nothing grows without end: a stalled server ends in
+// ERROR_INTERNET_TIMEOUT, every send ends within a total time limit, a header block has a size
+// limit and unread body bytes are held back by pausing the transfer (inet_timeouts.h).
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-namespace quorvel::platform::inet {
+namespace quorvel::platform::inet
+{
 
 struct InternetHandle;
 using HINTERNET = InternetHandle *;
@@ -115,6 +121,8 @@ constexpr std::uint32_t ERROR_INTERNET_SEC_CERT_DATE_INVALID = 12037;
 constexpr std::uint32_t ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 constexpr std::uint32_t ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 constexpr std::uint32_t ERROR_HTTP_REDIRECT_FAILED = 12156;
+// The facility's own: a response whose header block is longer than it accepts.
+constexpr std::uint32_t ERROR_HTTP_HEADERS_TOO_LARGE = 12190;
 
 // InternetErrorDlg flags and the answer that asks the caller to send the request again.
 constexpr std::uint32_t FLAGS_ERROR_UI_FILTER_FOR_ERRORS = 0x01;
@@ -126,8 +134,8 @@ constexpr std::uint32_t ERROR_INTERNET_FORCE_RETRY = 12032;
 std::uint32_t GetLastError();
 void SetLastError(std::uint32_t code);
 
-HINTERNET InternetOpen(const std::string &agent, std::uint32_t accessType,
-                       const std::string &proxy, std::uint32_t flags);
+HINTERNET InternetOpen(const std::string &agent, std::uint32_t accessType, const std::string &proxy,
+                       std::uint32_t flags);
 // Returns the previous callback. Handles made from the session use it.
 StatusCallback InternetSetStatusCallback(HINTERNET session, StatusCallback callback);
 HINTERNET InternetConnect(HINTERNET session, const std::string &host, std::uint16_t port,
@@ -137,9 +145,9 @@ bool InternetSetOption(HINTERNET handle, std::uint32_t option, const void *buffe
                        std::uint32_t length);
 // acceptTypes: a list that ends at the first null or empty entry; null for no list.
 HINTERNET HttpOpenRequest(HINTERNET connection, const std::string &verb,
-                          const std::string &objectName, const char *version,
-                          const char *referrer, const char *const *acceptTypes,
-                          std::uint32_t flags, std::uintptr_t context);
+                          const std::string &objectName, const char *version, const char *referrer,
+                          const char *const *acceptTypes, std::uint32_t flags,
+                          std::uintptr_t context);
 bool HttpSendRequest(HINTERNET request, const char *headers, std::uint32_t headersLength,
                      const void *optional, std::uint32_t optionalLength);
 // Status code as a number (with HTTP_QUERY_FLAG_NUMBER, 4 bytes) or the raw header block of the
@@ -162,8 +170,8 @@ std::uint32_t InternetErrorDlg(void *parentWindow, HINTERNET request, std::uint3
 
 // The prompt: given the request's host and whether a proxy asks, fills user and password and
 // answers true, or answers false for cancel. Called on the thread that calls InternetErrorDlg.
-using CredentialPrompt =
-    std::function<bool(const std::string &host, bool proxy, std::string &user, std::string &password)>;
+using CredentialPrompt = std::function<bool(const std::string &host, bool proxy, std::string &user,
+                                            std::string &password)>;
 void setCredentialPrompt(CredentialPrompt prompt);
 
 // The server's last response text on this thread, for ERROR_INTERNET_EXTENDED_ERROR.

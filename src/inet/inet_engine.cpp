@@ -103,10 +103,12 @@ void Engine::run()
             command();
         perform();
         flushOutbox();
+        wakeSyncReaders();
         curl_multi_poll(multi_, nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
     }
 
     outbox_.clear();
+    syncWake_.clear();
     while (!transfers_.empty())
         drop(transfers_.begin()->first);
     {
@@ -151,7 +153,9 @@ void Engine::perform()
     const auto now = std::chrono::steady_clock::now();
     std::vector<std::pair<Transfer *, std::uint32_t>> late;
     for (auto &[key, transfer] : transfers_) {
-        if (transfer->resolving && now >= transfer->resolveDeadline) {
+        if (now >= transfer->order.deadline) {
+            late.emplace_back(transfer.get(), ERROR_INTERNET_TIMEOUT);
+        } else if (transfer->resolving && now >= transfer->resolveDeadline) {
             late.emplace_back(transfer.get(), ERROR_INTERNET_NAME_NOT_RESOLVED);
         } else if (transfer->easy && transfer->connected &&
                    now - transfer->lastActivity >= receiveTimeout()) {
@@ -164,52 +168,100 @@ void Engine::perform()
         fail(*transfer, error);
 }
 
+bool Engine::stopping()
+{
+    std::lock_guard lock(commandMutex_);
+    return stopAsked_;
+}
+
 void Engine::flushOutbox()
 {
     // Callbacks may queue more (by calling the facility), so take the list first.
     while (!outbox_.empty()) {
         std::vector<Outgoing> outgoing;
         outgoing.swap(outbox_);
+        bool delivered = false; // the notification before this one
         for (auto &item : outgoing) {
-            {
-                std::lock_guard lock(item.request->mutex);
-                if (item.request->closed || item.request->generation != item.generation)
-                    continue;
+            // Once the session is closed its callback hears nothing more.
+            if (stopping())
+                return;
+            if (item.change) {
+                item.change();
+                delivered = false;
+                continue;
             }
-            {
-                // Once the session is closed its callback hears nothing more.
-                std::lock_guard lock(commandMutex_);
-                if (stopAsked_)
-                    return;
+            if (!(item.event.bound && delivered)) {
+                std::lock_guard lock(item.request->mutex);
+                if (item.request->closed || item.request->generation != item.generation) {
+                    delivered = false;
+                    continue;
+                }
             }
             notify(*item.request, item.event.status, item.event.info.data(),
                    static_cast<std::uint32_t>(item.event.info.size()));
+            delivered = true;
         }
     }
 }
 
-void Engine::queueEvent(Transfer &transfer, std::uint32_t status, std::string info)
+void Engine::wakeSyncReaders()
 {
-    Request &request = *transfer.request;
-    if (request.async()) {
-        outbox_.push_back({transfer.request, transfer.order.generation, {status, std::move(info)}});
+    for (const auto &request : syncWake_) {
+        std::lock_guard lock(request->mutex);
+        request->changed.notify_all();
+    }
+    syncWake_.clear();
+}
+
+void Engine::queue(const std::shared_ptr<Request> &request, std::uint64_t generation,
+                   StatusEvent event)
+{
+    if (request->async()) {
+        outbox_.push_back({request, generation, std::move(event), {}});
         return;
     }
     // The caller's thread waits in the facility and hands these to the callback in order.
-    std::lock_guard lock(request.mutex);
-    if (request.closed || request.generation != transfer.order.generation)
+    std::lock_guard lock(request->mutex);
+    if (request->closed || request->generation != generation)
         return;
-    request.syncEvents.push_back({status, std::move(info)});
-    request.changed.notify_all();
+    request->syncEvents.push_back(std::move(event));
+    if (std::find(syncWake_.begin(), syncWake_.end(), request) == syncWake_.end())
+        syncWake_.push_back(request);
+}
+
+void Engine::queueEvent(Transfer &transfer, std::uint32_t status, std::string info)
+{
+    queue(transfer.request, transfer.order.generation, {status, std::move(info)});
+}
+
+void Engine::queueEventPair(Transfer &transfer, std::uint32_t status, std::uint32_t followUp)
+{
+    queue(transfer.request, transfer.order.generation, {status, {}});
+    queue(transfer.request, transfer.order.generation, {followUp, {}, true});
+}
+
+void Engine::queueCompletion(const std::shared_ptr<Request> &request, std::uint64_t generation,
+                             std::uint32_t result, std::uint32_t error)
+{
+    if (!request->async())
+        return;
+    InternetAsyncResult completion{result, error};
+    queue(request, generation,
+          {INTERNET_STATUS_REQUEST_COMPLETE,
+           std::string(reinterpret_cast<const char *>(&completion), sizeof completion)});
 }
 
 void Engine::queueCompletion(Transfer &transfer, std::uint32_t result, std::uint32_t error)
 {
-    if (!transfer.request->async())
-        return;
-    InternetAsyncResult completion{result, error};
-    queueEvent(transfer, INTERNET_STATUS_REQUEST_COMPLETE,
-               std::string(reinterpret_cast<const char *>(&completion), sizeof completion));
+    queueCompletion(transfer.request, transfer.order.generation, result, error);
+}
+
+void Engine::applyInOrder(Transfer &transfer, std::function<void()> change)
+{
+    if (transfer.request->async())
+        outbox_.push_back({transfer.request, transfer.order.generation, {}, std::move(change)});
+    else
+        change();
 }
 
 void Engine::startSend(const std::shared_ptr<Request> &request, SendOrder order)
@@ -281,6 +333,10 @@ void Engine::publish(Transfer &t)
 
 void Engine::finished(Transfer &t, CURLcode result)
 {
+    if (t.refusal != 0) {
+        fail(t, t.refusal);
+        return;
+    }
     if (t.redirectTo && (result == CURLE_OK || (result == CURLE_WRITE_ERROR && t.discardCut))) {
         followRedirect(t);
         return;
@@ -301,50 +357,97 @@ void Engine::finished(Transfer &t, CURLcode result)
 
 void Engine::completeBody(Transfer &t)
 {
-    Request &request = *t.request;
-    bool completeRead = false;
-    {
-        std::lock_guard lock(request.mutex);
-        if (!request.closed && request.generation == t.order.generation) {
-            request.bodyDone = true;
-            if (request.pendingRead && request.bufferedBytes() == 0) {
-                *request.pendingRead->read = 0;
-                request.pendingRead.reset();
-                completeRead = true;
-            }
-            request.changed.notify_all();
-        }
-    }
-    if (completeRead)
-        queueCompletion(t, 1, ERROR_SUCCESS);
+    // The end of the body becomes readable only after the notifications before it (a closing
+    // connection), so the reader cannot end the request while they are still on their way.
+    applyInOrder(t, [this, request = t.request, generation = t.order.generation] {
+        endBody(request, generation, ERROR_SUCCESS);
+    });
     drop(t.request.get());
+}
+
+void Engine::endBody(const std::shared_ptr<Request> &request, std::uint64_t generation,
+                     std::uint32_t error)
+{
+    bool complete = false;
+    {
+        std::lock_guard lock(request->mutex);
+        if (request->closed || request->generation != generation)
+            return;
+        if (!request->heldAtEnd.empty()) {
+            request->heldEnd = error;
+            return;
+        }
+        // Bytes that arrived stay readable; an error comes after them.
+        request->bodyDone = true;
+        request->bodyError = error;
+        if (request->pendingRead && (error != ERROR_SUCCESS || request->bufferedBytes() == 0)) {
+            if (error == ERROR_SUCCESS)
+                *request->pendingRead->read = 0;
+            request->pendingRead.reset();
+            complete = true;
+        }
+        request->changed.notify_all();
+    }
+    if (complete)
+        queueCompletion(request, generation, error == ERROR_SUCCESS ? 1 : 0, error);
+}
+
+void Engine::release(const std::shared_ptr<Request> &request)
+{
+    post([this, request] { releaseNow(request); });
+}
+
+void Engine::releaseNow(const std::shared_ptr<Request> &request)
+{
+    std::vector<StatusEvent> events;
+    std::optional<std::uint32_t> end;
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(request->mutex);
+        request->releaseAsked = false;
+        if (request->closed)
+            return;
+        events.swap(request->heldAtEnd);
+        end = request->heldEnd;
+        request->heldEnd.reset();
+        generation = request->generation;
+    }
+    for (auto &event : events)
+        queue(request, generation, std::move(event));
+    if (end) {
+        outbox_.push_back({request, generation, {}, [this, request, generation, error = *end] {
+                               endBody(request, generation, error);
+                           }});
+    }
 }
 
 void Engine::fail(Transfer &t, std::uint32_t error)
 {
     Request &request = *t.request;
-    bool report = false;
+    bool gone = false;
+    bool sending = false;
     {
         std::lock_guard lock(request.mutex);
-        if (!request.closed && request.generation == t.order.generation) {
-            if (request.sendState == SendState::Sending) {
-                request.sendState = SendState::Failed;
-                request.sendError = error;
-                report = true;
-            } else {
-                // Bytes that arrived stay readable; the error comes after them.
-                request.bodyDone = true;
-                request.bodyError = error;
-                if (request.pendingRead) {
-                    request.pendingRead.reset();
-                    report = true;
-                }
-            }
+        gone = request.closed || request.generation != t.order.generation;
+        sending = !gone && request.sendState == SendState::Sending;
+        if (sending) {
+            request.sendState = SendState::Failed;
+            request.sendError = error;
             request.changed.notify_all();
         }
     }
-    if (report)
+    if (gone) {
+        drop(t.request.get());
+        return;
+    }
+    if (sending) {
         queueCompletion(t, 0, error);
+        drop(t.request.get());
+        return;
+    }
+    applyInOrder(t, [this, request = t.request, generation = t.order.generation, error] {
+        endBody(request, generation, error);
+    });
     drop(t.request.get());
 }
 
@@ -413,6 +516,11 @@ void Engine::drop(Request *key)
         return;
     std::unique_ptr<Transfer> transfer = std::move(found->second);
     transfers_.erase(found);
+    {
+        std::lock_guard lock(key->mutex);
+        if (key->generation == transfer->order.generation)
+            key->transferLive = false;
+    }
     releaseCurl(*transfer);
 }
 
@@ -471,8 +579,21 @@ void Engine::socketClosing(curl_socket_t socket)
     const auto request = owner.request.lock();
     if (!request || !owner.transfer)
         return;
-    queueEvent(*owner.transfer, INTERNET_STATUS_CLOSING_CONNECTION, {});
-    queueEvent(*owner.transfer, INTERNET_STATUS_CONNECTION_CLOSED, {});
+    {
+        // The server closed after sending what the reader has not taken yet: the reader learns
+        // of the close once it has, so the log shows the blocks first, as they were sent.
+        Request &held = *request;
+        std::lock_guard lock(held.mutex);
+        if (held.closed || held.generation != owner.transfer->order.generation)
+            return;
+        if (held.sendState == SendState::Answered && held.bufferedBytes() > 0) {
+            held.heldAtEnd.push_back({INTERNET_STATUS_CLOSING_CONNECTION, {}});
+            held.heldAtEnd.push_back({INTERNET_STATUS_CONNECTION_CLOSED, {}, true});
+            return;
+        }
+    }
+    queueEventPair(*owner.transfer, INTERNET_STATUS_CLOSING_CONNECTION,
+                   INTERNET_STATUS_CONNECTION_CLOSED);
 }
 
 } // namespace quorvel::platform::inet

@@ -39,6 +39,8 @@ public:
     void cancel(const std::shared_ptr<Request> &request);
     // The reader made room: let a paused transfer go on.
     void resume(const std::shared_ptr<Request> &request);
+    // The reader has taken every body byte: what was held for that moment goes out now.
+    void release(const std::shared_ptr<Request> &request);
     // Ends the thread; no callback starts after this. Waits a little for a running callback
     // to return unless called on the thread, but never for long: the callback may be waiting
     // for the caller.
@@ -46,6 +48,9 @@ public:
 
     // Used by libcurl's callbacks, on the engine thread.
     void queueEvent(Transfer &transfer, std::uint32_t status, std::string info);
+    // Queues status and then follow-up, which is delivered whenever status was, even when the
+    // request was closed while the callback handled status.
+    void queueEventPair(Transfer &transfer, std::uint32_t status, std::uint32_t followUp);
     void queueCompletion(Transfer &transfer, std::uint32_t result, std::uint32_t error);
     void publish(Transfer &transfer);
     void headersEnded(Transfer &transfer);
@@ -57,10 +62,13 @@ private:
     Engine() = default;
     using Command = std::function<void()>;
 
+    // A notification for the callback, or a change the reader may see only once the
+    // notifications queued before it have been delivered.
     struct Outgoing {
         std::shared_ptr<Request> request;
         std::uint64_t generation;
         StatusEvent event;
+        std::function<void()> change; // in place of the notification when set
     };
     struct SocketOwner {
         std::weak_ptr<Request> request;
@@ -76,6 +84,15 @@ private:
     void run();
     void perform();
     void flushOutbox();
+    void wakeSyncReaders();
+    bool stopping();
+    void queue(const std::shared_ptr<Request> &request, std::uint64_t generation,
+               StatusEvent event);
+    void queueCompletion(const std::shared_ptr<Request> &request, std::uint64_t generation,
+                         std::uint32_t result, std::uint32_t error);
+    // Runs change in the order of the notifications: at once for a synchronous session (whose
+    // reader takes the notifications first), after those already queued for an asynchronous one.
+    void applyInOrder(Transfer &transfer, std::function<void()> change);
     std::chrono::milliseconds nextWait() const;
 
     void startSend(const std::shared_ptr<Request> &request, SendOrder order);
@@ -86,6 +103,11 @@ private:
     void followRedirect(Transfer &transfer);
     void fail(Transfer &transfer, std::uint32_t error);
     void completeBody(Transfer &transfer);
+    // Makes the end of the body (error 0: complete) readable, unless notifications are held
+    // for the reader, in which case it waits behind them.
+    void endBody(const std::shared_ptr<Request> &request, std::uint64_t generation,
+                 std::uint32_t error);
+    void releaseNow(const std::shared_ptr<Request> &request);
     void releaseCurl(Transfer &transfer);
     void drop(Request *key);
     void resumeNow(const std::shared_ptr<Request> &request);
@@ -104,6 +126,9 @@ private:
     std::unordered_map<Request *, std::unique_ptr<Transfer>> transfers_;
     std::unordered_map<curl_socket_t, SocketOwner> sockets_;
     std::vector<Outgoing> outbox_;
+    // Synchronous requests with notifications queued in this turn of the loop: their reader is
+    // woken once at its end rather than once per notification.
+    std::vector<std::shared_ptr<Request>> syncWake_;
     std::uint64_t lastSerial_ = 0;
 };
 

@@ -41,6 +41,7 @@ constexpr Message messages[] = {
     {ERROR_HTTP_HEADER_NOT_FOUND, "The requested header was not found"},
     {ERROR_HTTP_INVALID_SERVER_RESPONSE, "The server returned an invalid or unrecognized response"},
     {ERROR_HTTP_REDIRECT_FAILED, "The redirection failed"},
+    {ERROR_HTTP_HEADERS_TOO_LARGE, "The server's response headers are too long"},
     {ERROR_INTERNET_SECURITY_CHANNEL_ERROR,
      "A secure connection with the server could not be made"},
 };

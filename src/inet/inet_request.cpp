@@ -12,6 +12,7 @@
 #include "inet/inet_lasterror.h"
 #include "inet/inet_state.h"
 #include "inet/inet_text.h"
+#include "inet/inet_timeouts.h"
 
 namespace quorvel::platform::inet
 {
@@ -152,7 +153,11 @@ bool HttpSendRequest(HINTERNET requestHandle, const char *headers, std::uint32_t
         order.proxy = request->dialogProxy;
     if (request->connectTimeoutMs != 0)
         order.connectTimeoutMs = request->connectTimeoutMs;
+    const std::chrono::milliseconds connectLimit(order.connectTimeoutMs ? order.connectTimeoutMs
+                                                                        : defaultConnectTimeoutMs);
+    order.deadline = std::chrono::steady_clock::now() + connectLimit + transferTimeLimit();
     order.generation = ++request->generation;
+    request->transferLive = true;
     request->sendState = SendState::Sending;
     request->sendError = 0;
     request->statusCode = 0;
@@ -162,6 +167,9 @@ bool HttpSendRequest(HINTERNET requestHandle, const char *headers, std::uint32_t
     request->bodyOffset = 0;
     request->bodyDone = false;
     request->bodyError = 0;
+    request->heldAtEnd.clear();
+    request->heldEnd.reset();
+    request->releaseAsked = false;
     request->paused = false;
     request->resumeAsked = false;
     request->pendingRead.reset();
@@ -251,6 +259,7 @@ bool InternetReadFile(HINTERNET requestHandle, void *buffer, std::uint32_t toRea
     if (request->sendState != SendState::Answered || request->pendingRead)
         return failWith(ERROR_INTERNET_INCORRECT_STATE);
     bool resume = false;
+    bool release = false;
     bool result = false;
     for (;;) {
         if (!request->async())
@@ -279,8 +288,24 @@ bool InternetReadFile(HINTERNET requestHandle, void *buffer, std::uint32_t toRea
         if (request->async()) {
             request->pendingRead = PendingRead{buffer, toRead, read};
             resume = wantsResume(*request);
+            if (request->holding() && !request->releaseAsked) {
+                request->releaseAsked = true;
+                release = true;
+            }
             result = failWith(ERROR_IO_PENDING);
             break;
+        }
+        if (request->holding()) {
+            // Every byte is taken: what waited for this moment comes now, in its order.
+            for (auto &event : request->heldAtEnd)
+                request->syncEvents.push_back(std::move(event));
+            request->heldAtEnd.clear();
+            if (request->heldEnd) {
+                request->bodyDone = true;
+                request->bodyError = *request->heldEnd;
+                request->heldEnd.reset();
+            }
+            continue;
         }
         resume = wantsResume(*request);
         if (resume) {
@@ -294,6 +319,8 @@ bool InternetReadFile(HINTERNET requestHandle, void *buffer, std::uint32_t toRea
     lock.unlock();
     if (resume)
         request->session().engine->resume(request);
+    if (release)
+        request->session().engine->release(request);
     return result;
 }
 

@@ -29,11 +29,18 @@ Request::Request(std::shared_ptr<Connection> connection, std::string verb, std::
 void Request::deliverSyncEvents(std::unique_lock<std::mutex> &lock)
 {
     while (!syncEvents.empty() && !closed) {
-        StatusEvent event = std::move(syncEvents.front());
+        std::vector<StatusEvent> events;
+        events.push_back(std::move(syncEvents.front()));
         syncEvents.pop_front();
+        // Taken together, so closing the request in the first one's callback cannot drop it.
+        while (!syncEvents.empty() && syncEvents.front().bound) {
+            events.push_back(std::move(syncEvents.front()));
+            syncEvents.pop_front();
+        }
         lock.unlock();
-        notify(*this, event.status, event.info.data(),
-               static_cast<std::uint32_t>(event.info.size()));
+        for (const StatusEvent &event : events)
+            notify(*this, event.status, event.info.data(),
+                   static_cast<std::uint32_t>(event.info.size()));
         lock.lock();
     }
     if (closed)

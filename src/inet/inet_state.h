@@ -4,6 +4,7 @@
 // status callback runs, so a callback may call any facility function.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -38,6 +39,9 @@ struct ProxySetting {
 struct StatusEvent {
     std::uint32_t status = 0;
     std::string info;
+    // Delivered whenever the notification before it was, even if the request was closed while
+    // the callback handled that one (a connection's closed after its closing).
+    bool bound = false;
 };
 
 class Session : public HandleObject
@@ -88,6 +92,8 @@ struct SendOrder {
     Credentials server;
     Credentials proxy;
     std::uint32_t connectTimeoutMs = 0;
+    // Past this the send ends whatever the server does (transferTimeLimit).
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
 };
 
 class Request : public HandleObject
@@ -115,6 +121,8 @@ public:
     std::uint64_t generation = 0; // one per send; work of an older send is dropped
     SendState sendState = SendState::Idle;
     std::uint32_t sendError = 0;
+    // The engine holds a transfer for the request, so closing it must tell the engine.
+    bool transferLive = false;
     std::uint32_t connectTimeoutMs = 0;
 
     // The final response of the last send.
@@ -133,6 +141,14 @@ public:
     bool paused = false; // the transfer waits for the reader to make room
     bool resumeAsked = false;
     std::optional<PendingRead> pendingRead;
+
+    // Notifications that came while body bytes were still unread (the connection closed once
+    // the body had arrived), and the end of the body behind them (0 or its error). The reader
+    // meets them after taking those bytes, as if it had read them from the connection itself.
+    std::vector<StatusEvent> heldAtEnd;
+    std::optional<std::uint32_t> heldEnd;
+    bool releaseAsked = false;
+    bool holding() const { return !heldAtEnd.empty() || heldEnd.has_value(); }
 
     Credentials dialogServer; // answers of the credential prompt, used by later sends
     Credentials dialogProxy;

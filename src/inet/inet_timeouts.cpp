@@ -8,6 +8,7 @@ namespace quorvel::platform::inet
 namespace
 {
 std::atomic<long long> receiveSeconds{30};
+std::atomic<long long> transferMilliseconds{60000};
 } // namespace
 
 std::chrono::seconds receiveTimeout()
@@ -18,6 +19,16 @@ std::chrono::seconds receiveTimeout()
 void setReceiveTimeout(std::chrono::seconds limit)
 {
     receiveSeconds.store(limit.count() > 0 ? limit.count() : 1);
+}
+
+std::chrono::milliseconds transferTimeLimit()
+{
+    return std::chrono::milliseconds(transferMilliseconds.load());
+}
+
+void setTransferTimeLimit(std::chrono::milliseconds limit)
+{
+    transferMilliseconds.store(limit.count() > 0 ? limit.count() : 1);
 }
 
 } // namespace quorvel::platform::inet

@@ -11,6 +11,7 @@
 
 #include "inet/inet_engine.h"
 #include "inet/inet_text.h"
+#include "inet/inet_timeouts.h"
 
 namespace quorvel::platform::inet
 {
@@ -77,6 +78,10 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     }
     if (!transfer.inHead)
         return bytes; // trailers of a chunked body are not part of the header block
+    if (transfer.head.size() + bytes > maxHeaderBlock) {
+        transfer.refusal = ERROR_HTTP_HEADERS_TOO_LARGE;
+        return 0;
+    }
     transfer.headBytes += static_cast<std::uint32_t>(bytes);
     if (appendHeaderLine(transfer.head, line)) {
         transfer.inHead = false;
@@ -200,6 +205,7 @@ void Transfer::resetResponse()
     redirectTo.reset();
     discarded = 0;
     discardCut = false;
+    refusal = 0;
     openedSocket = false;
     connected = false;
     connectedNotified = false;

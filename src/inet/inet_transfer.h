@@ -68,7 +68,8 @@ struct Transfer {
     bool published = false;
     std::optional<std::string> redirectTo;
     std::size_t discarded = 0;
-    bool discardCut = false; // a redirect's body was too long to wait for
+    bool discardCut = false;   // a redirect's body was too long to wait for
+    std::uint32_t refusal = 0; // why a callback stopped the transfer (the header block too long)
 
     void resetResponse();
 };

@@ -36,4 +36,18 @@ std::string progressLine(ProgressEvent event, const TAdvHttp &http)
                         ProgressState{http.ServerAddress(), http.RedirectURL(), http.BytesRead()});
 }
 
+std::string bodyCutLine(const TAdvHttp &http)
+{
+    switch (http.BodyCut()) {
+    case TAdvHttp::TBodyCut::None:
+        break;
+    case TAdvHttp::TBodyCut::SizeLimit:
+        return "Body cut short after " + std::to_string(TAdvHttp::MaxResponseSize >> 20) + " MiB";
+    case TAdvHttp::TBodyCut::TimeLimit:
+        return "Body cut short after " +
+               std::to_string((http.RequestTimeLimit().count() + 500) / 1000) + " s";
+    }
+    return {};
+}
+
 } // namespace quorvel

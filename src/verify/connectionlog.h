@@ -31,4 +31,8 @@ std::string progressLine(ProgressEvent event, const ProgressState &state);
 // The line for the component's current state.
 std::string progressLine(ProgressEvent event, const TAdvHttp &http);
 
+// The line that tells why a completed response's body was not read to its end (the component's
+// size or time limit), or "" when it was read whole.
+std::string bodyCutLine(const TAdvHttp &http);
+
 } // namespace quorvel

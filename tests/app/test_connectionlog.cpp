@@ -3,10 +3,13 @@
 
 #include "test_verifyrun_fixture.h"
 
+#include "inet/inet_timeouts.h"
+
 #include <QRegularExpression>
 
 using namespace quorvel;
 using namespace quorvel::test;
+namespace inet = quorvel::platform::inet;
 
 namespace
 {
@@ -69,6 +72,57 @@ TEST_F(ConnectionLogTest, OneRequestLogsItsProgressInOrderWithOneLinePerBlock)
     EXPECT_EQ(total, size);
     EXPECT_EQ(blocks, 3);
     EXPECT_GT(firstBlock, receiving);
+}
+
+TEST_F(ConnectionLogTest, ClosingConnectionIsAlwaysFollowedByConnectionClosed)
+{
+    // The two lines came apart, or the second went missing, when the request ended while the
+    // first was being logged; a race, so the check is repeated.
+    Reply big = Reply::ok(patternBody(40000));
+    big.closeAfter = true;
+    server_.route("/big", big);
+    favorites({{"Big", server_.url("/big")}});
+    open();
+    for (int i = 0; i < 25; ++i) {
+        const QStringList lines = checkFirst();
+        const int closing = lines.indexOf(QStringLiteral("Closing connection"));
+        ASSERT_GE(closing, 0) << i << ": " << lines.join(QLatin1Char('|')).toStdString();
+        ASSERT_EQ(lines.indexOf(QStringLiteral("Connection closed")), closing + 1)
+            << i << ": " << lines.join(QLatin1Char('|')).toStdString();
+        // The blocks the server sent before it closed come first.
+        ASSERT_EQ(lines.filter(QStringLiteral("Data available")).size(), 3) << i;
+        ASSERT_TRUE(lines[closing - 1].startsWith(QStringLiteral("Data available"))) << i;
+    }
+}
+
+TEST_F(ConnectionLogTest, ABodyCutShortIsLoggedAndTheLinkCountsByItsStatus)
+{
+    // A body without end: the link is alive (200) or dead (404) by its status line alone.
+    inet::setTransferTimeLimit(std::chrono::milliseconds(500));
+    Reply endless = Reply::streamed({std::nullopt, 4096, std::chrono::milliseconds(10)},
+                                    Reply::Framing::Chunked);
+    Reply missing = endless;
+    missing.statusLine = "HTTP/1.1 404 Not Found";
+    server_.route("/endless", endless);
+    server_.route("/missing", missing);
+    favorites({{"Endless", server_.url("/endless")}, {"Missing", server_.url("/missing")}});
+    TTfmVerify &w = open();
+    w.BrowseTo()->setConnectTimeout(500);
+    const std::string cutLine = "Body cut short after 1 s";
+
+    const QStringList alive = checkFirst();
+    EXPECT_EQ(alive.count(QString::fromStdString(cutLine)), 1)
+        << alive.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(w.List404()->count(), 0);
+    EXPECT_EQ(w.OtherErrors()->text(), QStringLiteral("Other errors = 0"));
+
+    w.URL_List()->setCurrentRow(1);
+    w.VerifySelectedToolButton()->click();
+    EXPECT_TRUE(rows(w.Events()).contains(QString::fromStdString(cutLine)));
+    EXPECT_EQ(w.List404()->count(), 1);
+    EXPECT_EQ(w.Count404s()->text(), QStringLiteral("404 count = 1"));
+    EXPECT_EQ(w.OtherErrors()->text(), QStringLiteral("Other errors = 0"));
+    inet::setTransferTimeLimit(std::chrono::seconds(60));
 }
 
 TEST_F(ConnectionLogTest, ARedirectLogsItsTarget)

@@ -218,12 +218,32 @@ Reply Reply::proxyChallenge(std::string realm)
     return reply;
 }
 
+Reply Reply::streamed(Stream stream, Framing framing)
+{
+    Reply reply;
+    reply.headers.push_back("Content-Type: application/octet-stream");
+    reply.stream = stream;
+    reply.framing = framing;
+    return reply;
+}
+
+namespace
+{
+
+// Bytes [offset, offset + n) of the pattern body.
+std::string patternPiece(std::uint64_t offset, std::size_t n)
+{
+    std::string piece(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        piece[i] = static_cast<char>(((offset + i) * 7 + 3) % 256);
+    return piece;
+}
+
+} // namespace
+
 std::string patternBody(std::size_t n)
 {
-    std::string body(n, '\0');
-    for (std::size_t i = 0; i < n; ++i)
-        body[i] = static_cast<char>((i * 7 + 3) % 256);
-    return body;
+    return patternPiece(0, n);
 }
 
 TestServer::TestServer()
@@ -371,6 +391,12 @@ void TestServer::forgetConnection(int fd)
     openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
 }
 
+bool TestServer::stopping() const
+{
+    std::lock_guard lock(mutex_);
+    return stopping_;
+}
+
 bool TestServer::sleepUnlessStopped(std::chrono::milliseconds duration)
 {
     std::unique_lock lock(mutex_);
@@ -416,12 +442,41 @@ Reply TestServer::replyFor(const ReceivedRequest &request)
     return script.replies[index];
 }
 
+bool TestServer::sendStream(int fd, const Reply &reply)
+{
+    const Reply::Stream &stream = *reply.stream;
+    const bool chunked = reply.framing == Reply::Framing::Chunked;
+    const std::size_t pieceSize = std::max<std::size_t>(stream.piece, 1);
+    // One period of the pattern is 256 bytes, so a piece taken at a multiple of 256 repeats.
+    const std::string pattern = patternPiece(0, pieceSize + 256);
+    std::uint64_t sent = 0;
+    while (!stream.length || sent < *stream.length) {
+        std::size_t size = pieceSize;
+        if (stream.length)
+            size = static_cast<std::size_t>(std::min<std::uint64_t>(size, *stream.length - sent));
+        const char *data = pattern.data() + sent % 256;
+        if (chunked && !sendAll(fd, hex(size) + "\r\n"))
+            return false;
+        if (!sendAll(fd, data, size) || (chunked && !sendAll(fd, "\r\n")))
+            return false;
+        sent += size;
+        if (stream.pause.count() > 0 ? !sleepUnlessStopped(stream.pause) : stopping())
+            return false;
+    }
+    return !chunked || sendAll(fd, "0\r\n\r\n");
+}
+
 // Sends the body as the reply frames it. keepOpen turns false when the reply ended the
 // connection's usefulness (cut or close-delimited body).
 bool TestServer::sendBody(int fd, const Reply &reply, bool head, bool &keepOpen)
 {
     if (head)
         return true;
+    if (reply.stream) {
+        if (reply.framing == Reply::Framing::CloseDelimited || !reply.stream->length)
+            keepOpen = false;
+        return sendStream(fd, reply);
+    }
     const std::size_t size = reply.body.size();
     const std::size_t cutAt = reply.cut == Reply::Cut::None ? size : std::min(size, reply.cutAfter);
     const std::size_t piece =
@@ -506,8 +561,12 @@ void TestServer::serveConnection(int fd, int connection)
             answer += line + "\r\n";
         switch (reply.framing) {
         case Reply::Framing::ContentLength:
-            if (!hasHeader(reply.headers, "Content-Length"))
+            if (hasHeader(reply.headers, "Content-Length"))
+                break;
+            if (!reply.stream)
                 answer += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
+            else if (reply.stream->length)
+                answer += "Content-Length: " + std::to_string(*reply.stream->length) + "\r\n";
             break;
         case Reply::Framing::Chunked:
             if (!hasHeader(reply.headers, "Transfer-Encoding"))

@@ -66,11 +66,24 @@ struct Reply {
     std::chrono::milliseconds stallFor{std::chrono::hours(1)};
     bool closeAfter = false; // close the connection after this answer
 
+    // A body made while it is sent, in place of `body` (cut is not applied to it): the bytes of
+    // patternBody, `piece` at a time with `pause` after each, `length` of them or without end.
+    // An endless one needs Chunked or CloseDelimited framing; it ends when the client goes away
+    // or the server stops.
+    struct Stream {
+        std::optional<std::uint64_t> length; // none: endless
+        std::size_t piece = 16384;
+        std::chrono::milliseconds pause{0};
+    };
+    std::optional<Stream> stream;
+
     static Reply ok(std::string body, std::string contentType = "text/plain");
     static Reply status(std::string statusLine, std::string body = {});
     static Reply redirect(int code, std::string location);
     static Reply challenge(std::string realm = "test");      // 401 with a Basic challenge
     static Reply proxyChallenge(std::string realm = "test"); // 407
+    // 200 with a streamed body (see Stream).
+    static Reply streamed(Stream stream, Framing framing = Framing::ContentLength);
 };
 
 // A body of n bytes whose byte i is (i * 7 + 3) % 256, so it holds zero bytes and a test can
@@ -125,6 +138,8 @@ private:
     bool sendAll(int fd, const char *data, std::size_t size);
     bool sendAll(int fd, const std::string &text) { return sendAll(fd, text.data(), text.size()); }
     bool sendBody(int fd, const Reply &reply, bool head, bool &keepOpen);
+    bool sendStream(int fd, const Reply &reply);
+    bool stopping() const;
     void forgetConnection(int fd);
 
     int listenFd_ = -1;
