@@ -12,7 +12,7 @@ namespace quorvel::cli
 namespace
 {
 
-void writeMove(std::ostream &out, const ReportEntry &entry)
+void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun)
 {
     const CheckResult &r = entry.result;
     const std::string path = printable(entry.path);
@@ -31,7 +31,9 @@ void writeMove(std::ostream &out, const ReportEntry &entry)
         out << "not moved  " << path << ": it could not be moved to " << to << '\n';
         break;
     case MoveState::SuspectStays:
-        out << "stays      " << path << ": a suspect, moved only with --suspect-is-dead\n";
+        // A real run's suspects are listed above already, and counted after the summary.
+        if (dryRun)
+            out << "stays      " << path << ": a suspect, moved only with --suspect-is-dead\n";
         break;
     case MoveState::None:
     case MoveState::NotTried:
@@ -90,7 +92,7 @@ void writeText(std::ostream &out, const Report &report)
         }
     }
     for (const ReportEntry &entry : report.entries)
-        writeMove(out, entry);
+        writeMove(out, entry, report.dryRun);
 
     out << summaryLine(report) << '\n';
     if (!report.moveTarget.empty() && report.complete) {
