@@ -3,6 +3,7 @@
 
 #include "cli/jsontext.h"
 #include "cli/report.h"
+#include "cli/reportdetail.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -142,6 +143,56 @@ TEST(Reports, OnlyLinksMovedElsewherePermanentlyAreListedAsRedirects)
         << text;
     EXPECT_EQ(text.find("Same.url"), std::string::npos);
     EXPECT_EQ(text.find("Plain.url"), std::string::npos);
+}
+
+TEST(Reports, ASuspectsDetailNamesWhereItEndedOnce)
+{
+    const struct {
+        const char *evidence;
+        int redirects;
+        const char *detail;
+    } cases[] = {
+        {"redirected to the home page http://c.test/", 1,
+         "moved to the home page: redirected to the home page http://c.test/"},
+        {"same page as the made-up address /a/qzvbnm... (similarity 0.91)", 1,
+         "moved to the home page: same page as the made-up address /a/qzvbnm... (similarity "
+         "0.91), at http://c.test/"},
+        {"title matches 'domain for sale'", 0,
+         "moved to the home page: title matches 'domain for sale'"},
+    };
+    for (const auto &c : cases) {
+        ReportEntry e =
+            entry("S.url", "http://c.test/a/b", ResultKind::Suspect, "moved to the home page");
+        e.result.evidence = c.evidence;
+        e.result.redirects = c.redirects;
+        e.result.finalUrl = "http://c.test/";
+        EXPECT_EQ(verdictDetail(e.result), c.detail);
+    }
+}
+
+TEST(Reports, TheSummaryCountsSuspectsOnlyWhenTheyWereLookedFor)
+{
+    Report report = awkwardReport();
+    EXPECT_EQ(summaryLine(report).find("suspect"), std::string::npos) << summaryLine(report);
+    report.deep = true;
+    report.probes = 7;
+    report.entries.push_back(entry("Parked.url", "http://d.test/", ResultKind::Suspect, "parked"));
+    report.entries.back().result.evidence = "title matches 'domain for sale'";
+    EXPECT_NE(summaryLine(report).find("1 alive, 1 dead by 404, 1 other error, 1 suspect; "),
+              std::string::npos)
+        << summaryLine(report);
+    EXPECT_NE(
+        written(writeText, report)
+            .find("suspect  Parked.url  http://d.test/  (parked: title matches 'domain for sale')"),
+        std::string::npos);
+
+    const QJsonObject summary =
+        QJsonDocument::fromJson(QByteArray::fromStdString(written(writeJson, report)))
+            .object()["summary"]
+            .toObject();
+    EXPECT_EQ(summary["suspect"].toInt(), 1);
+    EXPECT_EQ(summary["probes"].toInt(), 7);
+    EXPECT_EQ(summary["checked"].toInt(), 4);
 }
 
 } // namespace
