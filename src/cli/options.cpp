@@ -234,14 +234,14 @@ Reports:
                              308 answers) with the URL they lead to now
 
 Deeper checks:
-      --deep               look again at every link that ends in a 2xx answer and
-                             report it as suspect when it is a dead page all the
-                             same: the site's "not found" page served with 200
-                             ("soft 404"), an old address sent to the home page
-                             ("moved to the home page"), or a domain parking or
-                             for-sale page ("parked"). It costs at most one
-                             extra request per host and directory, an address
-                             that cannot exist, which obeys --jobs and
+      --deep               look again at every link that ends in a 2xx answer,
+                             and report it as suspect when it is a dead page
+                             all the same: the site's "not found" page served
+                             with 200 ("soft 404"), an old address sent to the
+                             home page ("moved to the home page"), or a domain
+                             parking or for-sale page ("parked"). It costs at
+                             most one extra request per host and directory (an
+                             address that cannot exist), which obeys --jobs and
                              --per-host like every other request.
 
 Moving:
@@ -257,9 +257,10 @@ Moving:
   -V, --version            show the version and exit
 
 Links whose URL starts with http: or https: are requested with GET; the answer's
-body is read and thrown away. Shortcuts without a URL and other schemes are
-listed as skipped, never as dead. A certificate for another name is accepted, as
-the window accepts it; an expired or untrusted certificate fails the request.
+body is read and thrown away (with --deep, the first 256 KiB of a 2xx answer are
+looked at first). Shortcuts without a URL and other schemes are listed as
+skipped, never as dead. A certificate for another name is accepted, as the
+window accepts it; an expired or untrusted certificate fails the request.
 An answer whose body is still arriving when the time limit strikes is judged by
 its headers. A progress bar is shown on standard error when it is a terminal.
 Ctrl+C stops the check: requests are cancelled, nothing is moved, and the report
