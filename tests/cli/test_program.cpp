@@ -401,6 +401,7 @@ TEST_F(DeepProgramTest, SuspectsAppearInEveryReportAndMakeTheExitStatusOne)
     // Without --deep they are all alive.
     const Finished plain = run({favorites()});
     EXPECT_EQ(plain.status, 0) << plain.err << plain.out;
+    EXPECT_EQ(plain.out.find("suspect"), std::string::npos) << plain.out;
 
     const Finished deep = run({"--deep", "-f", "json", "-o", file, favorites()});
     EXPECT_EQ(deep.status, 1) << deep.err;

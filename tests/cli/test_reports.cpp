@@ -170,29 +170,4 @@ TEST(Reports, ASuspectsDetailNamesWhereItEndedOnce)
     }
 }
 
-TEST(Reports, TheSummaryCountsSuspectsOnlyWhenTheyWereLookedFor)
-{
-    Report report = awkwardReport();
-    EXPECT_EQ(summaryLine(report).find("suspect"), std::string::npos) << summaryLine(report);
-    report.deep = true;
-    report.probes = 7;
-    report.entries.push_back(entry("Parked.url", "http://d.test/", ResultKind::Suspect, "parked"));
-    report.entries.back().result.evidence = "title matches 'domain for sale'";
-    EXPECT_NE(summaryLine(report).find("1 alive, 1 dead by 404, 1 other error, 1 suspect; "),
-              std::string::npos)
-        << summaryLine(report);
-    EXPECT_NE(
-        written(writeText, report)
-            .find("suspect  Parked.url  http://d.test/  (parked: title matches 'domain for sale')"),
-        std::string::npos);
-
-    const QJsonObject summary =
-        QJsonDocument::fromJson(QByteArray::fromStdString(written(writeJson, report)))
-            .object()["summary"]
-            .toObject();
-    EXPECT_EQ(summary["suspect"].toInt(), 1);
-    EXPECT_EQ(summary["probes"].toInt(), 7);
-    EXPECT_EQ(summary["checked"].toInt(), 4);
-}
-
 } // namespace
