@@ -428,7 +428,6 @@ void LinkChecker::Engine::startMore()
         std::uint32_t error = 0;
         // Prepared again rather than kept: a long list holds only its URLs while it waits.
         transfer->target = *prepareRequest(urlOf(start->id), error);
-        transfer->firstUrl = hopUrl(transfer->target);
         transfer->keepBody = settings_.keepBody;
         transfer->host = start->host;
         transfer->started = Clock::now();
@@ -443,6 +442,8 @@ void LinkChecker::Engine::startHop(std::unique_ptr<Transfer> transfer)
     Transfer &t = *transfer;
     t.resetResponse();
     t.url = hopUrl(t.target);
+    if (t.hops == 0)
+        t.firstUrl = t.url;
     active_[t.index] = std::move(transfer);
     if (!setUpEasy(t) || curl_multi_add_handle(multi_, t.easy) != CURLM_OK)
         fail(t, inet::ERROR_INTERNET_INTERNAL_ERROR);
