@@ -6,12 +6,14 @@
 #include "cli/progressbar.h"
 #include "cli/reportfile.h"
 #include "cli/stopsignals.h"
+#include "deep/parking.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <optional>
 
 #include <dirent.h>
@@ -90,6 +92,21 @@ void raiseDescriptorLimit()
     ::setrlimit(RLIMIT_NOFILE, &limit);
 }
 
+// The parking phrases installed with the program (an edited list is used at once), else the
+// compiled-in list. A list file with mistakes is used all the same, and the mistakes named.
+deep::ParkingPhrases parkingPhrases(std::ostream &err)
+{
+    std::error_code error;
+    const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return deep::ParkingPhrases::builtIn();
+    std::string note;
+    deep::ParkingPhrases phrases = deep::ParkingPhrases::forProgram(program.parent_path(), note);
+    if (!note.empty())
+        err << "quorvel-check: " << note << '\n';
+    return phrases;
+}
+
 CheckSettings settingsFrom(const Options &options, int stopFd)
 {
     CheckSettings settings;
@@ -144,19 +161,24 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
             return complain(err, error);
     }
 
+    std::optional<deep::ParkingPhrases> phrases;
+    if (options.deep)
+        phrases = parkingPhrases(err);
+
     raiseDescriptorLimit();
     const StopSignals stop;
     Catalogue catalogue;
     SearchURL(folder, catalogue);
 
     std::optional<ProgressBar> bar;
-    Report report =
-        checkCatalogue(catalogue, folder, options.httpOnly, settingsFrom(options, stop.fd()),
-                       [&](std::size_t done, std::size_t total, std::size_t dead) {
-                           if (!bar)
-                               bar.emplace(STDERR_FILENO, total);
-                           bar->update(done, dead);
-                       });
+    Report report = checkCatalogue(
+        catalogue, folder, options.httpOnly, settingsFrom(options, stop.fd()),
+        [&](std::size_t done, std::size_t total, std::size_t dead, std::size_t suspect) {
+            if (!bar)
+                bar.emplace(STDERR_FILENO, total, options.deep);
+            bar->update(done, dead, suspect);
+        },
+        phrases ? &*phrases : nullptr);
     if (bar)
         bar->finish();
     if (stop.raised())
@@ -165,7 +187,7 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
 
     // Nothing is moved after an interrupted check: the user asked to stop.
     if (!moveTarget.empty() && report.complete)
-        moveDeadShortcuts(report, folder, moveTarget, options.dryRun,
+        moveDeadShortcuts(report, folder, moveTarget, options.dryRun, options.suspectIsDead,
                           [&stop] { return stop.raised(); });
     // Ctrl+C during the moves leaves the rest in place; the report then says it was stopped.
     if (stop.raised())

@@ -14,6 +14,8 @@ std::string_view kindName(ResultKind kind)
         return "dead";
     case ResultKind::Skipped:
         return "skipped";
+    case ResultKind::Suspect:
+        return "suspect";
     }
     return "unchecked";
 }
@@ -33,6 +35,8 @@ std::string_view moveStateName(MoveState state)
         return "failed";
     case MoveState::NotTried:
         return "not-tried";
+    case MoveState::SuspectStays:
+        return "stays";
     }
     return "";
 }

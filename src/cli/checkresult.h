@@ -1,7 +1,7 @@
 #pragma once
-// The result of one shortcut in a report. Kinds and reasons are open-ended texts on purpose, so
-// that a later kind (a suspect page, with its reason and evidence) fits in without changing
-// the writers.
+// The result of one shortcut in a report. Reasons are open-ended texts, so that every kind
+// carries its own (a suspect's reason is the deeper checks' own wording) without changing the
+// writers.
 
 #include <cstdint>
 #include <string>
@@ -15,9 +15,10 @@ enum class ResultKind {
     Alive,
     Dead,
     Skipped, // not an http(s) link, or a shortcut without a URL: never dead
+    Suspect, // answered 2xx, but --deep found a dead page behind the answer
 };
 
-// "unchecked", "alive", "dead", "skipped": the names reports use.
+// "unchecked", "alive", "dead", "skipped", "suspect": the names reports use.
 std::string_view kindName(ResultKind kind);
 
 // Reasons, as reports print them.
@@ -28,6 +29,7 @@ inline constexpr std::string_view error = "error";        // dead: the request f
 inline constexpr std::string_view noPath = "no-path";     // skipped: the shortcut has no URL
 inline constexpr std::string_view otherScheme = "scheme"; // skipped: not http or https
 inline constexpr std::string_view httpOnly = "http-only"; // skipped: https with --http-only
+// Suspects carry the deeper checks' reasons: "soft 404", "moved to the home page", "parked".
 } // namespace reason
 
 enum class MoveState {
@@ -37,6 +39,7 @@ enum class MoveState {
     DestinationExists, // left in place: never overwritten
     Failed,            // left in place
     NotTried,          // the run was interrupted before this one
+    SuspectStays,      // a suspect, moved only with --suspect-is-dead
 };
 
 std::string_view moveStateName(MoveState state);

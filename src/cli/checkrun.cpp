@@ -2,10 +2,13 @@
 
 #include "cli/classify.h"
 #include "cli/stopsignals.h"
+#include "cli/suspectfinder.h"
+#include "deep/verdict.h"
 #include "verify/deadlinkmover.h"
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
 namespace quorvel::cli
 {
@@ -14,6 +17,11 @@ namespace
 {
 
 constexpr char separator = std::filesystem::path::preferred_separator;
+
+// Links waiting for their directory's probe hold their page's text; past this many, no new
+// link starts until probes answer, which keeps memory bounded when a site is slow to answer
+// its probe.
+constexpr std::size_t mostWaitingPages = 256;
 
 } // namespace
 
@@ -34,11 +42,13 @@ std::string normalizedFolder(std::string folder)
 }
 
 Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpOnly,
-                      const CheckSettings &settings, const ProgressHandler &progress)
+                      const CheckSettings &settings, const ProgressHandler &progress,
+                      const deep::ParkingPhrases *deepPhrases)
 {
     const auto started = std::chrono::steady_clock::now();
     Report report;
     report.folder = folder;
+    report.deep = deepPhrases != nullptr;
     report.entries.reserve(catalogue.size());
     std::vector<LinkJob> jobs;
     for (std::size_t i = 0; i < catalogue.size(); ++i) {
@@ -61,35 +71,69 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
 
     std::size_t done = 0;
     std::size_t dead = 0;
+    std::size_t suspect = 0;
     if (progress)
-        progress(0, jobs.size(), 0);
-    LinkChecker checker(settings);
-    report.complete = checker.run(jobs, [&](std::size_t id, LinkOutcome outcome) {
-        CheckResult result = classifyOutcome(outcome);
+        progress(0, jobs.size(), 0, 0);
+    const auto settle = [&](std::size_t id, CheckResult result) {
         ++done;
         if (result.kind == ResultKind::Dead)
             ++dead;
+        else if (result.kind == ResultKind::Suspect)
+            ++suspect;
         report.entries[id].result = std::move(result);
         if (progress)
-            progress(done, jobs.size(), dead);
+            progress(done, jobs.size(), dead, suspect);
+    };
+
+    CheckSettings runSettings = settings;
+    if (deepPhrases)
+        runSettings.keepBody = deep::maxBodyBytes;
+    LinkChecker checker(runSettings);
+    std::optional<SuspectFinder> finder;
+    if (deepPhrases) {
+        finder.emplace(
+            *deepPhrases, report.entries.size(),
+            [&checker](std::size_t id, std::string url) { checker.add(id, std::move(url)); },
+            settle);
+        for (const LinkJob &job : jobs)
+            finder->expect(std::string(job.url));
+    }
+    report.complete = checker.run(jobs, [&](std::size_t id, LinkOutcome outcome) {
+        if (!finder) {
+            settle(id, classifyOutcome(outcome));
+            return;
+        }
+        if (finder->isProbe(id)) {
+            finder->probeAnswered(id, std::move(outcome));
+        } else {
+            CheckResult result = classifyOutcome(outcome);
+            finder->linkAnswered(id, std::move(outcome), std::move(result));
+        }
+        checker.holdNewLinks(finder->waiting() >= mostWaitingPages);
     });
+    if (finder)
+        report.probes = finder->probesSent();
     report.elapsedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return report;
 }
 
 void moveDeadShortcuts(Report &report, const std::string &folder, const std::string &target,
-                       bool dryRun, const std::function<bool()> &stopAsked)
+                       bool dryRun, bool suspectIsDead, const std::function<bool()> &stopAsked)
 {
     report.moveTarget = target;
     report.dryRun = dryRun;
     bool stopped = false;
     for (ReportEntry &entry : report.entries) {
         CheckResult &r = entry.result;
-        if (r.kind != ResultKind::Dead)
+        if (r.kind != ResultKind::Dead && r.kind != ResultKind::Suspect)
             continue;
         const std::string &source = entry.file;
         r.moveTo = destinationPathFor(source, folder, target);
+        if (r.kind == ResultKind::Suspect && !suspectIsDead) {
+            r.move = MoveState::SuspectStays;
+            continue;
+        }
         if (stopped || (stopAsked && stopAsked())) {
             stopped = true;
             r.move = MoveState::NotTried;
@@ -127,7 +171,8 @@ int exitStatusOf(const Report &report)
 {
     if (!report.complete)
         return 130;
-    return report.tally().dead() > 0 ? 1 : 0;
+    const Tally t = report.tally();
+    return t.dead() > 0 || t.suspect > 0 ? 1 : 0;
 }
 
 } // namespace quorvel::cli

@@ -5,30 +5,37 @@
 #include "catalogue/catalogue.h"
 #include "cli/linkchecker.h"
 #include "cli/report.h"
+#include "deep/parking.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
 namespace quorvel::cli
 {
 
-// Links done so far, of total, and how many of them are dead.
-using ProgressHandler = std::function<void(std::size_t done, std::size_t total, std::size_t dead)>;
+// Links done so far, of total, and how many of them are dead and suspect.
+using ProgressHandler =
+    std::function<void(std::size_t done, std::size_t total, std::size_t dead, std::size_t suspect)>;
 
 // Checks every http(s) link of the catalogue (read from folder) and returns the report in
-// catalogue order; skipped links are decided without a request. When the settings' stop
-// descriptor ends the run, the links not reached are unchecked and the report is incomplete.
-// The catalogue's texts move into the report.
+// catalogue order; skipped links are decided without a request. With deepPhrases (--deep),
+// links that answer 2xx are looked at again and may be found suspect. When the settings' stop
+// descriptor ends the run, the links not reached (or whose probe had not answered) are
+// unchecked and the report is incomplete. The catalogue's texts move into the report.
 Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpOnly,
-                      const CheckSettings &settings, const ProgressHandler &progress = {});
+                      const CheckSettings &settings, const ProgressHandler &progress = {},
+                      const deep::ParkingPhrases *deepPhrases = nullptr);
 
 // Moves the dead shortcuts of a complete report into target (or, for a dry run, records where
-// each would go) with the window's mover. stopAsked is consulted between moves: a move that
-// has begun always completes, the rest are then not tried.
+// each would go) with the window's mover; suspects too when suspectIsDead, otherwise they are
+// marked as staying. stopAsked is consulted between moves: a move that has begun always
+// completes, the rest are then not tried.
 void moveDeadShortcuts(Report &report, const std::string &folder, const std::string &target,
-                       bool dryRun, const std::function<bool()> &stopAsked = {});
+                       bool dryRun, bool suspectIsDead = false,
+                       const std::function<bool()> &stopAsked = {});
 
-// 0: no dead link, 1: at least one, 130: interrupted.
+// 0: no dead or suspect link, 1: at least one, 130: interrupted.
 int exitStatusOf(const Report &report);
 
 // A shortcut's path relative to the folder it was found in.

@@ -9,9 +9,11 @@ HostSlots::HostSlots(int perHost) : perHost_(std::max(perHost, 1)) {}
 
 HostSlots::ReadyKey HostSlots::keyOf(const std::string &name, const Host &host) const
 {
-    if (!host.redirected.empty())
-        return {0, host.redirected.front(), &name};
-    return {1, host.fresh.front(), &name};
+    for (int queue = 0; queue < 2; ++queue) {
+        if (!host.queues[queue].empty())
+            return {queue, host.queues[queue].front(), &name};
+    }
+    return {2, host.queues[2].front(), &name};
 }
 
 void HostSlots::refresh(const std::string &name, Host &host)
@@ -19,41 +21,47 @@ void HostSlots::refresh(const std::string &name, Host &host)
     // The key depends on the queues' fronts, so it is taken out before they change and put
     // back after.
     const bool shouldBeReady =
-        host.active < perHost_ && (!host.redirected.empty() || !host.fresh.empty());
+        host.active < perHost_ &&
+        (!host.queues[0].empty() || !host.queues[1].empty() || !host.queues[2].empty());
     if (shouldBeReady)
         ready_.insert(keyOf(name, host));
     host.ready = shouldBeReady;
 }
 
-void HostSlots::add(std::size_t id, const std::string &host)
+void HostSlots::push(Queue queue, std::size_t id, const std::string &host)
 {
     auto &[name, state] = *hosts_.try_emplace(host).first;
     if (state.ready)
         ready_.erase(keyOf(name, state));
-    state.fresh.push_back(id);
+    state.queues[static_cast<int>(queue)].push_back(id);
     ++waitingCount_;
     refresh(name, state);
+}
+
+void HostSlots::add(std::size_t id, const std::string &host)
+{
+    push(Queue::Fresh, id, host);
 }
 
 void HostSlots::addRedirected(std::size_t id, const std::string &host)
 {
-    auto &[name, state] = *hosts_.try_emplace(host).first;
-    if (state.ready)
-        ready_.erase(keyOf(name, state));
-    state.redirected.push_back(id);
-    ++waitingCount_;
-    refresh(name, state);
+    push(Queue::Redirected, id, host);
 }
 
-std::optional<HostSlots::Start> HostSlots::next(bool freshAllowed)
+void HostSlots::addEarly(std::size_t id, const std::string &host)
 {
-    if (ready_.empty() || (!freshAllowed && std::get<0>(*ready_.begin()) != 0))
+    push(Queue::Added, id, host);
+}
+
+std::optional<HostSlots::Start> HostSlots::next(Queue upTo)
+{
+    if (ready_.empty() || std::get<0>(*ready_.begin()) > static_cast<int>(upTo))
         return std::nullopt;
     const ReadyKey key = *ready_.begin();
     ready_.erase(ready_.begin());
     const std::string &name = *std::get<2>(key);
     Host &state = hosts_.at(name);
-    auto &queue = std::get<0>(key) == 0 ? state.redirected : state.fresh;
+    auto &queue = state.queues[std::get<0>(key)];
     const std::size_t id = queue.front();
     queue.pop_front();
     --waitingCount_;
@@ -71,7 +79,7 @@ void HostSlots::release(const std::string &host)
     if (state.ready)
         ready_.erase(keyOf(found->first, state));
     --state.active;
-    if (state.active == 0 && state.redirected.empty() && state.fresh.empty()) {
+    if (state.idle()) {
         hosts_.erase(found); // a long run over many hosts keeps only the busy ones
         return;
     }
@@ -84,14 +92,15 @@ void HostSlots::forget(std::size_t id, const std::string &host)
     if (found == hosts_.end())
         return;
     Host &state = found->second;
-    const auto position = std::find(state.redirected.begin(), state.redirected.end(), id);
-    if (position == state.redirected.end())
+    auto &redirected = state.queues[static_cast<int>(Queue::Redirected)];
+    const auto position = std::find(redirected.begin(), redirected.end(), id);
+    if (position == redirected.end())
         return;
     if (state.ready)
         ready_.erase(keyOf(found->first, state));
-    state.redirected.erase(position);
+    redirected.erase(position);
     --waitingCount_;
-    if (state.active == 0 && state.redirected.empty() && state.fresh.empty()) {
+    if (state.idle()) {
         hosts_.erase(found);
         return;
     }

@@ -1,7 +1,8 @@
 #pragma once
 // Which link goes next: links wait in catalogue order and one starts only when its host has a
 // free slot, so a link never waits inside libcurl while its time limit runs. Links that were
-// redirected and wait for room at their new host go before links not yet started.
+// redirected and wait for room at their new host go first, then requests added during the run
+// (the deeper checks' probes, which other links wait for), then links not yet started.
 
 #include <cstddef>
 #include <deque>
@@ -19,10 +20,15 @@ class HostSlots
 public:
     explicit HostSlots(int perHost);
 
-    // A link not yet started; links are taken in the order of their ids within a priority.
+    // The queues, in the order they start.
+    enum class Queue { Redirected, Added, Fresh };
+
+    // A link not yet started; links are taken in the order of their ids within a queue.
     void add(std::size_t id, const std::string &host);
     // A redirected link waiting for room at its new host.
     void addRedirected(std::size_t id, const std::string &host);
+    // A request added during the run.
+    void addEarly(std::size_t id, const std::string &host);
 
     struct Start {
         std::size_t id;
@@ -30,7 +36,12 @@ public:
     };
     // The next link whose host has room, which takes one of that host's slots. Links not yet
     // started are only considered when freshAllowed.
-    std::optional<Start> next(bool freshAllowed = true);
+    std::optional<Start> next(bool freshAllowed = true)
+    {
+        return next(freshAllowed ? Queue::Fresh : Queue::Redirected);
+    }
+    // The same, considering only the queues up to and including upTo.
+    std::optional<Start> next(Queue upTo);
     // A redirected link that gave up waiting (its time ran out) leaves the host's queue.
     void forget(std::size_t id, const std::string &host);
     // A link ends (or leaves the host for a redirect): its slot is free again.
@@ -42,15 +53,20 @@ public:
 private:
     struct Host {
         int active = 0;
-        std::deque<std::size_t> redirected;
-        std::deque<std::size_t> fresh;
-        bool ready = false; // listed in ready_
+        std::deque<std::size_t> queues[3]; // by Queue
+        bool ready = false;                // listed in ready_
+
+        bool idle() const
+        {
+            return active == 0 && queues[0].empty() && queues[1].empty() && queues[2].empty();
+        }
     };
-    // (0 redirected / 1 fresh, the first waiting id, host): the smallest goes first.
+    // (queue, the first waiting id, host): the smallest goes first.
     using ReadyKey = std::tuple<int, std::size_t, const std::string *>;
 
     ReadyKey keyOf(const std::string &name, const Host &host) const;
     void refresh(const std::string &name, Host &host);
+    void push(Queue queue, std::size_t id, const std::string &host);
 
     int perHost_;
     std::size_t waitingCount_ = 0;

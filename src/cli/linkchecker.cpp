@@ -8,6 +8,7 @@
 #include "inet/inet_timeouts.h"
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
@@ -79,6 +80,7 @@ struct Transfer {
     std::size_t index = 0; // in the job list
     bool holdsSlot = false;
     RequestTarget target;
+    std::string firstUrl;
     std::string url;  // of the current hop
     std::string host; // whose slot this holds or waits for
     CURL *easy = nullptr;
@@ -97,6 +99,8 @@ struct Transfer {
     std::optional<std::string> redirectTo;
     std::size_t discarded = 0;
     bool discardCut = false;
+    std::size_t keepBody = 0; // bytes of a 2xx final answer's body to keep
+    std::string body;
 
     void resetResponse()
     {
@@ -108,6 +112,7 @@ struct Transfer {
         redirectTo.reset();
         discarded = 0;
         discardCut = false;
+        body.clear();
     }
 
     // The block ended; interim answers are dropped and a redirect remembers where it goes.
@@ -157,7 +162,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     return bytes;
 }
 
-size_t onBody(char *, size_t size, size_t count, void *user)
+size_t onBody(char *data, size_t size, size_t count, void *user)
 {
     auto &t = *static_cast<Transfer *>(user);
     const size_t bytes = size * count;
@@ -167,8 +172,13 @@ size_t onBody(char *, size_t size, size_t count, void *user)
             t.discardCut = true;
             return 0;
         }
+        return bytes;
     }
-    return bytes; // read and dropped: nothing of a body is kept
+    // Only the start of a final 2xx answer is kept, for the deeper checks; the rest is read and
+    // dropped as any other body.
+    if (t.body.size() < t.keepBody && t.status >= 200 && t.status <= 299)
+        t.body.append(data, std::min(bytes, t.keepBody - t.body.size()));
+    return bytes;
 }
 
 } // namespace
@@ -197,9 +207,19 @@ public:
     }
 
     bool run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone);
+    void add(std::size_t id, std::string url);
+    void holdNewLinks(bool hold) { holdNew_ = hold; }
 
 private:
+    // A request added during the run, by its index after the jobs'.
+    struct Added {
+        std::size_t id;
+        std::string url;
+    };
+
     std::size_t inFlight() const { return active_.size() + parked_.size(); }
+    std::string urlOf(std::size_t index) const;
+    void deliverRefused();
     void startMore();
     void startHop(std::unique_ptr<Transfer> transfer);
     bool setUpEasy(Transfer &t);
@@ -225,8 +245,14 @@ private:
     std::unordered_map<std::size_t, std::unique_ptr<Transfer>> active_;
     std::unordered_map<std::size_t, std::unique_ptr<Transfer>> parked_; // redirected, waiting
     std::vector<CURL *> idle_; // easy handles kept for reuse
+    std::unordered_map<std::size_t, Added> added_;
+    std::size_t nextAdded_ = 0;
+    // Added requests that cannot be sent, answered from the run's loop rather than from add()
+    // itself, which is called from inside an onDone.
+    std::deque<std::pair<std::size_t, LinkOutcome>> refused_;
     curl_slist *headers_ = nullptr;
     bool stopped_ = false;
+    bool holdNew_ = false;
 };
 
 LinkChecker::LinkChecker(CheckSettings settings)
@@ -241,17 +267,68 @@ bool LinkChecker::run(const std::vector<LinkJob> &jobs, const DoneHandler &onDon
     return engine_->run(jobs, onDone);
 }
 
+void LinkChecker::add(std::size_t id, std::string url)
+{
+    engine_->add(id, std::move(url));
+}
+
+void LinkChecker::holdNewLinks(bool hold)
+{
+    engine_->holdNewLinks(hold);
+}
+
+std::string LinkChecker::Engine::urlOf(std::size_t index) const
+{
+    if (index < jobs_->size())
+        return std::string((*jobs_)[index].url);
+    return added_.at(index).url;
+}
+
+void LinkChecker::Engine::add(std::size_t id, std::string url)
+{
+    std::uint32_t error = 0;
+    const auto target = prepareRequest(url, error);
+    if (target)
+        error = refusedHost(target->host);
+    if (error != 0 || !multi_) {
+        LinkOutcome outcome;
+        outcome.error = error != 0 ? error : inet::ERROR_INTERNET_INTERNAL_ERROR;
+        if (target)
+            outcome.requestedUrl = outcome.finalUrl = hopUrl(*target);
+        refused_.emplace_back(id, std::move(outcome));
+        return;
+    }
+    const std::size_t index = jobs_->size() + nextAdded_++;
+    added_.emplace(index, Added{id, std::move(url)});
+    slots_.addEarly(index, hostKey(*target));
+}
+
+void LinkChecker::Engine::deliverRefused()
+{
+    // An answer may add another request, and so another refusal.
+    while (!refused_.empty()) {
+        auto [id, outcome] = std::move(refused_.front());
+        refused_.pop_front();
+        (*onDone_)(id, std::move(outcome));
+    }
+}
+
 bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone)
 {
     jobs_ = &jobs;
     onDone_ = &onDone;
     slots_ = HostSlots(settings_.perHost);
+    added_.clear();
+    nextAdded_ = 0;
+    refused_.clear();
+    holdNew_ = false;
     if (!multi_) {
         for (const LinkJob &job : jobs) {
             LinkOutcome outcome;
             outcome.error = inet::ERROR_INTERNET_INTERNAL_ERROR;
             onDone(job.id, std::move(outcome));
         }
+        deliverRefused();
         return true;
     }
 
@@ -266,7 +343,7 @@ bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandle
             LinkOutcome outcome;
             outcome.error = error;
             if (target)
-                outcome.finalUrl = hopUrl(*target);
+                outcome.requestedUrl = outcome.finalUrl = hopUrl(*target);
             onDone(job.id, std::move(outcome));
             continue;
         }
@@ -279,6 +356,7 @@ bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandle
         abandonAll();
         return false;
     }
+    deliverRefused();
     while (slots_.waiting() || !active_.empty()) {
         startMore();
         int running = 0;
@@ -293,6 +371,7 @@ bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandle
                 finished(*transfer, message->data.result);
         }
         timeLimits();
+        deliverRefused();
         if (!slots_.waiting() && active_.empty())
             break;
         startMore();
@@ -330,8 +409,11 @@ void LinkChecker::Engine::startMore()
 {
     const auto jobs = static_cast<std::size_t>(std::max(settings_.jobs, 1));
     while (inFlight() <= jobs) {
-        // A redirected link already counts as in flight; a new one needs a free place.
-        auto start = slots_.next(inFlight() < jobs);
+        // A redirected link already counts as in flight; a new request needs a free place.
+        auto upTo = HostSlots::Queue::Redirected;
+        if (inFlight() < jobs)
+            upTo = holdNew_ && inFlight() > 0 ? HostSlots::Queue::Added : HostSlots::Queue::Fresh;
+        auto start = slots_.next(upTo);
         if (!start)
             return;
         if (auto parked = parked_.find(start->id); parked != parked_.end()) {
@@ -345,7 +427,8 @@ void LinkChecker::Engine::startMore()
         transfer->index = start->id;
         std::uint32_t error = 0;
         // Prepared again rather than kept: a long list holds only its URLs while it waits.
-        transfer->target = *prepareRequest(std::string((*jobs_)[start->id].url), error);
+        transfer->target = *prepareRequest(urlOf(start->id), error);
+        transfer->keepBody = settings_.keepBody;
         transfer->host = start->host;
         transfer->started = Clock::now();
         transfer->deadline = transfer->started + settings_.timeout;
@@ -359,6 +442,8 @@ void LinkChecker::Engine::startHop(std::unique_ptr<Transfer> transfer)
     Transfer &t = *transfer;
     t.resetResponse();
     t.url = hopUrl(t.target);
+    if (t.hops == 0)
+        t.firstUrl = t.url;
     active_[t.index] = std::move(transfer);
     if (!setUpEasy(t) || curl_multi_add_handle(multi_, t.easy) != CURLM_OK)
         fail(t, inet::ERROR_INTERNET_INTERNAL_ERROR);
@@ -498,10 +583,15 @@ void LinkChecker::Engine::answer(Transfer &t, bool bodyCut)
     outcome.bodyCut = bodyCut;
     // Without a credential prompt a challenge cannot be answered; the window's component
     // gives up on it with this error too.
-    if (t.status == 401 || t.status == 407)
+    if (t.status == 401 || t.status == 407) {
         outcome.error = inet::ERROR_INTERNET_OPERATION_CANCELLED;
-    else
+    } else {
         outcome.headerLines = linesOf(t.head);
+        if (t.keepBody > 0 && t.status >= 200 && t.status <= 299) {
+            outcome.body = std::move(t.body);
+            outcome.contentType = inet::headerValue(t.head, "Content-Type").value_or("");
+        }
+    }
     complete(t, std::move(outcome));
 }
 
@@ -519,6 +609,7 @@ void LinkChecker::Engine::fail(Transfer &t, std::uint32_t error)
 
 void LinkChecker::Engine::complete(Transfer &t, LinkOutcome outcome)
 {
+    outcome.requestedUrl = t.firstUrl;
     outcome.finalUrl = t.url;
     outcome.permanentUrl = t.permanentUrl;
     outcome.redirects = t.hops;
@@ -537,7 +628,15 @@ void LinkChecker::Engine::complete(Transfer &t, LinkOutcome outcome)
         transfer = std::move(waiting->second);
         parked_.erase(waiting);
     }
-    (*onDone_)((*jobs_)[t.index].id, std::move(outcome));
+    std::size_t id = 0;
+    if (t.index < jobs_->size()) {
+        id = (*jobs_)[t.index].id;
+    } else {
+        const auto added = added_.find(t.index);
+        id = added->second.id;
+        added_.erase(added);
+    }
+    (*onDone_)(id, std::move(outcome));
 }
 
 void LinkChecker::Engine::releaseEasy(Transfer &t)
@@ -560,6 +659,8 @@ void LinkChecker::Engine::abandonAll()
     }
     active_.clear();
     parked_.clear();
+    added_.clear();
+    refused_.clear();
 }
 
 std::chrono::milliseconds LinkChecker::Engine::nextWait() const

@@ -3,7 +3,8 @@
 // at most `perHost` to one host, each ended within its time limit. Requests are sent and
 // followed the way the window's HTTP facility does it (same request, same redirects, same
 // refused hosts, same error codes), so the dead/alive rule sees the same answers; the body is
-// read and thrown away.
+// read and thrown away, but for the start of a 2xx answer's body when the deeper checks ask
+// for it.
 
 #include <chrono>
 #include <cstddef>
@@ -25,6 +26,9 @@ struct CheckSettings {
     std::string userAgent = "Merrowin WinInet Component";
     std::string caFile; // certificates to trust instead of the system's; "" for the system's
     int stopFd = -1;    // the run stops when this becomes readable
+    // How much of a 2xx final answer's body is kept for a closer look (0: none). The rest is
+    // read and thrown away as always, so keeping changes no verdict.
+    std::size_t keepBody = 0;
 };
 
 struct LinkJob {
@@ -39,11 +43,16 @@ struct LinkOutcome {
     // The final response's header lines, status first; left empty when the block holds no
     // "404" anywhere, as then no line can hold either of the dead-link texts.
     std::vector<std::string> headerLines;
+    std::string requestedUrl; // the URL of the first request sent, as sent
     std::string finalUrl;     // the URL of the last request sent
     std::string permanentUrl; // where the leading 301/308 redirects led, "" without them
     int redirects = 0;
     bool bodyCut = false; // the time limit ended the body of an answer that had arrived
     std::chrono::milliseconds elapsed{0};
+    // With CheckSettings::keepBody, for a 2xx final answer: the start of its body and its
+    // Content-Type header's value.
+    std::string body;
+    std::string contentType;
 };
 
 class LinkChecker
@@ -58,6 +67,15 @@ public:
     // Checks the links, calling onDone on this thread as each one ends. Returns false when
     // the stop descriptor ended the run: the links still in flight then get no outcome.
     bool run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone);
+
+    // While run() runs (from onDone): one more request, with an id of the caller's that no
+    // job has. It obeys the same limits, and starts before links not yet started, since
+    // others may wait for its answer. Its outcome comes to onDone like a link's.
+    void add(std::size_t id, std::string url);
+    // While run() runs: when held, links not yet started wait (added requests and redirects
+    // go on), so that what waits for added requests stays bounded. Never stalls a run: with
+    // nothing in flight, links start all the same.
+    void holdNewLinks(bool hold);
 
 private:
     class Engine;

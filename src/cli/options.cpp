@@ -25,6 +25,8 @@ enum LongOnly {
     MoveDeadTo,
     DryRun,
     ReportRedirects,
+    Deep,
+    SuspectIsDead,
 };
 
 constexpr option longOptions[] = {
@@ -40,6 +42,8 @@ constexpr option longOptions[] = {
     {"move-dead-to", required_argument, nullptr, MoveDeadTo},
     {"dry-run", no_argument, nullptr, DryRun},
     {"report-redirects", no_argument, nullptr, ReportRedirects},
+    {"deep", no_argument, nullptr, Deep},
+    {"suspect-is-dead", no_argument, nullptr, SuspectIsDead},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -163,6 +167,12 @@ CommandLine parseCommandLine(int argc, char *const argv[])
         case ReportRedirects:
             o.reportRedirects = true;
             break;
+        case Deep:
+            o.deep = true;
+            break;
+        case SuspectIsDead:
+            o.suspectIsDead = true;
+            break;
         case ':':
             return failure("option '" + std::string(args[optind - 1]) + "' needs a value");
         default: {
@@ -191,6 +201,10 @@ CommandLine parseCommandLine(int argc, char *const argv[])
     }
     if (o.dryRun && o.moveDeadTo.empty())
         return failure("--dry-run shows what --move-dead-to would move; give both");
+    if (o.suspectIsDead && !o.deep)
+        return failure("--suspect-is-dead needs --deep, which finds the suspects");
+    if (o.suspectIsDead && o.moveDeadTo.empty())
+        return failure("--suspect-is-dead decides what --move-dead-to moves; give both");
     return line;
 }
 
@@ -219,27 +233,42 @@ Reports:
       --report-redirects   also list links that were moved permanently (301 or
                              308 answers) with the URL they lead to now
 
+Deeper checks:
+      --deep               look again at every link that ends in a 2xx answer,
+                             and report it as suspect when it is a dead page
+                             all the same: the site's "not found" page served
+                             with 200 ("soft 404"), an old address sent to the
+                             home page ("moved to the home page"), or a domain
+                             parking or for-sale page ("parked"). It costs at
+                             most one extra request per host and directory (an
+                             address that cannot exist), which obeys --jobs and
+                             --per-host like every other request.
+
 Moving:
       --move-dead-to=DIR   move the shortcut files of dead links into DIR,
                              rebuilding their sub-folders there; a file already
                              in DIR is never overwritten
-      --dry-run            only show what --move-dead-to would move
+      --suspect-is-dead    with --deep, move the suspects too; without it they
+                             stay where they are
+      --dry-run            only show what --move-dead-to would move, suspects
+                             included
 
   -h, --help               show this help and exit
   -V, --version            show the version and exit
 
 Links whose URL starts with http: or https: are requested with GET; the answer's
-body is read and thrown away. Shortcuts without a URL and other schemes are
-listed as skipped, never as dead. A certificate for another name is accepted, as
-the window accepts it; an expired or untrusted certificate fails the request.
+body is read and thrown away (with --deep, the first 256 KiB of a 2xx answer are
+looked at first). Shortcuts without a URL and other schemes are listed as
+skipped, never as dead. A certificate for another name is accepted, as the
+window accepts it; an expired or untrusted certificate fails the request.
 An answer whose body is still arriving when the time limit strikes is judged by
 its headers. A progress bar is shown on standard error when it is a terminal.
 Ctrl+C stops the check: requests are cancelled, nothing is moved, and the report
 of what was checked is written.
 
 Exit status:
-  0  no link is dead
-  1  at least one link is dead
+  0  no link is dead (or suspect)
+  1  at least one link is dead or, with --deep, suspect
   2  bad usage, a folder that cannot be read, or a report that cannot be written
   130  stopped with Ctrl+C (or SIGTERM)
 )";

@@ -20,6 +20,8 @@ struct Options {
     std::string moveDeadTo;
     bool dryRun = false;
     bool reportRedirects = false;
+    bool deep = false;          // look again at 2xx answers for dead pages that hide behind them
+    bool suspectIsDead = false; // --move-dead-to moves suspects too
 };
 
 struct CommandLine {

@@ -37,10 +37,14 @@ void writeAll(int fd, const std::string &text)
 } // namespace
 
 std::string progressLine(std::size_t done, std::size_t total, std::size_t dead, double rate,
-                         int width)
+                         int width, bool withSuspects, std::size_t suspect)
 {
-    char tail[96];
-    std::snprintf(tail, sizeof tail, " %zu/%zu  dead %zu  %.1f/s", done, total, dead, rate);
+    char tail[128];
+    if (withSuspects)
+        std::snprintf(tail, sizeof tail, " %zu/%zu  dead %zu  suspect %zu  %.1f/s", done, total,
+                      dead, suspect, rate);
+    else
+        std::snprintf(tail, sizeof tail, " %zu/%zu  dead %zu  %.1f/s", done, total, dead, rate);
     const std::string counts = tail;
     // The bar takes what the counts leave, between 10 and 40 cells; on a narrow terminal only
     // the counts are shown.
@@ -54,8 +58,8 @@ std::string progressLine(std::size_t done, std::size_t total, std::size_t dead, 
            std::string(static_cast<std::size_t>(cells - filled), '.') + "]" + counts;
 }
 
-ProgressBar::ProgressBar(int fd, std::size_t total)
-    : fd_(fd), enabled_(::isatty(fd) == 1), total_(total),
+ProgressBar::ProgressBar(int fd, std::size_t total, bool withSuspects)
+    : fd_(fd), enabled_(::isatty(fd) == 1), total_(total), withSuspects_(withSuspects),
       started_(std::chrono::steady_clock::now())
 {
 }
@@ -65,10 +69,11 @@ ProgressBar::~ProgressBar()
     finish();
 }
 
-void ProgressBar::update(std::size_t done, std::size_t dead)
+void ProgressBar::update(std::size_t done, std::size_t dead, std::size_t suspect)
 {
     done_ = done;
     dead_ = dead;
+    suspect_ = suspect;
     if (!enabled_)
         return;
     const auto now = std::chrono::steady_clock::now();
@@ -83,7 +88,10 @@ void ProgressBar::draw()
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0;
-    writeAll(fd_, "\r" + progressLine(done_, total_, dead_, rate, terminalWidth(fd_)) + "\x1b[K");
+    writeAll(fd_, "\r" +
+                      progressLine(done_, total_, dead_, rate, terminalWidth(fd_), withSuspects_,
+                                   suspect_) +
+                      "\x1b[K");
     drawn_ = true;
 }
 

@@ -21,6 +21,10 @@ Tally Report::tally() const
             else
                 ++t.otherErrors;
             break;
+        case ResultKind::Suspect:
+            ++t.checked;
+            ++t.suspect;
+            break;
         case ResultKind::Skipped:
             ++t.skipped;
             break;
@@ -30,7 +34,9 @@ Tally Report::tally() const
         }
         if (r.move == MoveState::Moved)
             ++t.moved;
-        if (r.move != MoveState::None)
+        if (r.move == MoveState::SuspectStays)
+            ++t.staying;
+        else if (r.move != MoveState::None)
             ++t.toMove;
     }
     return t;

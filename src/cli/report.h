@@ -24,14 +24,16 @@ struct ReportEntry {
 
 struct Tally {
     std::size_t shortcuts = 0;
-    std::size_t checked = 0; // requested and answered, alive or dead
+    std::size_t checked = 0; // requested and answered: alive, dead or suspect
     std::size_t alive = 0;
     std::size_t deadBy404 = 0;
     std::size_t otherErrors = 0;
+    std::size_t suspect = 0;
     std::size_t skipped = 0;
     std::size_t unchecked = 0;
     std::size_t moved = 0;
-    std::size_t toMove = 0; // dead shortcuts that were to be moved (or would be, dry run)
+    std::size_t toMove = 0;  // shortcuts that were to be moved (or would be, dry run)
+    std::size_t staying = 0; // suspects left in place without --suspect-is-dead
 
     std::size_t dead() const { return deadBy404 + otherErrors; }
 };
@@ -44,6 +46,8 @@ struct Report {
     std::string moveTarget; // --move-dead-to, "" without
     bool dryRun = false;
     bool listRedirects = false; // --report-redirects
+    bool deep = false;          // --deep: suspects were looked for
+    std::size_t probes = 0;     // requests for addresses that cannot exist, made for --deep
 
     Tally tally() const;
 };
@@ -59,5 +63,8 @@ void writeReport(std::ostream &out, const Report &report, ReportFormat format);
 
 // The one-line summary of the text report.
 std::string summaryLine(const Report &report);
+
+// "2 suspects stay where they are (...)." after a move without --suspect-is-dead; "" when none.
+std::string stayingLine(const Tally &tally);
 
 } // namespace quorvel::cli

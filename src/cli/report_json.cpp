@@ -45,12 +45,17 @@ void writeJson(std::ostream &out, const Report &report)
         << ",\n  \"complete\": " << (report.complete ? "true" : "false")
         << ",\n  \"summary\": {\"shortcuts\": " << t.shortcuts << ", \"checked\": " << t.checked
         << ", \"alive\": " << t.alive << ", \"dead_404\": " << t.deadBy404
-        << ", \"other_errors\": " << t.otherErrors << ", \"skipped\": " << t.skipped
-        << ", \"unchecked\": " << t.unchecked << ", \"seconds\": " << report.elapsedSeconds;
+        << ", \"other_errors\": " << t.otherErrors << ", \"suspect\": " << t.suspect
+        << ", \"skipped\": " << t.skipped << ", \"unchecked\": " << t.unchecked
+        << ", \"seconds\": " << report.elapsedSeconds;
+    if (report.deep)
+        out << ", \"deep\": true, \"probes\": " << report.probes;
     if (!report.moveTarget.empty())
         out << ", \"move_to\": " << jsonString(report.moveTarget)
             << ", \"dry_run\": " << (report.dryRun ? "true" : "false")
             << ", \"moved\": " << t.moved;
+    if (!report.moveTarget.empty() && report.deep)
+        out << ", \"suspects_staying\": " << t.staying;
     out << "},\n  \"results\": [";
     bool first = true;
     for (const ReportEntry &entry : report.entries) {

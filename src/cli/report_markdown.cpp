@@ -1,5 +1,5 @@
-// The Markdown report: the summary, then tables of the dead and skipped links, the permanent
-// redirects when asked for, and the moves.
+// The Markdown report: the summary, then tables of the dead, suspect and skipped links, the
+// permanent redirects when asked for, and the moves.
 
 #include "cli/report.h"
 
@@ -46,11 +46,18 @@ void writeMarkdown(std::ostream &out, const Report &report)
     const Tally t = report.tally();
     out << "# Favorites check of " << cell(report.folder) << "\n\n";
     out << summaryLine(report) << "\n\n";
-    out << "| Links checked | Alive | Dead by 404 | Other errors | Skipped |\n"
-           "|---:|---:|---:|---:|---:|\n"
-        << "| " << t.checked << " | " << t.alive << " | " << t.deadBy404 << " | " << t.otherErrors
-        << " | " << t.skipped << " |\n";
+    if (report.deep)
+        out << "| Links checked | Alive | Dead by 404 | Other errors | Suspect | Skipped |\n"
+               "|---:|---:|---:|---:|---:|---:|\n"
+            << "| " << t.checked << " | " << t.alive << " | " << t.deadBy404 << " | "
+            << t.otherErrors << " | " << t.suspect << " | " << t.skipped << " |\n";
+    else
+        out << "| Links checked | Alive | Dead by 404 | Other errors | Skipped |\n"
+               "|---:|---:|---:|---:|---:|\n"
+            << "| " << t.checked << " | " << t.alive << " | " << t.deadBy404 << " | "
+            << t.otherErrors << " | " << t.skipped << " |\n";
     table(out, report, "Dead links", ResultKind::Dead);
+    table(out, report, "Suspect links", ResultKind::Suspect);
     table(out, report, "Skipped", ResultKind::Skipped);
 
     if (report.listRedirects) {
@@ -73,6 +80,8 @@ void writeMarkdown(std::ostream &out, const Report &report)
                 << cell(report.moveTarget) << ".\n";
         else
             out << cell(moveReport(t.moved, report.moveTarget).text) << "\n";
+        if (t.staying > 0)
+            out << "\n" << cell(stayingLine(t)) << "\n";
         bool any = false;
         for (const ReportEntry &entry : report.entries) {
             if (entry.result.move == MoveState::None)

@@ -1,5 +1,5 @@
-// The human report: one line per dead or skipped link, the moves, the permanent redirects when
-// asked for, and a summary.
+// The human report: one line per dead, suspect or skipped link, the moves, the permanent
+// redirects when asked for, and a summary.
 
 #include "cli/report.h"
 
@@ -12,7 +12,7 @@ namespace quorvel::cli
 namespace
 {
 
-void writeMove(std::ostream &out, const ReportEntry &entry)
+void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun)
 {
     const CheckResult &r = entry.result;
     const std::string path = printable(entry.path);
@@ -29,6 +29,11 @@ void writeMove(std::ostream &out, const ReportEntry &entry)
         break;
     case MoveState::Failed:
         out << "not moved  " << path << ": it could not be moved to " << to << '\n';
+        break;
+    case MoveState::SuspectStays:
+        // A real run's suspects are listed above already, and counted after the summary.
+        if (dryRun)
+            out << "stays      " << path << ": a suspect, moved only with --suspect-is-dead\n";
         break;
     case MoveState::None:
     case MoveState::NotTried:
@@ -50,10 +55,21 @@ std::string summaryLine(const Report &report)
         line = countOf(t.checked, "link", "links") + " checked in " +
                formatSeconds(report.elapsedSeconds);
     line += ": " + std::to_string(t.alive) + " alive, " + std::to_string(t.deadBy404) +
-            " dead by 404, " + countOf(t.otherErrors, "other error", "other errors") + "; " +
-            std::to_string(t.skipped) + " skipped (" +
+            " dead by 404, " + countOf(t.otherErrors, "other error", "other errors");
+    if (report.deep)
+        line += ", " + std::to_string(t.suspect) + " suspect";
+    line += "; " + std::to_string(t.skipped) + " skipped (" +
             countOf(t.shortcuts, "shortcut", "shortcuts") + ").";
     return line;
+}
+
+std::string stayingLine(const Tally &tally)
+{
+    if (tally.staying == 0)
+        return {};
+    return (tally.staying == 1 ? std::string("1 suspect stays where it is")
+                               : std::to_string(tally.staying) + " suspects stay where they are") +
+           " (--suspect-is-dead moves suspects too).";
 }
 
 void writeText(std::ostream &out, const Report &report)
@@ -76,7 +92,7 @@ void writeText(std::ostream &out, const Report &report)
         }
     }
     for (const ReportEntry &entry : report.entries)
-        writeMove(out, entry);
+        writeMove(out, entry, report.dryRun);
 
     out << summaryLine(report) << '\n';
     if (!report.moveTarget.empty() && report.complete) {
@@ -86,6 +102,8 @@ void writeText(std::ostream &out, const Report &report)
                 << printable(report.moveTarget) << ".\n";
         else
             out << printable(moveReport(t.moved, report.moveTarget).text) << '\n';
+        if (t.staying > 0)
+            out << stayingLine(t) << '\n';
     }
 }
 

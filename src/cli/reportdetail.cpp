@@ -16,6 +16,13 @@ std::string verdictDetail(const CheckResult &result)
             return "https link, skipped with --http-only";
         return "not an http or https link";
     }
+    if (result.kind == ResultKind::Suspect) {
+        detail = result.reason + ": " + result.evidence;
+        // The evidence of a redirected suspect usually names where it ended already.
+        if (result.redirects > 0 && detail.find(result.finalUrl) == std::string::npos)
+            detail += ", at " + result.finalUrl;
+        return detail;
+    }
     if (result.reason == reason::notFound) {
         detail = result.evidence;
     } else if (result.error != 0) {

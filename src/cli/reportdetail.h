@@ -9,8 +9,9 @@
 namespace quorvel::cli
 {
 
-// Why a link is dead or skipped, in a few words: "HTTP/1.1 404 NOT FOUND",
-// "error 12007: The server name or address could not be resolved", "not an http link"...
+// Why a link is dead, suspect or skipped, in a few words: "HTTP/1.1 404 NOT FOUND",
+// "error 12007: The server name or address could not be resolved", "not an http link",
+// "parked: title matches '...'"...
 std::string verdictDetail(const CheckResult &result);
 
 // Control characters (a file name may hold a line break) shown as '?', so one entry stays on

@@ -147,9 +147,8 @@ ParkingPhrases ParkingPhrases::forProgram(const std::filesystem::path &programFo
             note = path.string() + " holds no phrase; using the built-in parking phrases";
             return builtIn();
         }
-        note = "parking phrases from " + path.string();
         for (const auto &problem : problems)
-            note += "\n" + path.string() + ": " + problem + " (line skipped)";
+            note += (note.empty() ? "" : "\n") + path.string() + ": " + problem + " (line skipped)";
         return list;
     }
     return builtIn();

@@ -39,8 +39,9 @@ public:
 
     // The list installed with the program: parking-phrases.txt in programFolder, else in
     // programFolder/../share/quorvel/. The compiled-in list when neither exists or the file
-    // holds no phrase; note then says why when a file was there but unusable, and names the
-    // file otherwise.
+    // holds no phrase. note is empty when all went well; otherwise it says what was wrong with
+    // the file, one problem a line: a file that cannot be read or holds no phrase, or lines
+    // that were left out.
     static ParkingPhrases forProgram(const std::filesystem::path &programFolder, std::string &note);
 
     const std::vector<ParkingPhrase> &phrases() const { return phrases_; }

@@ -241,4 +241,138 @@ TEST(LinkChecker, TheStopDescriptorEndsTheRunAtOnceWithoutOutcomesForLinksInFlig
     server.stop();
 }
 
+TEST(LinkChecker, KeepsOnlyTheStartOfAFinal2xxBodyAndOnlyWhenAsked)
+{
+    TestServer server;
+    const std::string big = patternBody(300 * 1024);
+    server.route("/big", Reply::ok(big, "text/html; charset=utf-8"));
+    server.route("/gone", Reply::status("HTTP/1.1 404 Not Found", "not kept"));
+    Reply redirect = Reply::redirect(302, "/big");
+    redirect.body = "a redirect's own words";
+    server.route("/via", redirect);
+    const std::vector<std::string> urls{server.url("/big"), server.url("/gone"),
+                                        server.url("/via")};
+
+    CheckSettings settings;
+    settings.keepBody = 1000;
+    const auto kept = check(urls, settings);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept.at(0).body, big.substr(0, 1000));
+    EXPECT_EQ(kept.at(0).contentType, "text/html; charset=utf-8");
+    EXPECT_FALSE(kept.at(0).bodyCut);
+    EXPECT_EQ(kept.at(1).body, "");
+    EXPECT_EQ(kept.at(2).body, big.substr(0, 1000));
+    EXPECT_EQ(kept.at(2).requestedUrl, server.url("/via"));
+    EXPECT_EQ(kept.at(2).finalUrl, server.url("/big"));
+
+    const auto dropped = check(urls);
+    EXPECT_EQ(dropped.at(0).body, "");
+    EXPECT_EQ(dropped.at(0).contentType, "");
+}
+
+TEST(LinkChecker, RequestsAddedDuringARunGoBeforeLinksNotYetStarted)
+{
+    // The limits bind added requests too; DeepCheck counts them at the server.
+    TestServer server;
+    server.route("/link", Reply::ok("link"));
+    server.route("/added", Reply::ok("added"));
+    CheckSettings settings;
+    settings.perHost = 1;
+    std::vector<std::string> urls(6, server.url("/link"));
+    std::vector<LinkJob> jobs;
+    for (std::size_t i = 0; i < urls.size(); ++i)
+        jobs.push_back({i, urls[i]});
+    LinkChecker checker(settings);
+    std::size_t ended = 0;
+    checker.run(jobs, [&](std::size_t id, LinkOutcome) {
+        ++ended;
+        if (id == 0)
+            checker.add(100, server.url("/added"));
+    });
+    EXPECT_EQ(ended, 7u);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 7u);
+    EXPECT_EQ(requests[1].path, "/added");
+}
+
+TEST(LinkChecker, HeldNewLinksWaitForAddedRequestsButNeverStallTheRun)
+{
+    for (const bool hold : {true, false}) {
+        TestServer server;
+        std::atomic<bool> slowRunning{false};
+        std::atomic<int> startedMeanwhile{0};
+        server.route("/slow", [&](const ReceivedRequest &) {
+            slowRunning = true;
+            std::this_thread::sleep_for(300ms);
+            slowRunning = false;
+            return Reply::ok("slow");
+        });
+        server.route("/link", [&](const ReceivedRequest &) {
+            if (slowRunning)
+                ++startedMeanwhile;
+            std::this_thread::sleep_for(20ms);
+            return Reply::ok("link");
+        });
+        CheckSettings settings;
+        settings.jobs = 2;
+        settings.perHost = 2;
+        std::vector<std::string> urls(6, server.url("/link"));
+        std::vector<LinkJob> jobs;
+        for (std::size_t i = 0; i < urls.size(); ++i)
+            jobs.push_back({i, urls[i]});
+        LinkChecker checker(settings);
+        std::size_t ended = 0;
+        checker.run(jobs, [&](std::size_t id, LinkOutcome) {
+            ++ended;
+            if (id == 0) {
+                checker.add(99, server.url("/slow"));
+                checker.holdNewLinks(hold);
+            } else if (id == 99) {
+                checker.holdNewLinks(false);
+            }
+        });
+        EXPECT_EQ(ended, 7u);
+        if (hold)
+            EXPECT_EQ(startedMeanwhile.load(), 0);
+        else
+            EXPECT_GT(startedMeanwhile.load(), 0) << "the test no longer shows what holding does";
+    }
+
+    // Held with nothing in flight, links start all the same.
+    TestServer server;
+    server.route("/link", Reply::ok("link"));
+    std::vector<std::string> urls(3, server.url("/link"));
+    std::vector<LinkJob> jobs;
+    for (std::size_t i = 0; i < urls.size(); ++i)
+        jobs.push_back({i, urls[i]});
+    CheckSettings settings;
+    settings.jobs = 1;
+    LinkChecker checker(settings);
+    std::size_t ended = 0;
+    EXPECT_TRUE(checker.run(jobs, [&](std::size_t, LinkOutcome) {
+        ++ended;
+        checker.holdNewLinks(true);
+    }));
+    EXPECT_EQ(ended, 3u);
+}
+
+TEST(LinkChecker, AnAddedRequestThatCannotBeSentIsAnsweredAtOnce)
+{
+    TestServer server;
+    server.route("/ok", Reply::ok("fine"));
+    const std::string url = server.url("/ok");
+    std::map<std::size_t, LinkOutcome> outcomes;
+    LinkChecker checker({});
+    checker.run({{0, url}}, [&](std::size_t id, LinkOutcome outcome) {
+        if (id == 0) {
+            checker.add(1, "http://nowhere.invalid/x");
+            checker.add(2, "not a url");
+        }
+        outcomes[id] = std::move(outcome);
+    });
+    ASSERT_EQ(outcomes.size(), 3u);
+    EXPECT_EQ(outcomes.at(1).error, inet::ERROR_INTERNET_NAME_NOT_RESOLVED);
+    EXPECT_NE(outcomes.at(2).error, 0u);
+}
+
 } // namespace

@@ -23,9 +23,10 @@ CommandLine parse(std::vector<std::string> args)
 
 TEST(CommandLine, LongAndShortFormsWithValuesJoinedOrApartAndOptionsAfterTheFolder)
 {
-    const CommandLine line = parse({"-j8", "Bookmarks", "--per-host", "4", "--timeout=0.5", "-f",
-                                    "md", "--output=r.md", "--http-only", "--user-agent", "Me",
-                                    "--move-dead-to", "Dead", "--dry-run", "--report-redirects"});
+    const CommandLine line =
+        parse({"-j8", "Bookmarks", "--per-host", "4", "--timeout=0.5", "-f", "md", "--output=r.md",
+               "--http-only", "--user-agent", "Me", "--move-dead-to", "Dead", "--dry-run",
+               "--report-redirects", "--deep", "--suspect-is-dead"});
     ASSERT_EQ(line.action, CommandLine::Action::Check) << line.error;
     const Options &o = line.options;
     EXPECT_EQ(o.folder, "Bookmarks");
@@ -39,6 +40,8 @@ TEST(CommandLine, LongAndShortFormsWithValuesJoinedOrApartAndOptionsAfterTheFold
     EXPECT_EQ(o.moveDeadTo, "Dead");
     EXPECT_TRUE(o.dryRun);
     EXPECT_TRUE(o.reportRedirects);
+    EXPECT_TRUE(o.deep);
+    EXPECT_TRUE(o.suspectIsDead);
 
     const CommandLine defaults = parse({});
     EXPECT_EQ(defaults.action, CommandLine::Action::Check);
@@ -47,6 +50,7 @@ TEST(CommandLine, LongAndShortFormsWithValuesJoinedOrApartAndOptionsAfterTheFold
     EXPECT_EQ(defaults.options.perHost, 2);
     EXPECT_DOUBLE_EQ(defaults.options.timeoutSeconds, 30);
     EXPECT_EQ(defaults.options.userAgent, "Merrowin WinInet Component");
+    EXPECT_FALSE(defaults.options.deep);
 
     // After "--" a folder may start with a dash; help wins over anything else.
     EXPECT_EQ(parse({"--", "-odd folder"}).options.folder, "-odd folder");
@@ -65,6 +69,7 @@ TEST(ProgressLine, FitsTheTerminalAndShowsTheCounts)
     EXPECT_LT(narrow.size(), 30u);
     EXPECT_EQ(narrow, "50/200  dead 3  12.5/s");
     EXPECT_EQ(progressLine(0, 0, 0, 0, 80).substr(0, 2), "[#");
+    EXPECT_EQ(progressLine(50, 200, 3, 12.5, 40, true, 2), "50/200  dead 3  suspect 2  12.5/s");
 }
 
 } // namespace

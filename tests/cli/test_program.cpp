@@ -198,6 +198,8 @@ TEST_F(ProgramTest, BadUsageAndAFolderThatCannotBeReadGiveStatusTwoAndAMessage)
         {{"one", "two"}, "only one folder"},
         {{"--output", temp.str(), temp.str()}, "is a folder"},
         {{"--move-dead-to", (temp.path() / "a-file").string(), temp.str()}, "is not a folder"},
+        {{"--suspect-is-dead", "--move-dead-to", "x", "."}, "--suspect-is-dead needs --deep"},
+        {{"--deep", "--suspect-is-dead", "."}, "decides what --move-dead-to moves"},
     };
     for (const auto &c : cases) {
         const Finished done = run(c.args);
@@ -365,13 +367,135 @@ TEST_F(ProgramTest, AProgressBarIsDrawnOnATerminalAndClearedBeforeTheReport)
     EXPECT_EQ(done.err.substr(done.err.size() - 4), "\r\x1b[K");
 }
 
+// A site that answers every unknown address with a "not found" page and status 200.
+class DeepProgramTest : public ProgramTest
+{
+protected:
+    DeepProgramTest()
+    {
+        const auto html = [](const std::string &title, const std::string &text) {
+            return Reply::ok("<html><head><title>" + title + "</title></head><body><h1>" + title +
+                                 "</h1><p>" + text + "</p></body></html>",
+                             "text/html; charset=utf-8");
+        };
+        server.route("/", html("Harbour Rowing Club", "We row on the harbour every Sunday."));
+        server.route("/blog/regatta", html("Regatta results", "Our eight won the final by a "
+                                                              "length in a strong head wind."));
+        server.route("/blog/old", Reply::redirect(301, "/"));
+        server.route("/sale",
+                     html("rowing-club.test - This domain is for sale!", "Make an offer today."));
+        server.fallback([html](const ReceivedRequest &) {
+            return html("Not found", "Sorry, this page does not exist (any more).");
+        });
+    }
+};
+
+TEST_F(DeepProgramTest, SuspectsAppearInEveryReportAndMakeTheExitStatusOne)
+{
+    add("Regatta.url", server.url("/blog/regatta"));
+    add("Blog/Gone.url", server.url("/blog/gone-away"));
+    add("Blog/Old.url", server.url("/blog/old"));
+    add("Sale.url", server.url("/sale"));
+    const std::string file = (temp.path() / "report.json").string();
+
+    // Without --deep they are all alive.
+    const Finished plain = run({favorites()});
+    EXPECT_EQ(plain.status, 0) << plain.err << plain.out;
+    EXPECT_EQ(plain.out.find("suspect"), std::string::npos) << plain.out;
+
+    const Finished deep = run({"--deep", "-f", "json", "-o", file, favorites()});
+    EXPECT_EQ(deep.status, 1) << deep.err;
+    EXPECT_EQ(deep.err, "");
+    for (const std::string &line :
+         {"suspect  Blog/Gone.url  " + server.url("/blog/gone-away") +
+              "  (soft 404: same page as the made-up address /blog/",
+          "suspect  Blog/Old.url  " + server.url("/blog/old") +
+              "  (moved to the home page: redirected to the home page " + server.url("/") + ")",
+          "suspect  Sale.url  " + server.url("/sale") + "  (parked: title matches ",
+          std::string("4 links checked"),
+          std::string("1 alive, 0 dead by 404, 0 other errors, "
+                      "3 suspect; 0 skipped")})
+        EXPECT_NE(deep.out.find(line), std::string::npos) << line << "\n" << deep.out;
+    EXPECT_EQ(deep.out.find("Regatta"), std::string::npos) << deep.out;
+
+    const QJsonObject root =
+        QJsonDocument::fromJson(QByteArray::fromStdString(readFile(file))).object();
+    EXPECT_EQ(root["summary"]["suspect"].toInt(), 3);
+    EXPECT_EQ(root["summary"]["alive"].toInt(), 1);
+    EXPECT_EQ(root["summary"]["probes"].toInt(), 1);
+    const QJsonArray results = root["results"].toArray();
+    ASSERT_EQ(results.size(), 4);
+    const struct {
+        const char *path;
+        const char *result;
+        const char *reason;
+    } expected[] = {{"Blog/Gone.url", "suspect", "soft 404"},
+                    {"Blog/Old.url", "suspect", "moved to the home page"},
+                    {"Regatta.url", "alive", ""},
+                    {"Sale.url", "suspect", "parked"}};
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject r = results[i].toObject();
+        EXPECT_EQ(r["path"].toString().toStdString(), expected[i].path);
+        EXPECT_EQ(r["result"].toString().toStdString(), expected[i].result) << expected[i].path;
+        EXPECT_EQ(r["reason"].toString().toStdString(), expected[i].reason) << expected[i].path;
+        EXPECT_EQ(r["evidence"].isNull(), *expected[i].reason == '\0') << expected[i].path;
+        EXPECT_EQ(r["status"].toInt(), 200) << expected[i].path;
+    }
+
+    const Finished csv = run({"--deep", "-f", "csv", favorites()});
+    EXPECT_NE(csv.out.find(",suspect,soft 404,same page as the made-up address /blog/"),
+              std::string::npos)
+        << csv.out;
+    const Finished markdown = run({"--deep", "-f", "markdown", favorites()});
+    EXPECT_NE(markdown.out.find("## Suspect links"), std::string::npos) << markdown.out;
+    EXPECT_NE(markdown.out.find("| Blog/Gone.url | "), std::string::npos) << markdown.out;
+}
+
+TEST_F(DeepProgramTest, SuspectsMoveOnlyWithSuspectIsDeadAndTheDryRunShowsThem)
+{
+    add("Dead.url", server.url("/gone"));
+    add("Blog/Gone.url", server.url("/blog/gone-away"));
+    const fs::path target = temp.path() / "Dead";
+    const std::string to = target.string();
+
+    const Finished dry = run({"--deep", "--move-dead-to", to, "--dry-run", favorites()});
+    EXPECT_EQ(dry.status, 1) << dry.err;
+    for (const std::string &line :
+         {"would move Dead.url -> " + (target / "Dead.url").string(),
+          std::string("stays      Blog/Gone.url: a suspect"), "Would move 1 link to " + to + ".",
+          std::string("1 suspect stays where it is")})
+        EXPECT_NE(dry.out.find(line), std::string::npos) << line << "\n" << dry.out;
+    const Finished dryAll =
+        run({"--deep", "--suspect-is-dead", "--move-dead-to", to, "--dry-run", favorites()});
+    EXPECT_NE(dryAll.out.find("would move Blog/Gone.url -> " + (target / "Blog/Gone.url").string()),
+              std::string::npos)
+        << dryAll.out;
+    EXPECT_NE(dryAll.out.find("Would move 2 links"), std::string::npos) << dryAll.out;
+    EXPECT_FALSE(fs::exists(target));
+
+    const Finished moved = run({"--deep", "--move-dead-to", to, favorites()});
+    EXPECT_EQ(moved.status, 1);
+    EXPECT_TRUE(fs::exists(target / "Dead.url"));
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / "Blog/Gone.url"));
+    EXPECT_EQ(moved.out.find("stays      Blog"), std::string::npos) << moved.out;
+    EXPECT_NE(moved.out.find("1 suspect stays where it is"), std::string::npos) << moved.out;
+
+    const Finished movedAll =
+        run({"--deep", "--suspect-is-dead", "--move-dead-to", to, favorites()});
+    EXPECT_EQ(movedAll.status, 1);
+    EXPECT_TRUE(fs::exists(target / "Blog/Gone.url"));
+    EXPECT_FALSE(fs::exists(fs::path(favorites()) / "Blog/Gone.url"));
+    EXPECT_NE(movedAll.out.find("Moved 1 link to " + to + "."), std::string::npos) << movedAll.out;
+}
+
 TEST_F(ProgramTest, HelpNamesEveryOptionAndVersionNamesTheProgram)
 {
     const Finished help = run({"--help"});
     EXPECT_EQ(help.status, 0);
-    for (const char *option : {"--jobs", "--per-host", "--timeout", "--http-only", "--user-agent",
-                               "--format", "--output", "--move-dead-to", "--dry-run",
-                               "--report-redirects", "--help", "--version", "Exit status"})
+    for (const char *option :
+         {"--jobs", "--per-host", "--timeout", "--http-only", "--user-agent", "--format",
+          "--output", "--move-dead-to", "--dry-run", "--report-redirects", "--deep",
+          "--suspect-is-dead", "--help", "--version", "Exit status"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     const Finished version = run({"--version"});
     EXPECT_EQ(version.status, 0);

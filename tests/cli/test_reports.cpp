@@ -3,6 +3,7 @@
 
 #include "cli/jsontext.h"
 #include "cli/report.h"
+#include "cli/reportdetail.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -142,6 +143,31 @@ TEST(Reports, OnlyLinksMovedElsewherePermanentlyAreListedAsRedirects)
         << text;
     EXPECT_EQ(text.find("Same.url"), std::string::npos);
     EXPECT_EQ(text.find("Plain.url"), std::string::npos);
+}
+
+TEST(Reports, ASuspectsDetailNamesWhereItEndedOnce)
+{
+    const struct {
+        const char *evidence;
+        int redirects;
+        const char *detail;
+    } cases[] = {
+        {"redirected to the home page http://c.test/", 1,
+         "moved to the home page: redirected to the home page http://c.test/"},
+        {"same page as the made-up address /a/qzvbnm... (similarity 0.91)", 1,
+         "moved to the home page: same page as the made-up address /a/qzvbnm... (similarity "
+         "0.91), at http://c.test/"},
+        {"title matches 'domain for sale'", 0,
+         "moved to the home page: title matches 'domain for sale'"},
+    };
+    for (const auto &c : cases) {
+        ReportEntry e =
+            entry("S.url", "http://c.test/a/b", ResultKind::Suspect, "moved to the home page");
+        e.result.evidence = c.evidence;
+        e.result.redirects = c.redirects;
+        e.result.finalUrl = "http://c.test/";
+        EXPECT_EQ(verdictDetail(e.result), c.detail);
+    }
 }
 
 } // namespace

@@ -46,6 +46,23 @@ double QualityFigures::recall() const
     return dead == 0 ? 1.0 : static_cast<double>(truePositives) / dead;
 }
 
+void countVerdict(QualityFigures &figures, JudgedLink judged)
+{
+    const bool dead = isDeadBehind2xx(judged.link.truth);
+    if (judged.verdict.suspect() && dead) {
+        ++figures.truePositives;
+        if (judged.verdict.reason != reasonFor(judged.link.truth))
+            ++figures.wrongReason;
+    } else if (judged.verdict.suspect()) {
+        ++figures.falsePositives;
+    } else if (dead) {
+        ++figures.falseNegatives;
+    } else {
+        ++figures.trueNegatives;
+    }
+    figures.judged.push_back(std::move(judged));
+}
+
 QualityFigures measureQuality(const WebSites &web, const deep::ParkingPhrases &phrases)
 {
     QualityFigures figures;
@@ -70,20 +87,7 @@ QualityFigures measureQuality(const WebSites &web, const deep::ParkingPhrases &p
             const deep::DeepAnswer &probe = cached->second.answer;
             judged.verdict = deep::judgeLink(fetched.answer, &probe, phrases);
         }
-
-        const bool dead = isDeadBehind2xx(link.truth);
-        if (judged.verdict.suspect() && dead) {
-            ++figures.truePositives;
-            if (judged.verdict.reason != reasonFor(link.truth))
-                ++figures.wrongReason;
-        } else if (judged.verdict.suspect()) {
-            ++figures.falsePositives;
-        } else if (dead) {
-            ++figures.falseNegatives;
-        } else {
-            ++figures.trueNegatives;
-        }
-        figures.judged.push_back(std::move(judged));
+        countVerdict(figures, std::move(judged));
     }
     return figures;
 }

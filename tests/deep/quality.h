@@ -37,6 +37,9 @@ struct QualityFigures {
 
 QualityFigures measureQuality(const WebSites &web, const deep::ParkingPhrases &phrases);
 
+// Counts one verdict against its link's label and keeps it in figures.judged.
+void countVerdict(QualityFigures &figures, JudgedLink judged);
+
 // The figures and every wrong verdict, as a few lines of text.
 std::string describe(const QualityFigures &figures);
 

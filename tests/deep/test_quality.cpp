@@ -1,6 +1,8 @@
 // The deeper checks against the loopback web, with real HTTP answers: how many dead links
-// behind a 2xx they find, and how rarely they call a live page dead.
+// behind a 2xx they find, and how rarely they call a live page dead; once with the verdicts
+// alone over a plain fetcher, once through quorvel-check reading a folder of shortcuts.
 
+#include "deep/checkedweb.h"
 #include "deep/quality.h"
 
 #include <gtest/gtest.h>
@@ -10,11 +12,8 @@ using namespace quorvel;
 namespace
 {
 
-TEST(DeepQuality, FindsMostDeadLinksBehind2xxAndRarelyCallsALivePageDead)
+void expectTargetsMet(const test::QualityFigures &figures)
 {
-    test::WebSites web;
-    const auto figures = test::measureQuality(web, deep::ParkingPhrases::builtIn());
-    SCOPED_TRACE(test::describe(figures));
     EXPECT_GE(figures.precision(), 0.95);
     EXPECT_GE(figures.recall(), 0.9);
     EXPECT_GE(figures.truePositives, 40) << "the set lost its dead links";
@@ -25,6 +24,28 @@ TEST(DeepQuality, FindsMostDeadLinksBehind2xxAndRarelyCallsALivePageDead)
                 << judged.link.url << ": " << judged.verdict.evidence;
         }
     }
+}
+
+TEST(DeepQuality, FindsMostDeadLinksBehind2xxAndRarelyCallsALivePageDead)
+{
+    test::WebSites web;
+    const auto figures = test::measureQuality(web, deep::ParkingPhrases::builtIn());
+    SCOPED_TRACE(test::describe(figures));
+    expectTargetsMet(figures);
+    std::printf("%s", test::describe(figures).c_str());
+}
+
+TEST(DeepQuality, QuorvelCheckReachesTheSameQualityWithOneProbePerDirectoryAtMost)
+{
+    test::WebSites web;
+    cli::CheckSettings settings;
+    settings.perHost = 4; // every site is 127.0.0.1 to the per-host limit
+    const auto figures = test::measureWithChecker(web, deep::ParkingPhrases::builtIn(), settings);
+    SCOPED_TRACE(test::describe(figures));
+    expectTargetsMet(figures);
+    EXPECT_EQ(test::mostProbesInOneDirectory(web.requestedUrls()), 1);
+    EXPECT_GT(figures.probes, 0);
+    EXPECT_LE(figures.probeRequests, 2 * figures.probes) << "a probe follows one redirect at most";
     std::printf("%s", test::describe(figures).c_str());
 }
 

@@ -129,6 +129,16 @@ TestServer &WebSites::site(const std::string &name)
     throw std::out_of_range("no site " + name);
 }
 
+std::vector<std::string> WebSites::requestedUrls() const
+{
+    std::vector<std::string> urls;
+    for (const auto &site : sites_) {
+        for (const auto &request : site.server->requests())
+            urls.push_back(site.server->url(request.target));
+    }
+    return urls;
+}
+
 void WebSites::label(const std::string &site, const std::string &path, Truth truth,
                      bool templateHeavy)
 {

@@ -44,6 +44,8 @@ public:
     const std::vector<LabelledLink> &links() const { return links_; }
     // The server of a site by its name ("news", "parked-en", ...).
     TestServer &site(const std::string &name);
+    // Every request the sites received so far, as the full URL asked for.
+    std::vector<std::string> requestedUrls() const;
 
 private:
     struct Site {
