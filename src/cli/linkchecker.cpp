@@ -28,32 +28,8 @@ namespace
 // As in the facility: a redirect's own body is thrown away, and past this much it is not
 // waited for.
 constexpr std::size_t redirectBodyLimit = 1024 * 1024;
-// A header block beyond this is no answer a browser would take.
-constexpr std::size_t headerBlockLimit = 256 * 1024;
 // The loop looks at its time limits and the stop descriptor at least this often.
 constexpr std::chrono::milliseconds longestWait{500};
-
-int statusOf(std::string_view statusLine)
-{
-    // "HTTP/1.1 404 Not Found": the three digits after the first blank.
-    const auto space = statusLine.find(' ');
-    if (space == std::string_view::npos || statusLine.size() < space + 4)
-        return 0;
-    int status = 0;
-    for (std::size_t i = space + 1; i < space + 4; ++i) {
-        if (statusLine[i] < '0' || statusLine[i] > '9')
-            return 0;
-        status = status * 10 + (statusLine[i] - '0');
-    }
-    return status;
-}
-
-std::string_view withoutLineEnd(std::string_view line)
-{
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.remove_suffix(1);
-    return line;
-}
 
 std::vector<std::string> linesOf(const std::string &block)
 {
@@ -139,8 +115,9 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     const size_t bytes = size * count;
     const std::string_view line(data, bytes);
     if (line.starts_with("HTTP/")) {
-        t.head = std::string(withoutLineEnd(line)) + "\r\n";
-        t.status = statusOf(line);
+        t.head.clear();
+        inet::appendHeaderLine(t.head, line);
+        t.status = inet::statusCodeOf(line);
         t.inHead = true;
         t.headDone = false;
         t.redirectTo.reset();
@@ -148,13 +125,11 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     }
     if (!t.inHead)
         return bytes; // trailers of a chunked body are not part of the header block
-    const std::string_view text = withoutLineEnd(line);
-    if (t.head.size() + text.size() > headerBlockLimit) {
+    if (t.head.size() + line.size() > inet::maxHeaderBlock) {
         t.headTooLong = true;
         return 0;
     }
-    t.head.append(text).append("\r\n");
-    if (text.empty()) {
+    if (inet::appendHeaderLine(t.head, line)) {
         t.inHead = false;
         t.headDone = true;
         t.headEnded();
