@@ -47,15 +47,48 @@ std::shared_ptr<Engine> Engine::start()
     return engine;
 }
 
-Engine::~Engine() = default;
+std::shared_ptr<Engine> Engine::startInline()
+{
+    std::shared_ptr<Engine> engine(new Engine);
+    engine->multi_ = curl_multi_init();
+    if (!engine->multi_)
+        return nullptr;
+    engine->alive_ = true;
+    engine->inline_ = true;
+    return engine;
+}
+
+Engine::~Engine()
+{
+    // An inline engine that was never stopped (its session handle leaked) still frees libcurl.
+    if (multi_)
+        shutDown();
+}
 
 void Engine::post(Command command)
 {
-    std::lock_guard lock(commandMutex_);
-    if (!alive_)
+    {
+        std::lock_guard lock(commandMutex_);
+        if (!alive_)
+            return;
+        commands_.push_back(std::move(command));
+        if (!inline_) {
+            if (polling_)
+                curl_multi_wakeup(multi_);
+            return;
+        }
+    }
+    // Inline: done at once when nobody drives, so a closed request lets go of its connection
+    // without waiting for the next request; a driver is woken to do it instead.
+    std::unique_lock drive(driveMutex_, std::try_to_lock);
+    if (drive) {
+        if (!stopAsked_)
+            turn();
         return;
-    commands_.push_back(std::move(command));
-    curl_multi_wakeup(multi_);
+    }
+    std::lock_guard lock(commandMutex_);
+    if (alive_ && polling_)
+        curl_multi_wakeup(multi_);
 }
 
 void Engine::send(const std::shared_ptr<Request> &request, SendOrder order)
@@ -81,7 +114,15 @@ void Engine::stop()
     if (!alive_)
         return;
     stopAsked_ = true;
-    curl_multi_wakeup(multi_);
+    if (polling_)
+        curl_multi_wakeup(multi_);
+    if (inline_) {
+        lock.unlock();
+        // A caller driving meanwhile was woken and lets go at the end of its turn.
+        std::lock_guard drive(driveMutex_);
+        shutDown();
+        return;
+    }
     if (std::this_thread::get_id() == threadId_)
         return;
     // A callback that is running finishes before the caller goes on to free what it uses; but
@@ -91,22 +132,47 @@ void Engine::stop()
 
 void Engine::run()
 {
-    for (;;) {
-        std::deque<Command> commands;
-        {
-            std::lock_guard lock(commandMutex_);
-            if (stopAsked_)
-                break;
-            commands.swap(commands_);
-        }
-        for (auto &command : commands)
-            command();
-        perform();
-        flushOutbox();
-        wakeSyncReaders();
-        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
+    while (!stopAsked_) {
+        turn();
+        poll();
     }
+    shutDown();
+    std::lock_guard lock(commandMutex_);
+    finished_ = true;
+    finishedChanged_.notify_all();
+}
 
+void Engine::turn()
+{
+    std::deque<Command> commands;
+    {
+        std::lock_guard lock(commandMutex_);
+        commands.swap(commands_);
+    }
+    for (auto &command : commands)
+        command();
+    perform();
+    flushOutbox();
+    wakeSyncReaders();
+}
+
+void Engine::poll()
+{
+    {
+        std::lock_guard lock(commandMutex_);
+        // A command posted since the turn began is run first; one posted from here on wakes
+        // the poll.
+        if (!commands_.empty() || stopAsked_)
+            return;
+        polling_ = true;
+    }
+    curl_multi_poll(multi_, nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
+    std::lock_guard lock(commandMutex_);
+    polling_ = false;
+}
+
+void Engine::shutDown()
+{
     outbox_.clear();
     syncWake_.clear();
     while (!transfers_.empty())
@@ -116,11 +182,38 @@ void Engine::run()
         alive_ = false;
         commands_.clear();
     }
+    for (CURL *easy : idleEasy_)
+        curl_easy_cleanup(easy);
+    idleEasy_.clear();
     curl_multi_cleanup(multi_);
     multi_ = nullptr;
-    std::lock_guard lock(commandMutex_);
-    finished_ = true;
-    finishedChanged_.notify_all();
+}
+
+void Engine::drive(Request &request, std::unique_lock<std::mutex> &lock,
+                   const std::function<bool()> &ready)
+{
+    lock.unlock();
+    std::unique_lock drive(driveMutex_, std::try_to_lock);
+    if (!drive || stopAsked_) {
+        // Another caller drives and wakes this one when its request moves; the bound covers
+        // the moment that caller lets go before this one's request is done.
+        if (drive)
+            drive.unlock();
+        lock.lock();
+        if (!ready())
+            request.changed.wait_for(lock, std::chrono::milliseconds(10));
+        return;
+    }
+    turn();
+    lock.lock();
+    const bool moved = ready();
+    lock.unlock();
+    if (!moved && !stopAsked_) {
+        poll();
+        turn();
+    }
+    drive.unlock();
+    lock.lock();
 }
 
 std::chrono::milliseconds Engine::nextWait() const
@@ -170,7 +263,6 @@ void Engine::perform()
 
 bool Engine::stopping()
 {
-    std::lock_guard lock(commandMutex_);
     return stopAsked_;
 }
 
@@ -500,13 +592,35 @@ void Engine::releaseCurl(Transfer &t)
                 owner.transfer = nullptr;
         }
         curl_multi_remove_handle(multi_, t.easy);
-        curl_easy_cleanup(t.easy);
+        keepEasy(t.easy);
         t.easy = nullptr;
     }
     curl_slist_free_all(t.headerList);
     t.headerList = nullptr;
     curl_slist_free_all(t.resolveList);
     t.resolveList = nullptr;
+}
+
+CURL *Engine::takeEasy()
+{
+    if (idleEasy_.empty())
+        return curl_easy_init();
+    CURL *easy = idleEasy_.back();
+    idleEasy_.pop_back();
+    return easy;
+}
+
+void Engine::keepEasy(CURL *easy)
+{
+    // One request at a time is the usual load; a few spare handles cover redirects and the
+    // odd parallel request without keeping many.
+    constexpr std::size_t keptAtMost = 4;
+    if (idleEasy_.size() >= keptAtMost || !multi_) {
+        curl_easy_cleanup(easy);
+        return;
+    }
+    curl_easy_reset(easy);
+    idleEasy_.push_back(easy);
 }
 
 void Engine::drop(Request *key)

@@ -1,8 +1,12 @@
 #pragma once
-// The transfer thread of one session: one libcurl multi handle, driven by one thread that takes
-// commands from the callers' threads. Connections are kept alive within the session because
-// every transfer of the session shares the multi handle's connection cache.
+// The transfers of one session: one libcurl multi handle and the commands that callers' threads
+// give it. An asynchronous session drives the multi handle on a thread of its own; a synchronous
+// one has no thread: a caller that waits for its request drives it on its own thread, as
+// WinINet's synchronous mode works on the caller's thread, so a request costs no hand-over
+// between threads. Connections are kept alive within the session because every transfer of the
+// session shares the multi handle's connection cache.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -27,8 +31,10 @@ struct Transfer;
 class Engine : public std::enable_shared_from_this<Engine>
 {
 public:
-    // Starts the thread; null when libcurl cannot be set up.
+    // For an asynchronous session: starts the thread; null when libcurl cannot be set up.
     static std::shared_ptr<Engine> start();
+    // For a synchronous session: no thread; callers drive it (drive). Null as start().
+    static std::shared_ptr<Engine> startInline();
     ~Engine();
     Engine(const Engine &) = delete;
     Engine &operator=(const Engine &) = delete;
@@ -45,6 +51,13 @@ public:
     // to return unless called on the thread, but never for long: the callback may be waiting
     // for the caller.
     void stop();
+
+    // Synchronous sessions: instead of waiting on request.changed, a caller runs one turn of the
+    // transfers on its own thread, waiting for the network when that turn brought nothing for
+    // which ready() (called with lock held) holds. Called and returns with lock held; while
+    // another thread drives, it waits on request.changed for a short while instead.
+    void drive(Request &request, std::unique_lock<std::mutex> &lock,
+               const std::function<bool()> &ready);
 
     // Used by libcurl's callbacks, on the engine thread.
     void queueEvent(Transfer &transfer, std::uint32_t status, std::string info);
@@ -82,6 +95,11 @@ private:
 
     void post(Command command);
     void run();
+    // One turn of the loop: commands, libcurl's work, the notifications it gave.
+    void turn();
+    // Waits for the network or a command, at most until the next time limit.
+    void poll();
+    void shutDown();
     void perform();
     void flushOutbox();
     void wakeSyncReaders();
@@ -109,18 +127,27 @@ private:
                  std::uint32_t error);
     void releaseNow(const std::shared_ptr<Request> &request);
     void releaseCurl(Transfer &transfer);
+    // Easy handles are kept for the next transfer: setting one up anew costs more than the
+    // whole request on a fast server. Reset when put back, so nothing of one request (its
+    // credentials above all) is left in a kept handle.
+    CURL *takeEasy();
+    void keepEasy(CURL *easy);
     void drop(Request *key);
     void resumeNow(const std::shared_ptr<Request> &request);
 
     std::thread::id threadId_;
+    bool inline_ = false; // driven by callers (a synchronous session), no thread
     CURLM *multi_ = nullptr;
 
     std::mutex commandMutex_;
     std::deque<Command> commands_;
-    bool alive_ = false;     // multi_ may be woken
-    bool stopAsked_ = false; // guarded by commandMutex_
+    bool alive_ = false;   // multi_ may be woken
+    bool polling_ = false; // someone waits in curl_multi_poll, so a command must wake it
+    std::atomic<bool> stopAsked_{false};
     std::condition_variable finishedChanged_;
     bool finished_ = false;
+    // Held by the thread that drives an inline engine; everything below is its own meanwhile.
+    std::mutex driveMutex_;
 
     // Owned by the engine thread alone.
     std::unordered_map<Request *, std::unique_ptr<Transfer>> transfers_;
@@ -130,6 +157,7 @@ private:
     // woken once at its end rather than once per notification.
     std::vector<std::shared_ptr<Request>> syncWake_;
     std::uint64_t lastSerial_ = 0;
+    std::vector<CURL *> idleEasy_;
 };
 
 } // namespace quorvel::platform::inet
