@@ -273,7 +273,8 @@ void Engine::flushOutbox()
         std::vector<Outgoing> outgoing;
         outgoing.swap(outbox_);
         bool delivered = false; // the notification before this one
-        for (auto &item : outgoing) {
+        for (std::size_t i = 0; i < outgoing.size(); ++i) {
+            Outgoing &item = outgoing[i];
             // Once the session is closed its callback hears nothing more.
             if (stopping())
                 return;
@@ -282,6 +283,8 @@ void Engine::flushOutbox()
                 delivered = false;
                 continue;
             }
+            if (item.event.status == INTERNET_STATUS_REQUEST_COMPLETE)
+                applyChangesBehind(outgoing, i);
             if (!(item.event.bound && delivered)) {
                 std::lock_guard lock(item.request->mutex);
                 if (item.request->closed || item.request->generation != item.generation) {
@@ -293,6 +296,21 @@ void Engine::flushOutbox()
                    static_cast<std::uint32_t>(item.event.info.size()));
             delivered = true;
         }
+    }
+}
+
+void Engine::applyChangesBehind(std::vector<Outgoing> &outgoing, std::size_t completion)
+{
+    // A completion wakes a reader; the changes right behind it (the end of a body that arrived
+    // whole) are made first, so that reader finds them instead of waiting once more for them.
+    // Notifications queued before a change still come first: the scan ends at the next one.
+    const auto &request = outgoing[completion].request;
+    for (std::size_t i = completion + 1;
+         i < outgoing.size() && outgoing[i].change && outgoing[i].request == request; ++i) {
+        std::function<void()> change;
+        change.swap(outgoing[i].change);
+        outgoing[i].change = [] {};
+        change();
     }
 }
 

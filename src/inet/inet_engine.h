@@ -102,6 +102,7 @@ private:
     void shutDown();
     void perform();
     void flushOutbox();
+    void applyChangesBehind(std::vector<Outgoing> &outgoing, std::size_t completion);
     void wakeSyncReaders();
     bool stopping();
     void queue(const std::shared_ptr<Request> &request, std::uint64_t generation,
