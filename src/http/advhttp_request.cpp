@@ -13,11 +13,13 @@
 #include <chrono>
 #include <cstring>
 
-namespace quorvel {
+namespace quorvel
+{
 
 namespace inet = platform::inet;
 
-namespace {
+namespace
+{
 
 constexpr std::size_t acceptSlots = 101;
 constexpr std::uint32_t headerBufferSize = 8192;
@@ -318,7 +320,8 @@ void TAdvHttp::ReadResponseBody()
                 m_response.append(m_chunk.data(), kept);
                 m_bytesRead = static_cast<int>(kept);
                 m_totalBytesRead += static_cast<int>(kept);
-                fire(m_onDataAvailable);
+                // The next block, or the end, is usually there already.
+                fire(m_onDataAvailable, NextEvent::AtOnce);
             }
             if (kept < size) {
                 cutBody(TBodyCut::SizeLimit);
