@@ -47,6 +47,15 @@ struct TAdvHttp::HandOver {
         }
     }
 
+    // Runs on the GUI thread when an event is about to be handed over (the response stage has
+    // begun): it waits awake for it, so its wake-up overlaps the firing thread's instead of
+    // following it.
+    void expect()
+    {
+        if (!abandoned && listen())
+            run();
+    }
+
     // Runs the waiting work; true when the next event follows at once.
     bool runOne()
     {

@@ -4,6 +4,7 @@
 #include "http/advhttp.h"
 
 #include "http/advhttp_private.h"
+#include "http/httpnotifier.h"
 
 #include "platform/asciitext.h"
 
@@ -12,6 +13,8 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+
+#include <QMetaObject>
 
 namespace quorvel
 {
@@ -488,6 +491,15 @@ void TAdvHttp::startWorkerLocked()
 {
     if (m_destroying)
         return;
+    // The stage's first event goes to the GUI thread at once; that thread is woken now, while
+    // the worker wakes, instead of after it.
+    if (m_useNotifyWindow &&
+        (m_onNeedAuth || m_onNeedProxyAuth || m_onDataAvailable || m_onRequestComplete)) {
+        if (QObject *notifier = HttpNotifier::instance()) {
+            QMetaObject::invokeMethod(
+                notifier, [slot = m_handOver] { slot->expect(); }, Qt::QueuedConnection);
+        }
+    }
     // One worker lives as long as the component and runs each response stage in turn; a thread
     // per request would cost more than the request itself on a fast server. std::thread takes
     // no stack size; the system default is used.
