@@ -21,6 +21,10 @@ namespace
 // The loop wakes at least this often to check resolver deadlines.
 constexpr std::chrono::milliseconds longestWait{250};
 
+// The engine whose transfers this thread works on now: a command it posts meanwhile waits for
+// the next turn instead of taking the transfers a second time.
+thread_local const Engine *working = nullptr;
+
 std::string uint32Bytes(std::uint32_t value)
 {
     return std::string(reinterpret_cast<const char *>(&value), sizeof value);
@@ -61,34 +65,43 @@ std::shared_ptr<Engine> Engine::startInline()
 Engine::~Engine()
 {
     // An inline engine that was never stopped (its session handle leaked) still frees libcurl.
-    if (multi_)
-        shutDown();
+    shutDown();
 }
 
 void Engine::post(Command command)
 {
+    bool workHere = false;
     {
         std::lock_guard lock(commandMutex_);
         if (!alive_)
             return;
         commands_.push_back(std::move(command));
-        if (!inline_) {
-            if (polling_)
-                curl_multi_wakeup(multi_);
-            return;
-        }
+        if (polling_)
+            curl_multi_wakeup(multi_);
+        workHere = (inline_ || idle_) && working != this && !stopAsked_;
     }
-    // Inline: done at once when nobody drives, so a closed request lets go of its connection
-    // without waiting for the next request; a driver is woken to do it instead.
-    std::unique_lock drive(driveMutex_, std::try_to_lock);
-    if (drive) {
-        if (!stopAsked_)
-            turn();
+    if (!workHere)
         return;
+    // Nobody waits for the network: the work is done here and now, and whoever waits is told.
+    // When someone works on the transfers meanwhile, it runs this command or tells the waiter.
+    std::unique_lock work(workMutex_, std::try_to_lock);
+    if (!work)
+        return;
+    workLocked();
+    work.unlock();
+    wakeSyncReaders();
+    nudge();
+}
+
+void Engine::nudge()
+{
+    {
+        std::lock_guard lock(commandMutex_);
+        nudged_ = true;
+        if (polling_)
+            curl_multi_wakeup(multi_);
     }
-    std::lock_guard lock(commandMutex_);
-    if (alive_ && polling_)
-        curl_multi_wakeup(multi_);
+    idleWake_.notify_all();
 }
 
 void Engine::send(const std::shared_ptr<Request> &request, SendOrder order)
@@ -116,10 +129,10 @@ void Engine::stop()
     stopAsked_ = true;
     if (polling_)
         curl_multi_wakeup(multi_);
+    idleWake_.notify_all();
     if (inline_) {
         lock.unlock();
-        // A caller driving meanwhile was woken and lets go at the end of its turn.
-        std::lock_guard drive(driveMutex_);
+        // A caller waiting for the network was woken and lets go of the transfers.
         shutDown();
         return;
     }
@@ -134,7 +147,7 @@ void Engine::run()
 {
     while (!stopAsked_) {
         turn();
-        poll();
+        await();
     }
     shutDown();
     std::lock_guard lock(commandMutex_);
@@ -144,6 +157,19 @@ void Engine::run()
 
 void Engine::turn()
 {
+    {
+        std::lock_guard work(workMutex_);
+        workLocked();
+    }
+    flushOutbox();
+    wakeSyncReaders();
+}
+
+void Engine::workLocked()
+{
+    if (!multi_)
+        return;
+    working = this;
     std::deque<Command> commands;
     {
         std::lock_guard lock(commandMutex_);
@@ -152,28 +178,54 @@ void Engine::turn()
     for (auto &command : commands)
         command();
     perform();
-    flushOutbox();
-    wakeSyncReaders();
+    working = nullptr;
 }
 
 void Engine::poll()
 {
+    std::lock_guard work(workMutex_);
     {
         std::lock_guard lock(commandMutex_);
-        // A command posted since the turn began is run first; one posted from here on wakes
+        // A command or news since the turn began is seen to first; from here on they wake
         // the poll.
-        if (!commands_.empty() || stopAsked_)
+        if (!commands_.empty() || nudged_ || stopAsked_ || !multi_) {
+            nudged_ = false;
             return;
+        }
         polling_ = true;
     }
     curl_multi_poll(multi_, nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
     std::lock_guard lock(commandMutex_);
     polling_ = false;
+    nudged_ = false;
+}
+
+void Engine::await()
+{
+    bool inFlight = false;
+    {
+        std::lock_guard work(workMutex_);
+        inFlight = !transfers_.empty();
+    }
+    if (inFlight) {
+        // libcurl's wait holds the multi handle; a caller's command wakes it.
+        poll();
+        return;
+    }
+    // Nothing in flight: a caller may start a transfer itself meanwhile, and nudges.
+    std::unique_lock lock(commandMutex_);
+    idle_ = true;
+    idleWake_.wait_for(lock, longestWait,
+                       [this] { return !commands_.empty() || nudged_ || stopAsked_; });
+    idle_ = false;
+    nudged_ = false;
 }
 
 void Engine::shutDown()
 {
-    outbox_.clear();
+    std::lock_guard work(workMutex_);
+    if (!multi_)
+        return;
     syncWake_.clear();
     while (!transfers_.empty())
         drop(transfers_.begin()->first);
@@ -187,6 +239,9 @@ void Engine::shutDown()
     idleEasy_.clear();
     curl_multi_cleanup(multi_);
     multi_ = nullptr;
+    // Closing the connections may have queued notifications that nobody is to hear.
+    std::lock_guard lock(outboxMutex_);
+    outbox_.clear();
 }
 
 void Engine::drive(Request &request, std::unique_lock<std::mutex> &lock,
@@ -269,9 +324,14 @@ bool Engine::stopping()
 void Engine::flushOutbox()
 {
     // Callbacks may queue more (by calling the facility), so take the list first.
-    while (!outbox_.empty()) {
+    for (;;) {
         std::vector<Outgoing> outgoing;
-        outgoing.swap(outbox_);
+        {
+            std::lock_guard lock(outboxMutex_);
+            outgoing.swap(outbox_);
+        }
+        if (outgoing.empty())
+            return;
         bool delivered = false; // the notification before this one
         for (std::size_t i = 0; i < outgoing.size(); ++i) {
             Outgoing &item = outgoing[i];
@@ -316,17 +376,22 @@ void Engine::applyChangesBehind(std::vector<Outgoing> &outgoing, std::size_t com
 
 void Engine::wakeSyncReaders()
 {
-    for (const auto &request : syncWake_) {
+    std::vector<std::shared_ptr<Request>> woken;
+    {
+        std::lock_guard work(workMutex_);
+        woken.swap(syncWake_);
+    }
+    for (const auto &request : woken) {
         std::lock_guard lock(request->mutex);
         request->changed.notify_all();
     }
-    syncWake_.clear();
 }
 
 void Engine::queue(const std::shared_ptr<Request> &request, std::uint64_t generation,
                    StatusEvent event)
 {
     if (request->async()) {
+        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({request, generation, std::move(event), {}});
         return;
     }
@@ -368,10 +433,12 @@ void Engine::queueCompletion(Transfer &transfer, std::uint32_t result, std::uint
 
 void Engine::applyInOrder(Transfer &transfer, std::function<void()> change)
 {
-    if (transfer.request->async())
+    if (transfer.request->async()) {
+        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({transfer.request, transfer.order.generation, {}, std::move(change)});
-    else
+    } else {
         change();
+    }
 }
 
 void Engine::startSend(const std::shared_ptr<Request> &request, SendOrder order)
@@ -525,6 +592,7 @@ void Engine::releaseNow(const std::shared_ptr<Request> &request)
     for (auto &event : events)
         queue(request, generation, std::move(event));
     if (end) {
+        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({request, generation, {}, [this, request, generation, error = *end] {
                                endBody(request, generation, error);
                            }});

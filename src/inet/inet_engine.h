@@ -1,10 +1,13 @@
 #pragma once
 // The transfers of one session: one libcurl multi handle and the commands that callers' threads
-// give it. An asynchronous session drives the multi handle on a thread of its own; a synchronous
-// one has no thread: a caller that waits for its request drives it on its own thread, as
-// WinINet's synchronous mode works on the caller's thread, so a request costs no hand-over
-// between threads. Connections are kept alive within the session because every transfer of the
-// session shares the multi handle's connection cache.
+// give it. An asynchronous session has a thread of its own that waits for the network and
+// delivers the notifications; a synchronous one has no thread: a caller that waits for its
+// request drives the transfers on its own thread, as WinINet's synchronous mode works on the
+// caller's thread. Either way a caller whose command finds the transfers idle carries it out at
+// once on its own thread, so starting a request costs no hand-over between threads; the
+// notifications it gives still go out from the session's thread. Connections are kept alive
+// within the session because every transfer of the session shares the multi handle's
+// connection cache.
 
 #include <atomic>
 #include <chrono>
@@ -94,11 +97,19 @@ private:
     };
 
     void post(Command command);
+    // Tells whoever waits for the transfers (the thread, or a caller driving) that there is
+    // work or news for it.
+    void nudge();
     void run();
     // One turn of the loop: commands, libcurl's work, the notifications it gave.
     void turn();
+    // Commands and libcurl's work; with workMutex_ held.
+    void workLocked();
     // Waits for the network or a command, at most until the next time limit.
     void poll();
+    // The thread's wait: for the network while transfers are in flight, otherwise for a
+    // command or a nudge without holding the transfers, so callers may work on them.
+    void await();
     void shutDown();
     void perform();
     void flushOutbox();
@@ -144,15 +155,22 @@ private:
     std::deque<Command> commands_;
     bool alive_ = false;   // multi_ may be woken
     bool polling_ = false; // someone waits in curl_multi_poll, so a command must wake it
+    bool idle_ = false;    // the thread waits without holding the transfers
+    bool nudged_ = false;  // news came since the last wait began
+    std::condition_variable idleWake_;
     std::atomic<bool> stopAsked_{false};
     std::condition_variable finishedChanged_;
     bool finished_ = false;
-    // Held by the thread that drives an inline engine; everything below is its own meanwhile.
+    // Held by the caller that drives an inline engine (waits for the network).
     std::mutex driveMutex_;
+    // Held by whoever works on the transfers: the thread, or a caller (workLocked). Guards
+    // multi_ and everything below but the outbox.
+    std::mutex workMutex_;
 
-    // Owned by the engine thread alone.
     std::unordered_map<Request *, std::unique_ptr<Transfer>> transfers_;
     std::unordered_map<curl_socket_t, SocketOwner> sockets_;
+    // Notifications for the session's thread to deliver, in order.
+    std::mutex outboxMutex_;
     std::vector<Outgoing> outbox_;
     // Synchronous requests with notifications queued in this turn of the loop: their reader is
     // woken once at its end rather than once per notification.
