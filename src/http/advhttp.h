@@ -242,7 +242,11 @@ private:
     void checkResultWith(bool result, std::uint32_t error);
     void SyncCall(const TNotifyEvent &handler, NextEvent next = NextEvent::Later);
     void fire(const TNotifyEvent &handler, NextEvent next = NextEvent::Later);
-    bool runOnGuiThread(QObject *target, const std::function<void()> &work, bool atOnce = false);
+    bool runOnGuiThread(QObject *target, const std::function<void()> &work);
+    // Runs handler (with this component as sender) or else work on target's thread and waits
+    // for it; false when it did not run (destruction began).
+    bool handToGui(QObject *target, const TNotifyEvent &handler, const std::function<void()> &work,
+                   bool atOnce);
     void abandonSyncCalls();
     static void StatusCallback(HINTERNET handle, std::uintptr_t context, std::uint32_t status,
                                const void *info, std::uint32_t infoLength);

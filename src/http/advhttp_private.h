@@ -28,9 +28,14 @@ struct TAdvHttp::HandOver {
 
     std::mutex mutex;
     std::condition_variable finished;
-    // The firing thread's work, valid while it waits; null once taken.
-    const std::function<void()> *work = nullptr;
-    bool atOnce = false; // the event after this one follows at once
+    // What to run: a handler with its sender, or other work. Held here, not by the firing
+    // thread, and moved out by the GUI thread before it runs: a handler that destroys its
+    // component lets the firing thread go while the handler still runs.
+    TNotifyEvent handler;
+    TAdvHttp *sender = nullptr;
+    std::function<void()> work;
+    bool pending = false; // something to run that nobody has taken yet
+    bool atOnce = false;  // the event after this one follows at once
     std::exception_ptr exception;
     std::atomic<bool> done{false};
     // The work was posted to the GUI thread's event loop; whoever runs first on the GUI thread
@@ -59,20 +64,27 @@ struct TAdvHttp::HandOver {
     // Runs the waiting work; true when the next event follows at once.
     bool runOne()
     {
-        const std::function<void()> *call = nullptr;
+        TNotifyEvent callHandler;
+        TAdvHttp *callSender = nullptr;
+        std::function<void()> callWork;
         bool next = false;
         {
             std::lock_guard lock(mutex);
-            if (abandoned || !work)
+            if (abandoned || !pending)
                 return false;
-            call = work;
-            work = nullptr;
+            callHandler = std::move(handler);
+            callSender = sender;
+            callWork = std::move(work);
+            pending = false;
             posted = false;
             next = atOnce;
         }
         std::exception_ptr failure;
         try {
-            (*call)();
+            if (callHandler)
+                callHandler(callSender);
+            else
+                callWork();
         } catch (...) {
             failure = std::current_exception();
         }

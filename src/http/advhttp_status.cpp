@@ -199,22 +199,33 @@ void TAdvHttp::SyncCall(const TNotifyEvent &handler, NextEvent next)
 {
     if (m_destroying)
         return;
-    // A copy, so a handler that assigns its own event does not free the code that runs.
-    const TNotifyEvent call = handler;
-    if (!m_useNotifyWindow) {
-        call(this);
+    if (m_useNotifyWindow) {
+        handToGui(HttpNotifier::instance(), handler, {}, next == NextEvent::AtOnce);
         return;
     }
-    runOnGuiThread(
-        HttpNotifier::instance(), [this, &call] { call(this); }, next == NextEvent::AtOnce);
+    // A copy, so a handler that assigns its own event does not free the code that runs.
+    const TNotifyEvent call = handler;
+    call(this);
 }
 
-bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work, bool atOnce)
+bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work)
+{
+    return handToGui(target, {}, work, false);
+}
+
+bool TAdvHttp::handToGui(QObject *target, const TNotifyEvent &handler,
+                         const std::function<void()> &work, bool atOnce)
 {
     if (!target || m_destroying)
         return false;
     if (QThread::currentThread() == target->thread()) {
-        work();
+        if (handler) {
+            // A copy, so a handler that assigns its own event does not free the code that runs.
+            const TNotifyEvent call = handler;
+            call(this);
+        } else {
+            work();
+        }
         return true;
     }
     // One hand-over at a time per component, so one call's handler and exception are never
@@ -225,7 +236,10 @@ bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work
         std::lock_guard lock(slot.mutex);
         if (slot.abandoned)
             return false;
-        slot.work = &work;
+        slot.handler = handler;
+        slot.sender = this;
+        slot.work = work;
+        slot.pending = true;
         slot.atOnce = atOnce;
         slot.exception = nullptr;
         slot.done = false;
@@ -242,12 +256,17 @@ bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work
     }
     bool ran = false;
     std::exception_ptr failure;
+    TNotifyEvent unused;
+    std::function<void()> unusedWork;
     {
         std::lock_guard lock(slot.mutex);
         ran = slot.done;
         // Taken out, so the exception is released on this thread, never by the GUI thread.
         failure = std::move(slot.exception);
-        slot.work = nullptr;
+        // Work abandoned before it ran is freed here, outside the lock.
+        slot.pending = false;
+        unused = std::move(slot.handler);
+        unusedWork = std::move(slot.work);
     }
     if (failure)
         std::rethrow_exception(failure);
