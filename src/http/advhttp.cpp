@@ -8,7 +8,8 @@
 #include <chrono>
 #include <stdexcept>
 
-namespace quorvel {
+namespace quorvel
+{
 
 namespace inet = platform::inet;
 
@@ -26,6 +27,7 @@ TAdvHttp::TAdvHttp(QObject *owner) : QObject(owner)
     m_useNotifyWindow = owner != nullptr && owner->isWidgetType();
     setInternetFlags(TInternetFlags::fromBits(defaultInternetFlagBits));
     m_chunk.assign(16385, 0);
+    m_handOver = std::make_shared<HandOver>();
     enlistForNotifications();
     if (m_useNotifyWindow)
         HttpNotifier::acquire();
@@ -168,7 +170,8 @@ void TAdvHttp::setPort(int port)
     BuildURL();
 }
 
-namespace {
+namespace
+{
 
 void handOver(TAdvHttp::HINTERNET connection, std::uint32_t option, const std::string &text)
 {

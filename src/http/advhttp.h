@@ -25,7 +25,8 @@
 
 #include <QObject>
 
-namespace quorvel {
+namespace quorvel
+{
 
 class TAdvHttp;
 class HttpNotifier;
@@ -200,7 +201,9 @@ private:
     enum class Pending { None, Send, Read };
     // How the wait for a pending read ended.
     enum class ReadWait { Completed, Stopped, TimeUp };
-    struct SyncCallState;
+    struct HandOver;
+    // Whether the event after one follows at once, so its hand-over is worth waiting for awake.
+    enum class NextEvent { Later, AtOnce };
 
     // Request stages.
     void OpenSession();
@@ -237,9 +240,13 @@ private:
     void CheckResult(bool result);
     void CheckResult(HINTERNET handle) { CheckResult(handle != nullptr); }
     void checkResultWith(bool result, std::uint32_t error);
-    void SyncCall(const TNotifyEvent &handler);
-    void fire(const TNotifyEvent &handler);
+    void SyncCall(const TNotifyEvent &handler, NextEvent next = NextEvent::Later);
+    void fire(const TNotifyEvent &handler, NextEvent next = NextEvent::Later);
     bool runOnGuiThread(QObject *target, const std::function<void()> &work);
+    // Runs handler (with this component as sender) or else work on target's thread and waits
+    // for it; false when it did not run (destruction began).
+    bool handToGui(QObject *target, const TNotifyEvent &handler, const std::function<void()> &work,
+                   bool atOnce);
     void abandonSyncCalls();
     static void StatusCallback(HINTERNET handle, std::uintptr_t context, std::uint32_t status,
                                const void *info, std::uint32_t infoLength);
@@ -346,9 +353,7 @@ private:
 
     // Handing handlers over to the GUI thread: one caller at a time, released by destruction.
     std::mutex m_syncCallMutex;
-    std::mutex m_syncStateMutex;
-    std::condition_variable m_syncDone;
-    std::shared_ptr<SyncCallState> m_syncPending;
+    std::shared_ptr<HandOver> m_handOver;
     std::atomic<bool> m_destroying{false};
 };
 

@@ -4,6 +4,7 @@
 #include "http/advhttp.h"
 
 #include "http/advhttp_private.h"
+#include "http/httpnotifier.h"
 
 #include "platform/asciitext.h"
 
@@ -13,11 +14,15 @@
 #include <chrono>
 #include <cstring>
 
-namespace quorvel {
+#include <QMetaObject>
+
+namespace quorvel
+{
 
 namespace inet = platform::inet;
 
-namespace {
+namespace
+{
 
 constexpr std::size_t acceptSlots = 101;
 constexpr std::uint32_t headerBufferSize = 8192;
@@ -318,7 +323,8 @@ void TAdvHttp::ReadResponseBody()
                 m_response.append(m_chunk.data(), kept);
                 m_bytesRead = static_cast<int>(kept);
                 m_totalBytesRead += static_cast<int>(kept);
-                fire(m_onDataAvailable);
+                // The next block, or the end, is usually there already.
+                fire(m_onDataAvailable, NextEvent::AtOnce);
             }
             if (kept < size) {
                 cutBody(TBodyCut::SizeLimit);
@@ -485,6 +491,15 @@ void TAdvHttp::startWorkerLocked()
 {
     if (m_destroying)
         return;
+    // The stage's first event goes to the GUI thread at once; that thread is woken now, while
+    // the worker wakes, instead of after it.
+    if (m_useNotifyWindow &&
+        (m_onNeedAuth || m_onNeedProxyAuth || m_onDataAvailable || m_onRequestComplete)) {
+        if (QObject *notifier = HttpNotifier::instance()) {
+            QMetaObject::invokeMethod(
+                notifier, [slot = m_handOver] { slot->expect(); }, Qt::QueuedConnection);
+        }
+    }
     // One worker lives as long as the component and runs each response stage in turn; a thread
     // per request would cost more than the request itself on a fast server. std::thread takes
     // no stack size; the system default is used.

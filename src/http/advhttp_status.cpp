@@ -16,11 +16,13 @@
 #include <QMetaObject>
 #include <QThread>
 
-namespace quorvel {
+namespace quorvel
+{
 
 namespace inet = platform::inet;
 
-namespace {
+namespace
+{
 
 std::string blockText(const void *info, std::uint32_t length)
 {
@@ -114,12 +116,13 @@ void TAdvHttp::HandleStatus(std::uint32_t status, const void *info, std::uint32_
         fire(m_onRequestSent);
         break;
     case inet::INTERNET_STATUS_RECEIVING_RESPONSE:
-        fire(m_onReceivingResponse);
+        // The response is here: its stage and its events follow at once.
+        fire(m_onReceivingResponse, NextEvent::AtOnce);
         break;
     case inet::INTERNET_STATUS_RESPONSE_RECEIVED:
         m_bytesReceived = blockCount(info, infoLength);
         m_totalBytesReceived += m_bytesReceived;
-        fire(m_onResponseReceived);
+        fire(m_onResponseReceived, NextEvent::AtOnce);
         break;
     case inet::INTERNET_STATUS_CLOSING_CONNECTION:
         fire(m_onClosingConnection);
@@ -186,57 +189,84 @@ std::string TAdvHttp::ErrorText(std::uint32_t code)
     return message;
 }
 
-void TAdvHttp::fire(const TNotifyEvent &handler)
+void TAdvHttp::fire(const TNotifyEvent &handler, NextEvent next)
 {
     if (handler)
-        SyncCall(handler);
+        SyncCall(handler, next);
 }
 
-void TAdvHttp::SyncCall(const TNotifyEvent &handler)
+void TAdvHttp::SyncCall(const TNotifyEvent &handler, NextEvent next)
 {
     if (m_destroying)
         return;
-    const TNotifyEvent call = handler;
-    if (!m_useNotifyWindow) {
-        call(this);
+    if (m_useNotifyWindow) {
+        handToGui(HttpNotifier::instance(), handler, {}, next == NextEvent::AtOnce);
         return;
     }
-    runOnGuiThread(HttpNotifier::instance(), [this, call] { call(this); });
+    // A copy, so a handler that assigns its own event does not free the code that runs.
+    const TNotifyEvent call = handler;
+    call(this);
 }
 
 bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work)
 {
+    return handToGui(target, {}, work, false);
+}
+
+bool TAdvHttp::handToGui(QObject *target, const TNotifyEvent &handler,
+                         const std::function<void()> &work, bool atOnce)
+{
     if (!target || m_destroying)
         return false;
     if (QThread::currentThread() == target->thread()) {
-        work();
+        if (handler) {
+            // A copy, so a handler that assigns its own event does not free the code that runs.
+            const TNotifyEvent call = handler;
+            call(this);
+        } else {
+            work();
+        }
         return true;
     }
     // One hand-over at a time per component, so one call's handler and exception are never
     // overwritten by another's.
     std::lock_guard serial(m_syncCallMutex);
-    auto call = std::make_shared<SyncCallState>();
-    call->work = work;
+    HandOver &slot = *m_handOver;
     {
-        std::lock_guard state(m_syncStateMutex);
-        if (m_destroying)
+        std::lock_guard lock(slot.mutex);
+        if (slot.abandoned)
             return false;
-        m_syncPending = call;
+        slot.handler = handler;
+        slot.sender = this;
+        slot.work = work;
+        slot.pending = true;
+        slot.atOnce = atOnce;
+        slot.exception = nullptr;
+        slot.done = false;
     }
-    QMetaObject::invokeMethod(
-        target, [call] { call->run(); }, Qt::QueuedConnection);
-    bool ran;
+    if (!slot.offer()) {
+        slot.posted = true;
+        QMetaObject::invokeMethod(
+            target, [shared = m_handOver] { shared->run(); }, Qt::QueuedConnection);
+    }
+    const auto settled = [&slot] { return slot.done.load() || slot.abandoned.load(); };
+    if (!atOnce || !HandOver::spinUntil(HandOver::waitLimit, settled)) {
+        std::unique_lock lock(slot.mutex);
+        slot.finished.wait(lock, settled);
+    }
+    bool ran = false;
     std::exception_ptr failure;
+    TNotifyEvent unused;
+    std::function<void()> unusedWork;
     {
-        std::unique_lock lock(call->mutex);
-        call->finished.wait(lock, [&call] { return call->done || call->abandoned; });
-        ran = call->done;
+        std::lock_guard lock(slot.mutex);
+        ran = slot.done;
         // Taken out, so the exception is released on this thread, never by the GUI thread.
-        failure = std::move(call->exception);
-    }
-    {
-        std::lock_guard state(m_syncStateMutex);
-        m_syncPending.reset();
+        failure = std::move(slot.exception);
+        // Work abandoned before it ran is freed here, outside the lock.
+        slot.pending = false;
+        unused = std::move(slot.handler);
+        unusedWork = std::move(slot.work);
     }
     if (failure)
         std::rethrow_exception(failure);
@@ -245,17 +275,12 @@ bool TAdvHttp::runOnGuiThread(QObject *target, const std::function<void()> &work
 
 void TAdvHttp::abandonSyncCalls()
 {
-    std::shared_ptr<SyncCallState> pending;
+    m_destroying = true;
     {
-        std::lock_guard state(m_syncStateMutex);
-        m_destroying = true;
-        pending = m_syncPending;
+        std::lock_guard lock(m_handOver->mutex);
+        m_handOver->abandoned = true;
     }
-    if (pending) {
-        std::lock_guard lock(pending->mutex);
-        pending->abandoned = true;
-        pending->finished.notify_all();
-    }
+    m_handOver->finished.notify_all();
 }
 
 bool TAdvHttp::askCredentials()

@@ -7,7 +7,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-namespace quorvel {
+namespace quorvel
+{
 
 CredentialDialog::CredentialDialog(const std::string &host, bool proxy, const std::string &user,
                                    QWidget *parent)

@@ -7,7 +7,8 @@
 
 class QLineEdit;
 
-namespace quorvel {
+namespace quorvel
+{
 
 class CredentialDialog : public QDialog
 {

@@ -6,7 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace quorvel {
+namespace quorvel
+{
 
 class EInetError : public std::runtime_error
 {

@@ -2,9 +2,11 @@
 
 #include <mutex>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 std::mutex notifierMutex;
 HttpNotifier *notifier = nullptr;

@@ -5,7 +5,8 @@
 
 #include <QObject>
 
-namespace quorvel {
+namespace quorvel
+{
 
 class HttpNotifier : public QObject
 {

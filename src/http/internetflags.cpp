@@ -4,9 +4,11 @@
 
 #include <array>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 namespace inet = platform::inet;
 

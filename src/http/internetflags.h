@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <initializer_list>
 
-namespace quorvel {
+namespace quorvel
+{
 
 // Member n of the set is bit n of TInternetFlags::bits().
 enum TInternetFlag : unsigned {

@@ -1,6 +1,7 @@
 #include "http/stringlist.h"
 
-namespace quorvel {
+namespace quorvel
+{
 
 std::string StringList::text() const
 {

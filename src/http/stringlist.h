@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace quorvel {
+namespace quorvel
+{
 
 class StringList
 {

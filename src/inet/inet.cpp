@@ -156,9 +156,9 @@ HINTERNET InternetOpen(const std::string &agent, std::uint32_t accessType, const
         failWith(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto session =
-        std::make_shared<Session>(agent, proxySetting, (flags & INTERNET_FLAG_ASYNC) != 0);
-    session->engine = Engine::start();
+    const bool async = (flags & INTERNET_FLAG_ASYNC) != 0;
+    auto session = std::make_shared<Session>(agent, proxySetting, async);
+    session->engine = async ? Engine::start() : Engine::startInline();
     if (!session->engine) {
         failWith(ERROR_INTERNET_OUT_OF_HANDLES);
         return nullptr;

@@ -21,6 +21,10 @@ namespace
 // The loop wakes at least this often to check resolver deadlines.
 constexpr std::chrono::milliseconds longestWait{250};
 
+// The engine whose transfers this thread works on now: a command it posts meanwhile waits for
+// the next turn instead of taking the transfers a second time.
+thread_local const Engine *working = nullptr;
+
 std::string uint32Bytes(std::uint32_t value)
 {
     return std::string(reinterpret_cast<const char *>(&value), sizeof value);
@@ -47,15 +51,57 @@ std::shared_ptr<Engine> Engine::start()
     return engine;
 }
 
-Engine::~Engine() = default;
+std::shared_ptr<Engine> Engine::startInline()
+{
+    std::shared_ptr<Engine> engine(new Engine);
+    engine->multi_ = curl_multi_init();
+    if (!engine->multi_)
+        return nullptr;
+    engine->alive_ = true;
+    engine->inline_ = true;
+    return engine;
+}
+
+Engine::~Engine()
+{
+    // An inline engine that was never stopped (its session handle leaked) still frees libcurl.
+    shutDown();
+}
 
 void Engine::post(Command command)
 {
-    std::lock_guard lock(commandMutex_);
-    if (!alive_)
+    bool workHere = false;
+    {
+        std::lock_guard lock(commandMutex_);
+        if (!alive_)
+            return;
+        commands_.push_back(std::move(command));
+        if (polling_)
+            curl_multi_wakeup(multi_);
+        workHere = (inline_ || idle_) && working != this && !stopAsked_;
+    }
+    if (!workHere)
         return;
-    commands_.push_back(std::move(command));
-    curl_multi_wakeup(multi_);
+    // Nobody waits for the network: the work is done here and now, and whoever waits is told.
+    // When someone works on the transfers meanwhile, it runs this command or tells the waiter.
+    std::unique_lock work(workMutex_, std::try_to_lock);
+    if (!work)
+        return;
+    workLocked();
+    work.unlock();
+    wakeSyncReaders();
+    nudge();
+}
+
+void Engine::nudge()
+{
+    {
+        std::lock_guard lock(commandMutex_);
+        nudged_ = true;
+        if (polling_)
+            curl_multi_wakeup(multi_);
+    }
+    idleWake_.notify_all();
 }
 
 void Engine::send(const std::shared_ptr<Request> &request, SendOrder order)
@@ -81,7 +127,15 @@ void Engine::stop()
     if (!alive_)
         return;
     stopAsked_ = true;
-    curl_multi_wakeup(multi_);
+    if (polling_)
+        curl_multi_wakeup(multi_);
+    idleWake_.notify_all();
+    if (inline_) {
+        lock.unlock();
+        // A caller waiting for the network was woken and lets go of the transfers.
+        shutDown();
+        return;
+    }
     if (std::this_thread::get_id() == threadId_)
         return;
     // A callback that is running finishes before the caller goes on to free what it uses; but
@@ -91,23 +145,87 @@ void Engine::stop()
 
 void Engine::run()
 {
-    for (;;) {
-        std::deque<Command> commands;
-        {
-            std::lock_guard lock(commandMutex_);
-            if (stopAsked_)
-                break;
-            commands.swap(commands_);
-        }
-        for (auto &command : commands)
-            command();
-        perform();
-        flushOutbox();
-        wakeSyncReaders();
-        curl_multi_poll(multi_, nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
+    while (!stopAsked_) {
+        turn();
+        await();
     }
+    shutDown();
+    std::lock_guard lock(commandMutex_);
+    finished_ = true;
+    finishedChanged_.notify_all();
+}
 
-    outbox_.clear();
+void Engine::turn()
+{
+    {
+        std::lock_guard work(workMutex_);
+        workLocked();
+    }
+    flushOutbox();
+    wakeSyncReaders();
+}
+
+void Engine::workLocked()
+{
+    if (!multi_)
+        return;
+    working = this;
+    std::deque<Command> commands;
+    {
+        std::lock_guard lock(commandMutex_);
+        commands.swap(commands_);
+    }
+    for (auto &command : commands)
+        command();
+    perform();
+    working = nullptr;
+}
+
+void Engine::poll()
+{
+    std::lock_guard work(workMutex_);
+    {
+        std::lock_guard lock(commandMutex_);
+        // A command or news since the turn began is seen to first; from here on they wake
+        // the poll.
+        if (!commands_.empty() || nudged_ || stopAsked_ || !multi_) {
+            nudged_ = false;
+            return;
+        }
+        polling_ = true;
+    }
+    curl_multi_poll(multi_, nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
+    std::lock_guard lock(commandMutex_);
+    polling_ = false;
+    nudged_ = false;
+}
+
+void Engine::await()
+{
+    bool inFlight = false;
+    {
+        std::lock_guard work(workMutex_);
+        inFlight = !transfers_.empty();
+    }
+    if (inFlight) {
+        // libcurl's wait holds the multi handle; a caller's command wakes it.
+        poll();
+        return;
+    }
+    // Nothing in flight: a caller may start a transfer itself meanwhile, and nudges.
+    std::unique_lock lock(commandMutex_);
+    idle_ = true;
+    idleWake_.wait_for(lock, longestWait,
+                       [this] { return !commands_.empty() || nudged_ || stopAsked_; });
+    idle_ = false;
+    nudged_ = false;
+}
+
+void Engine::shutDown()
+{
+    std::lock_guard work(workMutex_);
+    if (!multi_)
+        return;
     syncWake_.clear();
     while (!transfers_.empty())
         drop(transfers_.begin()->first);
@@ -116,11 +234,41 @@ void Engine::run()
         alive_ = false;
         commands_.clear();
     }
+    for (CURL *easy : idleEasy_)
+        curl_easy_cleanup(easy);
+    idleEasy_.clear();
     curl_multi_cleanup(multi_);
     multi_ = nullptr;
-    std::lock_guard lock(commandMutex_);
-    finished_ = true;
-    finishedChanged_.notify_all();
+    // Closing the connections may have queued notifications that nobody is to hear.
+    std::lock_guard lock(outboxMutex_);
+    outbox_.clear();
+}
+
+void Engine::drive(Request &request, std::unique_lock<std::mutex> &lock,
+                   const std::function<bool()> &ready)
+{
+    lock.unlock();
+    std::unique_lock drive(driveMutex_, std::try_to_lock);
+    if (!drive || stopAsked_) {
+        // Another caller drives and wakes this one when its request moves; the bound covers
+        // the moment that caller lets go before this one's request is done.
+        if (drive)
+            drive.unlock();
+        lock.lock();
+        if (!ready())
+            request.changed.wait_for(lock, std::chrono::milliseconds(10));
+        return;
+    }
+    turn();
+    lock.lock();
+    const bool moved = ready();
+    lock.unlock();
+    if (!moved && !stopAsked_) {
+        poll();
+        turn();
+    }
+    drive.unlock();
+    lock.lock();
 }
 
 std::chrono::milliseconds Engine::nextWait() const
@@ -170,18 +318,23 @@ void Engine::perform()
 
 bool Engine::stopping()
 {
-    std::lock_guard lock(commandMutex_);
     return stopAsked_;
 }
 
 void Engine::flushOutbox()
 {
     // Callbacks may queue more (by calling the facility), so take the list first.
-    while (!outbox_.empty()) {
+    for (;;) {
         std::vector<Outgoing> outgoing;
-        outgoing.swap(outbox_);
+        {
+            std::lock_guard lock(outboxMutex_);
+            outgoing.swap(outbox_);
+        }
+        if (outgoing.empty())
+            return;
         bool delivered = false; // the notification before this one
-        for (auto &item : outgoing) {
+        for (std::size_t i = 0; i < outgoing.size(); ++i) {
+            Outgoing &item = outgoing[i];
             // Once the session is closed its callback hears nothing more.
             if (stopping())
                 return;
@@ -190,6 +343,8 @@ void Engine::flushOutbox()
                 delivered = false;
                 continue;
             }
+            if (item.event.status == INTERNET_STATUS_REQUEST_COMPLETE)
+                applyChangesBehind(outgoing, i);
             if (!(item.event.bound && delivered)) {
                 std::lock_guard lock(item.request->mutex);
                 if (item.request->closed || item.request->generation != item.generation) {
@@ -204,19 +359,39 @@ void Engine::flushOutbox()
     }
 }
 
+void Engine::applyChangesBehind(std::vector<Outgoing> &outgoing, std::size_t completion)
+{
+    // A completion wakes a reader; the changes right behind it (the end of a body that arrived
+    // whole) are made first, so that reader finds them instead of waiting once more for them.
+    // Notifications queued before a change still come first: the scan ends at the next one.
+    const auto &request = outgoing[completion].request;
+    for (std::size_t i = completion + 1;
+         i < outgoing.size() && outgoing[i].change && outgoing[i].request == request; ++i) {
+        std::function<void()> change;
+        change.swap(outgoing[i].change);
+        outgoing[i].change = [] {};
+        change();
+    }
+}
+
 void Engine::wakeSyncReaders()
 {
-    for (const auto &request : syncWake_) {
+    std::vector<std::shared_ptr<Request>> woken;
+    {
+        std::lock_guard work(workMutex_);
+        woken.swap(syncWake_);
+    }
+    for (const auto &request : woken) {
         std::lock_guard lock(request->mutex);
         request->changed.notify_all();
     }
-    syncWake_.clear();
 }
 
 void Engine::queue(const std::shared_ptr<Request> &request, std::uint64_t generation,
                    StatusEvent event)
 {
     if (request->async()) {
+        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({request, generation, std::move(event), {}});
         return;
     }
@@ -258,10 +433,12 @@ void Engine::queueCompletion(Transfer &transfer, std::uint32_t result, std::uint
 
 void Engine::applyInOrder(Transfer &transfer, std::function<void()> change)
 {
-    if (transfer.request->async())
+    if (transfer.request->async()) {
+        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({transfer.request, transfer.order.generation, {}, std::move(change)});
-    else
+    } else {
         change();
+    }
 }
 
 void Engine::startSend(const std::shared_ptr<Request> &request, SendOrder order)
@@ -415,6 +592,7 @@ void Engine::releaseNow(const std::shared_ptr<Request> &request)
     for (auto &event : events)
         queue(request, generation, std::move(event));
     if (end) {
+        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({request, generation, {}, [this, request, generation, error = *end] {
                                endBody(request, generation, error);
                            }});
@@ -500,13 +678,35 @@ void Engine::releaseCurl(Transfer &t)
                 owner.transfer = nullptr;
         }
         curl_multi_remove_handle(multi_, t.easy);
-        curl_easy_cleanup(t.easy);
+        keepEasy(t.easy);
         t.easy = nullptr;
     }
     curl_slist_free_all(t.headerList);
     t.headerList = nullptr;
     curl_slist_free_all(t.resolveList);
     t.resolveList = nullptr;
+}
+
+CURL *Engine::takeEasy()
+{
+    if (idleEasy_.empty())
+        return curl_easy_init();
+    CURL *easy = idleEasy_.back();
+    idleEasy_.pop_back();
+    return easy;
+}
+
+void Engine::keepEasy(CURL *easy)
+{
+    // One request at a time is the usual load; a few spare handles cover redirects and the
+    // odd parallel request without keeping many.
+    constexpr std::size_t keptAtMost = 4;
+    if (idleEasy_.size() >= keptAtMost || !multi_) {
+        curl_easy_cleanup(easy);
+        return;
+    }
+    curl_easy_reset(easy);
+    idleEasy_.push_back(easy);
 }
 
 void Engine::drop(Request *key)

@@ -1,8 +1,15 @@
 #pragma once
-// The transfer thread of one session: one libcurl multi handle, driven by one thread that takes
-// commands from the callers' threads. Connections are kept alive within the session because
-// every transfer of the session shares the multi handle's connection cache.
+// The transfers of one session: one libcurl multi handle and the commands that callers' threads
+// give it. An asynchronous session has a thread of its own that waits for the network and
+// delivers the notifications; a synchronous one has no thread: a caller that waits for its
+// request drives the transfers on its own thread, as WinINet's synchronous mode works on the
+// caller's thread. Either way a caller whose command finds the transfers idle carries it out at
+// once on its own thread, so starting a request costs no hand-over between threads; the
+// notifications it gives still go out from the session's thread. Connections are kept alive
+// within the session because every transfer of the session shares the multi handle's
+// connection cache.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -27,8 +34,10 @@ struct Transfer;
 class Engine : public std::enable_shared_from_this<Engine>
 {
 public:
-    // Starts the thread; null when libcurl cannot be set up.
+    // For an asynchronous session: starts the thread; null when libcurl cannot be set up.
     static std::shared_ptr<Engine> start();
+    // For a synchronous session: no thread; callers drive it (drive). Null as start().
+    static std::shared_ptr<Engine> startInline();
     ~Engine();
     Engine(const Engine &) = delete;
     Engine &operator=(const Engine &) = delete;
@@ -45,6 +54,13 @@ public:
     // to return unless called on the thread, but never for long: the callback may be waiting
     // for the caller.
     void stop();
+
+    // Synchronous sessions: instead of waiting on request.changed, a caller runs one turn of the
+    // transfers on its own thread, waiting for the network when that turn brought nothing for
+    // which ready() (called with lock held) holds. Called and returns with lock held; while
+    // another thread drives, it waits on request.changed for a short while instead.
+    void drive(Request &request, std::unique_lock<std::mutex> &lock,
+               const std::function<bool()> &ready);
 
     // Used by libcurl's callbacks, on the engine thread.
     void queueEvent(Transfer &transfer, std::uint32_t status, std::string info);
@@ -81,9 +97,23 @@ private:
     };
 
     void post(Command command);
+    // Tells whoever waits for the transfers (the thread, or a caller driving) that there is
+    // work or news for it.
+    void nudge();
     void run();
+    // One turn of the loop: commands, libcurl's work, the notifications it gave.
+    void turn();
+    // Commands and libcurl's work; with workMutex_ held.
+    void workLocked();
+    // Waits for the network or a command, at most until the next time limit.
+    void poll();
+    // The thread's wait: for the network while transfers are in flight, otherwise for a
+    // command or a nudge without holding the transfers, so callers may work on them.
+    void await();
+    void shutDown();
     void perform();
     void flushOutbox();
+    void applyChangesBehind(std::vector<Outgoing> &outgoing, std::size_t completion);
     void wakeSyncReaders();
     bool stopping();
     void queue(const std::shared_ptr<Request> &request, std::uint64_t generation,
@@ -109,27 +139,44 @@ private:
                  std::uint32_t error);
     void releaseNow(const std::shared_ptr<Request> &request);
     void releaseCurl(Transfer &transfer);
+    // Easy handles are kept for the next transfer: setting one up anew costs more than the
+    // whole request on a fast server. Reset when put back, so nothing of one request (its
+    // credentials above all) is left in a kept handle.
+    CURL *takeEasy();
+    void keepEasy(CURL *easy);
     void drop(Request *key);
     void resumeNow(const std::shared_ptr<Request> &request);
 
     std::thread::id threadId_;
+    bool inline_ = false; // driven by callers (a synchronous session), no thread
     CURLM *multi_ = nullptr;
 
     std::mutex commandMutex_;
     std::deque<Command> commands_;
-    bool alive_ = false;     // multi_ may be woken
-    bool stopAsked_ = false; // guarded by commandMutex_
+    bool alive_ = false;   // multi_ may be woken
+    bool polling_ = false; // someone waits in curl_multi_poll, so a command must wake it
+    bool idle_ = false;    // the thread waits without holding the transfers
+    bool nudged_ = false;  // news came since the last wait began
+    std::condition_variable idleWake_;
+    std::atomic<bool> stopAsked_{false};
     std::condition_variable finishedChanged_;
     bool finished_ = false;
+    // Held by the caller that drives an inline engine (waits for the network).
+    std::mutex driveMutex_;
+    // Held by whoever works on the transfers: the thread, or a caller (workLocked). Guards
+    // multi_ and everything below but the outbox.
+    std::mutex workMutex_;
 
-    // Owned by the engine thread alone.
     std::unordered_map<Request *, std::unique_ptr<Transfer>> transfers_;
     std::unordered_map<curl_socket_t, SocketOwner> sockets_;
+    // Notifications for the session's thread to deliver, in order.
+    std::mutex outboxMutex_;
     std::vector<Outgoing> outbox_;
     // Synchronous requests with notifications queued in this turn of the loop: their reader is
     // woken once at its end rather than once per notification.
     std::vector<std::shared_ptr<Request>> syncWake_;
     std::uint64_t lastSerial_ = 0;
+    std::vector<CURL *> idleEasy_;
 };
 
 } // namespace quorvel::platform::inet

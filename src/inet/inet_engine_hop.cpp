@@ -105,7 +105,8 @@ void Engine::beginHop(Transfer &t)
         fail(t, ERROR_INTERNET_NAME_NOT_RESOLVED);
         return;
     }
-    if (isAddressLiteral(name)) {
+    t.literalTarget = isAddressLiteral(name);
+    if (t.literalTarget) {
         t.resolving = true;
         std::string bare = name;
         if (bare.front() == '[')
@@ -152,7 +153,7 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
 {
     Request &request = *t.request;
     Session &session = request.session();
-    t.easy = curl_easy_init();
+    t.easy = takeEasy();
     if (!t.easy) {
         fail(t, ERROR_INTERNET_INTERNAL_ERROR);
         return;
@@ -170,14 +171,17 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectLimit));
     installCallbacks(t);
 
-    // The name was looked up here (for the notifications); libcurl takes the same answer.
-    std::string entry;
-    for (const auto &address : addresses) {
-        entry += entry.empty() ? "" : ",";
-        entry += address.find(':') != std::string::npos ? "[" + address + "]" : address;
+    // The name was looked up here (for the notifications); libcurl takes the same answer. An
+    // address literal needs no lookup, and libcurl reads it from the URL itself.
+    if (!t.literalTarget) {
+        std::string entry;
+        for (const auto &address : addresses) {
+            entry += entry.empty() ? "" : ",";
+            entry += address.find(':') != std::string::npos ? "[" + address + "]" : address;
+        }
+        t.resolveList = curl_slist_append(nullptr, (t.target + ":" + entry).c_str());
+        curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolveList);
     }
-    t.resolveList = curl_slist_append(nullptr, (t.target + ":" + entry).c_str());
-    curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolveList);
 
     // A preconfigured session goes direct: the environment's proxy settings are not ours.
     if (session.proxy) {

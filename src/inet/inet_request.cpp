@@ -181,6 +181,11 @@ bool HttpSendRequest(HINTERNET requestHandle, const char *headers, std::uint32_t
         return failWith(ERROR_IO_PENDING);
 
     lock.lock();
+    Request &waiting = *request;
+    const auto moved = [&waiting] {
+        return waiting.closed || !waiting.syncEvents.empty() ||
+               waiting.sendState != SendState::Sending;
+    };
     for (;;) {
         request->deliverSyncEvents(lock);
         if (request->closed)
@@ -191,7 +196,7 @@ bool HttpSendRequest(HINTERNET requestHandle, const char *headers, std::uint32_t
             return failWith(request->sendError);
         if (request->sendState == SendState::Answered)
             break;
-        request->changed.wait(lock);
+        request->session().engine->drive(waiting, lock, moved);
     }
     setLastResponseInfo(static_cast<std::uint32_t>(request->statusCode), request->statusLine);
     SetLastError(ERROR_SUCCESS);
@@ -314,7 +319,11 @@ bool InternetReadFile(HINTERNET requestHandle, void *buffer, std::uint32_t toRea
             lock.lock();
             resume = false;
         }
-        request->changed.wait(lock);
+        Request &waiting = *request;
+        request->session().engine->drive(waiting, lock, [&waiting] {
+            return waiting.closed || !waiting.syncEvents.empty() || waiting.bufferedBytes() > 0 ||
+                   waiting.bodyDone || waiting.holding();
+        });
     }
     lock.unlock();
     if (resume)

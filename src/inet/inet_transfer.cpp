@@ -61,6 +61,13 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     if (line.starts_with("HTTP/")) {
         if (!transfer.sentNotified) {
             transfer.sentNotified = true;
+            if (!transfer.withBody) {
+                // Without a body the request is its header block, which libcurl has counted.
+                long size = 0;
+                curl_easy_getinfo(transfer.easy, CURLINFO_REQUEST_SIZE, &size);
+                transfer.requestBytes =
+                    static_cast<std::uint32_t>(size - transfer.requestSizeBefore);
+            }
             const std::uint32_t sent = transfer.requestBytes;
             transfer.engine.queueEvent(
                 transfer, INTERNET_STATUS_REQUEST_SENT,
@@ -172,6 +179,9 @@ int onPrerequest(void *user, char *primaryIp, char *, int, int)
     transfer.connected = true;
     transfer.lastActivity = std::chrono::steady_clock::now();
     transfer.requestBytes = 0;
+    long size = 0;
+    curl_easy_getinfo(transfer.easy, CURLINFO_REQUEST_SIZE, &size);
+    transfer.requestSizeBefore = size;
     transfer.sentNotified = false;
     transfer.engine.queueEvent(transfer, INTERNET_STATUS_SENDING_REQUEST, {});
     return CURL_PREREQFUNC_OK;
@@ -211,6 +221,7 @@ void Transfer::resetResponse()
     connectedNotified = false;
     sentNotified = false;
     requestBytes = 0;
+    requestSizeBefore = 0;
 }
 
 void installCallbacks(Transfer &transfer)
@@ -227,9 +238,13 @@ void installCallbacks(Transfer &transfer)
     curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, &transfer.engine);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onPrerequest);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, onDebug);
-    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L); // the debug callback counts the bytes sent
+    if (transfer.withBody) {
+        // libcurl's own count leaves out a body sent after the headers, so the bytes that go
+        // out are counted as they go; this costs more, and only a request with a body needs it.
+        curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, onDebug);
+        curl_easy_setopt(easy, CURLOPT_DEBUGDATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
+    }
 }
 
 } // namespace quorvel::platform::inet

@@ -38,7 +38,8 @@ struct Transfer {
     std::string method;
     bool withBody = false;
     std::string url;
-    std::string target; // "host:port" of the server or proxy that the connection goes to
+    std::string target;         // "host:port" of the server or proxy that the connection goes to
+    bool literalTarget = false; // target names an IP address, so nothing is looked up
     int hop = 0;
     std::uint64_t serial = 0; // names the hop to the resolver thread
 
@@ -56,7 +57,8 @@ struct Transfer {
     bool connectedNotified = false;
     bool sentNotified = false;
     std::uint32_t requestBytes = 0;
-    bool serverMayRetryAuth = false; // libcurl may answer a 401 itself by sending again
+    curl_off_t requestSizeBefore = 0; // libcurl's count of request bytes before this request
+    bool serverMayRetryAuth = false;  // libcurl may answer a 401 itself by sending again
     bool proxyMayRetryAuth = false;
 
     // The response being received.

@@ -4,19 +4,20 @@
 #include <cstdint>
 #include <string>
 
-namespace quorvel::platform {
+namespace quorvel::platform
+{
 
 enum class UrlScheme { Unknown, Http, Https, Ftp, File, Other };
 
 struct UrlParts {
     UrlScheme scheme = UrlScheme::Unknown;
     std::string schemeName;
-    std::string hostName;  // at most 255 characters
+    std::string hostName;   // at most 255 characters
     std::uint16_t port = 0; // the scheme's default when the URL names none
-    std::string userName;  // at most 127 characters
-    std::string password;  // at most 127 characters
-    std::string urlPath;   // at most 2047 characters, %xx escapes decoded
-    std::string extraInfo; // query or fragment with its leading '?' or '#', at most 2047
+    std::string userName;   // at most 127 characters
+    std::string password;   // at most 127 characters
+    std::string urlPath;    // at most 2047 characters, %xx escapes decoded
+    std::string extraInfo;  // query or fragment with its leading '?' or '#', at most 2047
 };
 
 // Splits url; false (with the facility's last error set to ERROR_INTERNET_INVALID_URL or
