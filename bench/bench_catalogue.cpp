@@ -8,6 +8,7 @@
 
 #include "benchtree.h"
 #include "catalogue/catalogue.h"
+#include "procstatus.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,6 +23,7 @@ namespace
 {
 
 using quorvel::bench::BenchTree;
+using quorvel::bench::statusKiB;
 
 const BenchTree &tree()
 {
@@ -42,24 +44,6 @@ std::size_t loadWithStandardLibrary(const std::string &root)
     const std::size_t entries = quorvel::bench::walkAndRead(root);
     benchmark::DoNotOptimize(entries);
     return entries;
-}
-
-// A figure of /proc/self/status in KiB ("VmRSS", "VmHWM"); -1 when it cannot be read.
-long statusKiB(const char *field)
-{
-    long value = -1;
-    if (std::FILE *status = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        const std::size_t length = std::strlen(field);
-        while (std::fgets(line, sizeof line, status)) {
-            if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
-                value = std::strtol(line + length + 1, nullptr, 10);
-                break;
-            }
-        }
-        std::fclose(status);
-    }
-    return value;
 }
 
 // Peak resident set of one load, measured in a fresh process (this program started again with

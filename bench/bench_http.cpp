@@ -17,6 +17,7 @@
 
 #include "app/tfmverify.h"
 #include "http/advhttp.h"
+#include "procstatus.h"
 #include "support/testserver.h"
 #include "verify/verifyview.h"
 
@@ -41,6 +42,7 @@
 
 namespace fs = std::filesystem;
 using quorvel::TAdvHttp;
+using quorvel::bench::statusKiB;
 using quorvel::test::Reply;
 
 namespace
@@ -104,24 +106,6 @@ struct ServerProcess {
         ::waitpid(pid, nullptr, 0);
     }
 };
-
-// A figure of /proc/self/status in KiB ("VmRSS", "VmHWM"); -1 when it cannot be read.
-long statusKiB(const char *field)
-{
-    long value = -1;
-    if (std::FILE *status = std::fopen("/proc/self/status", "r")) {
-        char line[256];
-        const std::size_t length = std::strlen(field);
-        while (std::fgets(line, sizeof line, status)) {
-            if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
-                value = std::strtol(line + length + 1, nullptr, 10);
-                break;
-            }
-        }
-        std::fclose(status);
-    }
-    return value;
-}
 
 double processCpuSeconds()
 {

@@ -18,6 +18,7 @@
 #include "app/tfmverify.h"
 #include "benchtree.h"
 #include "platform/registry.h"
+#include "procstatus.h"
 #include "widgets/beep.h"
 #include "widgets/searchlistbox.h"
 
@@ -45,6 +46,7 @@
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using quorvel::bench::BenchTree;
+using quorvel::bench::statusKiB;
 
 namespace
 {
@@ -82,24 +84,6 @@ std::string makeConfig(const fs::path &config, const fs::path &favorites)
     registry.OpenKey("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", true);
     registry.WriteString("Favorites", favorites.string());
     return config.string();
-}
-
-long statusKiB(pid_t pid, const char *field)
-{
-    long value = -1;
-    const std::string path = "/proc/" + std::to_string(pid) + "/status";
-    if (std::FILE *status = std::fopen(path.c_str(), "r")) {
-        char line[256];
-        const std::size_t length = std::strlen(field);
-        while (std::fgets(line, sizeof line, status)) {
-            if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
-                value = std::strtol(line + length + 1, nullptr, 10);
-                break;
-            }
-        }
-        std::fclose(status);
-    }
-    return value;
 }
 
 // User plus system clock ticks the process has used.
@@ -177,7 +161,7 @@ ProgramRun runProgram(const std::string &config)
         idlePolls = ticks == lastTicks ? idlePolls + 1 : 0;
         lastTicks = ticks;
         if (msSince(loaded) > 2500 && idlePolls >= 10) {
-            run.peakMB = double(statusKiB(child, "VmHWM")) / 1024.0;
+            run.peakMB = double(statusKiB("VmHWM", child)) / 1024.0;
             break;
         }
     }

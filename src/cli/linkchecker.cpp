@@ -1,6 +1,7 @@
 #include "cli/linkchecker.h"
 
 #include "cli/hostslots.h"
+#include "cli/linktransfer.h"
 #include "cli/requesttarget.h"
 #include "inet/inet.h"
 #include "inet/inet_errors.h"
@@ -9,8 +10,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <optional>
-#include <string_view>
 #include <unordered_map>
 
 #include <curl/curl.h>
@@ -25,136 +24,8 @@ using Clock = std::chrono::steady_clock;
 namespace
 {
 
-// As in the facility: a redirect's own body is thrown away, and past this much it is not
-// waited for.
-constexpr std::size_t redirectBodyLimit = 1024 * 1024;
 // The loop looks at its time limits and the stop descriptor at least this often.
 constexpr std::chrono::milliseconds longestWait{500};
-
-std::vector<std::string> linesOf(const std::string &block)
-{
-    std::vector<std::string> lines;
-    if (block.find("404") == std::string::npos)
-        return lines;
-    std::size_t start = 0;
-    while (start < block.size()) {
-        const std::size_t end = block.find("\r\n", start);
-        if (end == start)
-            break; // the empty line that ends the block
-        lines.push_back(block.substr(start, end - start));
-        if (end == std::string::npos)
-            break;
-        start = end + 2;
-    }
-    return lines;
-}
-
-} // namespace
-
-// One link's request from its first hop to its end.
-struct Transfer {
-    std::size_t index = 0; // in the job list
-    bool holdsSlot = false;
-    RequestTarget target;
-    std::string firstUrl;
-    std::string url;  // of the current hop
-    std::string host; // whose slot this holds or waits for
-    CURL *easy = nullptr;
-    Clock::time_point started;
-    Clock::time_point deadline;
-    int hops = 0;
-    bool permanentRun = true;
-    std::string permanentUrl;
-
-    // The response of the current hop, as the facility gathers it.
-    std::string head;
-    int status = 0;
-    bool inHead = false;
-    bool headDone = false;
-    bool headTooLong = false;
-    std::optional<std::string> redirectTo;
-    std::size_t discarded = 0;
-    bool discardCut = false;
-    std::size_t keepBody = 0; // bytes of a 2xx final answer's body to keep
-    std::string body;
-
-    void resetResponse()
-    {
-        head.clear();
-        status = 0;
-        inHead = false;
-        headDone = false;
-        headTooLong = false;
-        redirectTo.reset();
-        discarded = 0;
-        discardCut = false;
-        body.clear();
-    }
-
-    // The block ended; interim answers are dropped and a redirect remembers where it goes.
-    void headEnded()
-    {
-        if (status >= 100 && status < 200 && status != 101) {
-            head.clear();
-            headDone = false;
-            return;
-        }
-        if (isRedirectStatus(status)) {
-            if (auto location = inet::headerValue(head, "Location"); location && !location->empty())
-                redirectTo = std::move(location);
-        }
-    }
-};
-
-namespace
-{
-
-size_t onHeader(char *data, size_t size, size_t count, void *user)
-{
-    auto &t = *static_cast<Transfer *>(user);
-    const size_t bytes = size * count;
-    const std::string_view line(data, bytes);
-    if (line.starts_with("HTTP/")) {
-        t.head.clear();
-        inet::appendHeaderLine(t.head, line);
-        t.status = inet::statusCodeOf(line);
-        t.inHead = true;
-        t.headDone = false;
-        t.redirectTo.reset();
-        return bytes;
-    }
-    if (!t.inHead)
-        return bytes; // trailers of a chunked body are not part of the header block
-    if (t.head.size() + line.size() > inet::maxHeaderBlock) {
-        t.headTooLong = true;
-        return 0;
-    }
-    if (inet::appendHeaderLine(t.head, line)) {
-        t.inHead = false;
-        t.headDone = true;
-        t.headEnded();
-    }
-    return bytes;
-}
-
-size_t onBody(char *data, size_t size, size_t count, void *user)
-{
-    auto &t = *static_cast<Transfer *>(user);
-    const size_t bytes = size * count;
-    if (t.redirectTo) {
-        t.discarded += bytes;
-        if (t.discarded > redirectBodyLimit) {
-            t.discardCut = true;
-            return 0;
-        }
-        return bytes;
-    }
-    // Only the start of a final 2xx answer is kept, for the deeper checks; the rest is read and
-    // dropped as any other body.
-    if (t.body.size() < t.keepBody && t.status >= 200 && t.status <= 299)
-        t.body.append(data, std::min(bytes, t.keepBody - t.body.size()));
-    return bytes;
-}
 
 } // namespace
 
@@ -470,9 +341,9 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
         curl_easy_setopt(easy, CURLOPT_PASSWORD, t.target.password.c_str());
         curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
     }
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onTransferHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onTransferBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
     return true;
 }
@@ -561,7 +432,7 @@ void LinkChecker::Engine::answer(Transfer &t, bool bodyCut)
     if (t.status == 401 || t.status == 407) {
         outcome.error = inet::ERROR_INTERNET_OPERATION_CANCELLED;
     } else {
-        outcome.headerLines = linesOf(t.head);
+        outcome.headerLines = headerLinesOf(t.head);
         if (t.keepBody > 0 && t.status >= 200 && t.status <= 299) {
             outcome.body = std::move(t.body);
             outcome.contentType = inet::headerValue(t.head, "Content-Type").value_or("");
@@ -577,7 +448,7 @@ void LinkChecker::Engine::fail(Transfer &t, std::uint32_t error)
     if (t.headDone && !t.redirectTo) {
         // The headers arrived before the body failed: the window classifies them as well.
         outcome.status = t.status;
-        outcome.headerLines = linesOf(t.head);
+        outcome.headerLines = headerLinesOf(t.head);
     }
     complete(t, std::move(outcome));
 }

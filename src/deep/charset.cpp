@@ -2,6 +2,8 @@
 
 #include "deep/textfold.h"
 
+#include "platform/asciitext.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -25,18 +27,6 @@ constexpr std::array<char16_t, 32> windows1252High{
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lowerAscii);
-    return out;
-}
 
 bool isSpace(char c)
 {
@@ -197,7 +187,8 @@ std::string charsetFromByteOrderMark(std::string_view body, std::size_t &markLen
 
 BodyKind kindOf(std::string_view contentType, std::string_view body)
 {
-    const std::string type = lowered(trimmed(contentType.substr(0, contentType.find(';'))));
+    const std::string type =
+        platform::asciiLower(trimmed(contentType.substr(0, contentType.find(';'))));
     if (type == "text/html" || type == "application/xhtml+xml" || type == "text/xml" ||
         type == "application/xml")
         return BodyKind::Html;
@@ -220,12 +211,13 @@ std::string charsetParameter(std::string_view contentType)
     const auto semicolon = contentType.find(';');
     if (semicolon == std::string_view::npos)
         return {};
-    return std::string(trimmed(charsetAfterKey(lowered(contentType.substr(semicolon)))));
+    return std::string(
+        trimmed(charsetAfterKey(platform::asciiLower(contentType.substr(semicolon)))));
 }
 
 std::string metaCharset(std::string_view html)
 {
-    const std::string head = lowered(html.substr(0, metaScanBytes));
+    const std::string head = platform::asciiLower(html.substr(0, metaScanBytes));
     for (std::size_t at = head.find("<meta"); at != std::string::npos;
          at = head.find("<meta", at + 5)) {
         const auto end = head.find('>', at);

@@ -2,6 +2,8 @@
 
 #include "deep/htmlentities.h"
 
+#include "platform/asciitext.h"
+
 #include <algorithm>
 #include <array>
 
@@ -37,11 +39,6 @@ bool isSpace(char c)
 bool isLetter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 template <std::size_t N>
@@ -102,7 +99,7 @@ std::size_t findEndTag(std::string_view html, std::string_view name, std::size_t
             return std::string_view::npos;
         bool same = true;
         for (std::size_t i = 0; i < name.size() && same; ++i)
-            same = lowerAscii(html[at + 2 + i]) == name[i];
+            same = platform::asciiLower(html[at + 2 + i]) == name[i];
         if (same && (nameEnd == html.size() || isSpace(html[nameEnd]) || html[nameEnd] == '/' ||
                      html[nameEnd] == '>'))
             return at;
@@ -193,7 +190,7 @@ PageText htmlPageText(std::string_view html)
         while (nameEnd < html.size() && !isSpace(html[nameEnd]) && html[nameEnd] != '/' &&
                html[nameEnd] != '>') {
             if (name.size() < 16) // longer names are none we know
-                name += lowerAscii(html[nameEnd]);
+                name += platform::asciiLower(html[nameEnd]);
             ++nameEnd;
         }
         bool selfClosing = false;

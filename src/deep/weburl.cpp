@@ -1,5 +1,7 @@
 #include "deep/weburl.h"
 
+#include "platform/asciitext.h"
+
 #include <algorithm>
 #include <array>
 
@@ -8,28 +10,6 @@ namespace quorvel::deep
 
 namespace
 {
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lowerAscii);
-    return out;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = lowerAscii(c);
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 bool isDefaultPort(const std::string &scheme, const std::string &port)
 {
@@ -65,7 +45,7 @@ std::optional<WebAddress> parseWebAddress(std::string_view url)
     if (colon == std::string_view::npos)
         return std::nullopt;
     WebAddress address;
-    address.scheme = lowered(url.substr(0, colon));
+    address.scheme = platform::asciiLower(url.substr(0, colon));
     if (address.scheme != "http" && address.scheme != "https")
         return std::nullopt;
     std::string_view rest = url.substr(colon + 3);
@@ -91,7 +71,7 @@ std::optional<WebAddress> parseWebAddress(std::string_view url)
     }
     if (host.empty())
         return std::nullopt;
-    address.host = lowered(host);
+    address.host = platform::asciiLower(host);
     while (!address.host.empty() && address.host.back() == '.')
         address.host.pop_back(); // "example.com." is the same host
     while (address.port.size() > 1 && address.port.front() == '0')
@@ -131,7 +111,7 @@ bool isHomePage(const WebAddress &address)
         return true;
     if (address.path.find('/', 1) != std::string::npos)
         return false;
-    const std::string name = lowered(address.path.substr(1));
+    const std::string name = platform::asciiLower(address.path.substr(1));
     const std::string stem = name.substr(0, name.find('.'));
     static constexpr std::array<std::string_view, 4> indexNames{"index", "default", "home",
                                                                 "welcome"};
@@ -143,9 +123,10 @@ std::string percentDecoded(std::string_view text)
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && platform::hexDigitValue(text[i + 1]) >= 0 &&
+            platform::hexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(platform::hexDigitValue(text[i + 1]) * 16 +
+                                     platform::hexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += text[i];

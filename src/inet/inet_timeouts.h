@@ -16,6 +16,8 @@ constexpr int maxRedirects = 20;
 // The longest header block a response may have; a longer one fails the send with
 // ERROR_HTTP_HEADERS_TOO_LARGE rather than growing without end.
 constexpr std::size_t maxHeaderBlock = 256 * 1024;
+// A redirect's own body is thrown away; past this much it is not waited for.
+constexpr std::size_t redirectBodyLimit = 1024 * 1024;
 
 // A transfer that receives nothing for this long fails with ERROR_INTERNET_TIMEOUT.
 std::chrono::seconds receiveTimeout();

@@ -21,8 +21,6 @@ namespace
 
 // Body bytes held for a reader before the transfer is paused.
 constexpr std::size_t bodyBufferLimit = 256 * 1024;
-// A redirect's own body is thrown away; past this much it is not waited for.
-constexpr std::size_t redirectBodyLimit = 1024 * 1024;
 
 std::string withTerminator(std::string text)
 {

@@ -1,11 +1,12 @@
 #pragma once
-// Character rules shared by the platform layers: the system upper-cases ASCII letters only, and
-// hexadecimal digits are read the same way in hive files and URL escapes.
+// Character rules shared by the platform layers: the system changes the case of ASCII letters only,
+// and hexadecimal digits are read the same way in hive files and URL escapes.
 
 #include <string>
 #include <string_view>
 
-namespace quorvel::platform {
+namespace quorvel::platform
+{
 
 constexpr char asciiUpper(char c)
 {
@@ -17,6 +18,19 @@ inline std::string asciiUpper(std::string_view text)
     std::string out(text);
     for (char &c : out)
         c = asciiUpper(c);
+    return out;
+}
+
+constexpr char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+inline std::string asciiLower(std::string_view text)
+{
+    std::string out(text);
+    for (char &c : out)
+        c = asciiLower(c);
     return out;
 }
 

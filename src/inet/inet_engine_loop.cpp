@@ -1,0 +1,311 @@
+// The session's loop: starting and stopping it, the commands callers give it, who works on the
+// transfers (the session's thread, or a caller that finds them idle or waits for its request)
+// and the wait for the network.
+
+#include "inet/inet_engine.h"
+
+#include <algorithm>
+
+#include "inet/inet_timeouts.h"
+#include "inet/inet_transfer.h"
+
+namespace quorvel::platform::inet
+{
+
+namespace
+{
+
+// The loop wakes at least this often to check resolver deadlines.
+constexpr std::chrono::milliseconds longestWait{250};
+
+// The engine whose transfers this thread works on now: a command it posts meanwhile waits for
+// the next turn instead of taking the transfers a second time.
+thread_local const Engine *working = nullptr;
+
+} // namespace
+
+std::shared_ptr<Engine> Engine::start()
+{
+    std::shared_ptr<Engine> engine(new Engine);
+    engine->multi_ = curl_multi_init();
+    if (!engine->multi_)
+        return nullptr;
+    engine->alive_ = true;
+    // The thread keeps its engine alive; closing the session only asks it to end.
+    std::thread thread([engine] { engine->run(); });
+    engine->threadId_ = thread.get_id();
+    thread.detach();
+    return engine;
+}
+
+std::shared_ptr<Engine> Engine::startInline()
+{
+    std::shared_ptr<Engine> engine(new Engine);
+    engine->multi_ = curl_multi_init();
+    if (!engine->multi_)
+        return nullptr;
+    engine->alive_ = true;
+    engine->inline_ = true;
+    return engine;
+}
+
+Engine::~Engine()
+{
+    // An inline engine that was never stopped (its session handle leaked) still frees libcurl.
+    shutDown();
+}
+
+void Engine::post(Command command)
+{
+    bool workHere = false;
+    {
+        std::lock_guard lock(commandMutex_);
+        if (!alive_)
+            return;
+        commands_.push_back(std::move(command));
+        if (polling_)
+            curl_multi_wakeup(multi_);
+        workHere = (inline_ || idle_) && working != this && !stopAsked_;
+    }
+    if (!workHere)
+        return;
+    // Nobody waits for the network: the work is done here and now, and whoever waits is told.
+    // When someone works on the transfers meanwhile, it runs this command or tells the waiter.
+    std::unique_lock work(workMutex_, std::try_to_lock);
+    if (!work)
+        return;
+    workLocked();
+    work.unlock();
+    wakeSyncReaders();
+    nudge();
+}
+
+void Engine::nudge()
+{
+    {
+        std::lock_guard lock(commandMutex_);
+        nudged_ = true;
+        if (polling_)
+            curl_multi_wakeup(multi_);
+    }
+    idleWake_.notify_all();
+}
+
+void Engine::send(const std::shared_ptr<Request> &request, SendOrder order)
+{
+    post([this, request, order = std::move(order)]() mutable {
+        startSend(request, std::move(order));
+    });
+}
+
+void Engine::cancel(const std::shared_ptr<Request> &request)
+{
+    post([this, request] { drop(request.get()); });
+}
+
+void Engine::resume(const std::shared_ptr<Request> &request)
+{
+    post([this, request] { resumeNow(request); });
+}
+
+void Engine::stop()
+{
+    std::unique_lock lock(commandMutex_);
+    if (!alive_)
+        return;
+    stopAsked_ = true;
+    if (polling_)
+        curl_multi_wakeup(multi_);
+    idleWake_.notify_all();
+    if (inline_) {
+        lock.unlock();
+        // A caller waiting for the network was woken and lets go of the transfers.
+        shutDown();
+        return;
+    }
+    if (std::this_thread::get_id() == threadId_)
+        return;
+    // A callback that is running finishes before the caller goes on to free what it uses; but
+    // it may itself wait for this caller, so the wait is bounded.
+    finishedChanged_.wait_for(lock, std::chrono::seconds(2), [this] { return finished_; });
+}
+
+void Engine::run()
+{
+    while (!stopAsked_) {
+        turn();
+        await();
+    }
+    shutDown();
+    std::lock_guard lock(commandMutex_);
+    finished_ = true;
+    finishedChanged_.notify_all();
+}
+
+void Engine::turn()
+{
+    {
+        std::lock_guard work(workMutex_);
+        workLocked();
+    }
+    flushOutbox();
+    wakeSyncReaders();
+}
+
+void Engine::workLocked()
+{
+    if (!multi_)
+        return;
+    working = this;
+    std::deque<Command> commands;
+    {
+        std::lock_guard lock(commandMutex_);
+        commands.swap(commands_);
+    }
+    for (auto &command : commands)
+        command();
+    perform();
+    working = nullptr;
+}
+
+void Engine::poll()
+{
+    std::lock_guard work(workMutex_);
+    {
+        std::lock_guard lock(commandMutex_);
+        // A command or news since the turn began is seen to first; from here on they wake
+        // the poll.
+        if (!commands_.empty() || nudged_ || stopAsked_ || !multi_) {
+            nudged_ = false;
+            return;
+        }
+        polling_ = true;
+    }
+    curl_multi_poll(multi_, nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
+    std::lock_guard lock(commandMutex_);
+    polling_ = false;
+    nudged_ = false;
+}
+
+void Engine::await()
+{
+    bool inFlight = false;
+    {
+        std::lock_guard work(workMutex_);
+        inFlight = !transfers_.empty();
+    }
+    if (inFlight) {
+        // libcurl's wait holds the multi handle; a caller's command wakes it.
+        poll();
+        return;
+    }
+    // Nothing in flight: a caller may start a transfer itself meanwhile, and nudges.
+    std::unique_lock lock(commandMutex_);
+    idle_ = true;
+    idleWake_.wait_for(lock, longestWait,
+                       [this] { return !commands_.empty() || nudged_ || stopAsked_; });
+    idle_ = false;
+    nudged_ = false;
+}
+
+void Engine::shutDown()
+{
+    std::lock_guard work(workMutex_);
+    if (!multi_)
+        return;
+    syncWake_.clear();
+    while (!transfers_.empty())
+        drop(transfers_.begin()->first);
+    {
+        std::lock_guard lock(commandMutex_);
+        alive_ = false;
+        commands_.clear();
+    }
+    for (CURL *easy : idleEasy_)
+        curl_easy_cleanup(easy);
+    idleEasy_.clear();
+    curl_multi_cleanup(multi_);
+    multi_ = nullptr;
+    // Closing the connections may have queued notifications that nobody is to hear.
+    std::lock_guard lock(outboxMutex_);
+    outbox_.clear();
+}
+
+void Engine::drive(Request &request, std::unique_lock<std::mutex> &lock,
+                   const std::function<bool()> &ready)
+{
+    lock.unlock();
+    std::unique_lock drive(driveMutex_, std::try_to_lock);
+    if (!drive || stopAsked_) {
+        // Another caller drives and wakes this one when its request moves; the bound covers
+        // the moment that caller lets go before this one's request is done.
+        if (drive)
+            drive.unlock();
+        lock.lock();
+        if (!ready())
+            request.changed.wait_for(lock, std::chrono::milliseconds(10));
+        return;
+    }
+    turn();
+    lock.lock();
+    const bool moved = ready();
+    lock.unlock();
+    if (!moved && !stopAsked_) {
+        poll();
+        turn();
+    }
+    drive.unlock();
+    lock.lock();
+}
+
+std::chrono::milliseconds Engine::nextWait() const
+{
+    long curlWait = -1;
+    curl_multi_timeout(multi_, &curlWait);
+    auto wait =
+        curlWait < 0 ? longestWait : std::min(longestWait, std::chrono::milliseconds(curlWait));
+    return std::max(wait, std::chrono::milliseconds(0));
+}
+
+void Engine::perform()
+{
+    int running = 0;
+    curl_multi_perform(multi_, &running);
+
+    int left = 0;
+    while (CURLMsg *message = curl_multi_info_read(multi_, &left)) {
+        if (message->msg != CURLMSG_DONE)
+            continue;
+        Transfer *transfer = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
+        const CURLcode result = message->data.result;
+        if (transfer)
+            finished(*transfer, result);
+    }
+
+    // Time limits libcurl does not keep the way the facility needs: name resolution, and
+    // silence of a connected server (a transfer paused for its reader is not silent).
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<std::pair<Transfer *, std::uint32_t>> late;
+    for (auto &[key, transfer] : transfers_) {
+        if (now >= transfer->order.deadline) {
+            late.emplace_back(transfer.get(), ERROR_INTERNET_TIMEOUT);
+        } else if (transfer->resolving && now >= transfer->resolveDeadline) {
+            late.emplace_back(transfer.get(), ERROR_INTERNET_NAME_NOT_RESOLVED);
+        } else if (transfer->easy && transfer->connected &&
+                   now - transfer->lastActivity >= receiveTimeout()) {
+            std::lock_guard lock(key->mutex);
+            if (!key->paused)
+                late.emplace_back(transfer.get(), ERROR_INTERNET_TIMEOUT);
+        }
+    }
+    for (auto [transfer, error] : late)
+        fail(*transfer, error);
+}
+
+bool Engine::stopping()
+{
+    return stopAsked_;
+}
+
+} // namespace quorvel::platform::inet
