@@ -6,9 +6,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
+
+#include <QMetaObject>
+#include <QObject>
 
 namespace quorvel
 {
@@ -44,6 +49,38 @@ struct TAdvHttp::HandOver {
     // Set by destruction on the GUI thread: nothing starts any more and the waiter is let go.
     std::atomic<bool> abandoned{false};
     std::atomic<int> listening{NotListening};
+
+    // Posts slot's hand-over (or, with expecting, its expect()) to target's thread. The queued
+    // call itself carries nothing: the slot goes through a queue of our own, under our own
+    // lock, so what orders the two threads is visible to the thread checker instead of hidden
+    // in Qt's event queue. Each queued call runs every slot waiting, so a call that never
+    // arrives (its target gone) strands nothing.
+    static void post(QObject *target, std::shared_ptr<HandOver> slot, bool expecting = false)
+    {
+        {
+            std::lock_guard lock(postedMutex);
+            posted_.push_back({std::move(slot), expecting});
+        }
+        QMetaObject::invokeMethod(target, [] { runPosted(); }, Qt::QueuedConnection);
+    }
+
+    static void runPosted()
+    {
+        for (;;) {
+            Posted next;
+            {
+                std::lock_guard lock(postedMutex);
+                if (posted_.empty())
+                    return;
+                next = std::move(posted_.front());
+                posted_.pop_front();
+            }
+            if (next.expecting)
+                next.slot->expect();
+            else
+                next.slot->run();
+        }
+    }
 
     // Runs on the GUI thread for a posted hand-over.
     void run()
@@ -125,6 +162,13 @@ struct TAdvHttp::HandOver {
     // Bounds of the spinning: about a wake-up and a short handler.
     static constexpr std::chrono::microseconds listenLimit{40};
     static constexpr std::chrono::microseconds waitLimit{60};
+
+    struct Posted {
+        std::shared_ptr<HandOver> slot;
+        bool expecting = false;
+    };
+    static inline std::mutex postedMutex;
+    static inline std::deque<Posted> posted_;
 
     template <typename Ready> static bool spinUntil(std::chrono::microseconds limit, Ready ready)
     {

@@ -495,10 +495,8 @@ void TAdvHttp::startWorkerLocked()
     // the worker wakes, instead of after it.
     if (m_useNotifyWindow &&
         (m_onNeedAuth || m_onNeedProxyAuth || m_onDataAvailable || m_onRequestComplete)) {
-        if (QObject *notifier = HttpNotifier::instance()) {
-            QMetaObject::invokeMethod(
-                notifier, [slot = m_handOver] { slot->expect(); }, Qt::QueuedConnection);
-        }
+        if (QObject *notifier = HttpNotifier::instance())
+            HandOver::post(notifier, m_handOver, true);
     }
     // One worker lives as long as the component and runs each response stage in turn; a thread
     // per request would cost more than the request itself on a fast server. std::thread takes

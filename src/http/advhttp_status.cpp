@@ -246,8 +246,7 @@ bool TAdvHttp::handToGui(QObject *target, const TNotifyEvent &handler,
     }
     if (!slot.offer()) {
         slot.posted = true;
-        QMetaObject::invokeMethod(
-            target, [shared = m_handOver] { shared->run(); }, Qt::QueuedConnection);
+        HandOver::post(target, m_handOver);
     }
     const auto settled = [&slot] { return slot.done.load() || slot.abandoned.load(); };
     if (!atOnce || !HandOver::spinUntil(HandOver::waitLimit, settled)) {

@@ -27,7 +27,7 @@ struct KeyAndCertificate {
     X509 *certificate = nullptr;
 };
 
-KeyAndCertificate makeCertificate(const CertificateSpec &spec)
+KeyAndCertificate makeCertificate(const CertificateTerms &terms)
 {
     KeyAndCertificate made;
     made.key = EVP_EC_gen("P-256");
@@ -37,12 +37,12 @@ KeyAndCertificate makeCertificate(const CertificateSpec &spec)
     X509 *cert = made.certificate;
     X509_set_version(cert, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-    X509_gmtime_adj(X509_getm_notBefore(cert), spec.validFromSeconds);
-    X509_gmtime_adj(X509_getm_notAfter(cert), spec.validUntilSeconds);
+    X509_gmtime_adj(X509_getm_notBefore(cert), terms.validFromSeconds);
+    X509_gmtime_adj(X509_getm_notAfter(cert), terms.validUntilSeconds);
     X509_set_pubkey(cert, made.key);
     X509_NAME *name = X509_get_subject_name(cert);
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char *>(spec.commonName.c_str()), -1,
+                               reinterpret_cast<const unsigned char *>(terms.commonName.c_str()), -1,
                                -1, 0);
     X509_set_issuer_name(cert, name); // self-signed: its own issuer
     X509_sign(cert, made.key, EVP_sha256());
@@ -58,10 +58,10 @@ void closeQuietly(int fd)
 } // namespace
 
 TlsFront::TlsFront(std::uint16_t backendPort, const std::filesystem::path &certificateFile,
-                   CertificateSpec spec)
+                   CertificateTerms terms)
     : backendPort_(backendPort)
 {
-    KeyAndCertificate made = makeCertificate(spec);
+    KeyAndCertificate made = makeCertificate(terms);
     if (FILE *out = std::fopen(certificateFile.c_str(), "w")) {
         PEM_write_X509(out, made.certificate);
         std::fclose(out);

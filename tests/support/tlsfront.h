@@ -15,7 +15,7 @@
 namespace quorvel::test
 {
 
-struct CertificateSpec {
+struct CertificateTerms {
     std::string commonName = "localhost";
     long validFromSeconds = -3600;      // relative to now
     long validUntilSeconds = 24 * 3600; // relative to now; negative: already expired
@@ -26,7 +26,7 @@ class TlsFront
 public:
     // certificateFile: where the certificate (PEM) is written, for a client to trust it.
     TlsFront(std::uint16_t backendPort, const std::filesystem::path &certificateFile,
-             CertificateSpec spec = {});
+             CertificateTerms terms = {});
     ~TlsFront();
     TlsFront(const TlsFront &) = delete;
     TlsFront &operator=(const TlsFront &) = delete;
