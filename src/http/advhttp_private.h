@@ -53,8 +53,7 @@ struct TAdvHttp::HandOver {
     // Posts slot's hand-over (or, with expecting, its expect()) to target's thread. The queued
     // call itself carries nothing: the slot goes through a queue of our own, under our own
     // lock, so what orders the two threads is visible to the thread checker instead of hidden
-    // in Qt's event queue. Each queued call runs every slot waiting, so a call that never
-    // arrives (its target gone) strands nothing.
+    // in Qt's event queue.
     static void post(QObject *target, std::shared_ptr<HandOver> slot, bool expecting = false)
     {
         {
@@ -64,22 +63,26 @@ struct TAdvHttp::HandOver {
         QMetaObject::invokeMethod(target, [] { runPosted(); }, Qt::QueuedConnection);
     }
 
+    // One slot per queued call, in order: taking every waiting slot at once would also take an
+    // expect() posted for a response still on its way, and spin for it in vain. The entries of
+    // abandoned slots are passed over; they are the only ones whose calls can be dropped (with
+    // the notifier, once the last component is gone), so no live slot is ever left behind.
     static void runPosted()
     {
-        for (;;) {
-            Posted next;
-            {
-                std::lock_guard lock(postedMutex);
-                if (posted_.empty())
-                    return;
-                next = std::move(posted_.front());
+        Posted next;
+        {
+            std::lock_guard lock(postedMutex);
+            while (!posted_.empty() && posted_.front().slot->abandoned)
                 posted_.pop_front();
-            }
-            if (next.expecting)
-                next.slot->expect();
-            else
-                next.slot->run();
+            if (posted_.empty())
+                return;
+            next = std::move(posted_.front());
+            posted_.pop_front();
         }
+        if (next.expecting)
+            next.slot->expect();
+        else
+            next.slot->run();
     }
 
     // Runs on the GUI thread for a posted hand-over.
