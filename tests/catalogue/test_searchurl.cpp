@@ -84,6 +84,44 @@ TEST(SearchUrl, AppendsAndKeepsEqualNamesFromDifferentFolders)
     EXPECT_NE(cat.Files[1], cat.Files[2]);
 }
 
+TEST(SearchUrl, ManyShortcutsReadAtOnceKeepTheirOrderAndTheirOwnUrls)
+{
+    // Enough files that several readers share them; appended after entries already listed.
+    TempDir fav;
+    constexpr int folders = 3;
+    constexpr int perFolder = 700;
+    for (int f = 0; f < folders; ++f) {
+        for (int i = 0; i < perFolder; ++i) {
+            const std::string id = std::to_string(f * 10000 + i);
+            const std::string name = "d" + std::to_string(f) + "/s" + id + ".url";
+            fav.write(name, i % 97 == 0 ? "[Other]\r\nURL=x\r\n" : shortcut("http://h/" + id));
+        }
+    }
+    Catalogue cat;
+    cat.URL_Names = {"old"};
+    cat.URL_List = {"http://old/"};
+    cat.Files = {"/old.url"};
+    SearchURL(fav.str(), cat);
+
+    ASSERT_EQ(cat.Files.size(), 1u + folders * perFolder);
+    ASSERT_EQ(cat.URL_List.size(), cat.Files.size());
+    ASSERT_EQ(cat.URL_Names.size(), cat.Files.size());
+    EXPECT_EQ(cat.URL_List[0], "http://old/");
+    for (std::size_t i = 1; i < cat.Files.size(); ++i) {
+        const std::string &name = cat.URL_Names[i];
+        ASSERT_EQ(name.front(), 's');
+        const int id = std::stoi(name.substr(1));
+        const std::string expected =
+            (id % 10000) % 97 == 0 ? "no path" : "http://h/" + std::to_string(id);
+        ASSERT_EQ(cat.URL_List[i], expected) << cat.Files[i];
+        ASSERT_EQ(fs::path(cat.Files[i]).stem().string(), name);
+        // Folders in order, names in the listing's case-blind order within them.
+        if (i > 1) {
+            ASSERT_LT(cat.Files[i - 1], cat.Files[i]);
+        }
+    }
+}
+
 TEST(SearchUrl, MissingOrEmptyFolderLeavesListsUnchanged)
 {
     TempDir fav;
