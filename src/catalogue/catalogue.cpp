@@ -1,6 +1,7 @@
 #include "catalogue/catalogue.h"
 
-namespace quorvel {
+namespace quorvel
+{
 
 void Catalogue::clear()
 {

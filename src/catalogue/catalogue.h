@@ -31,6 +31,10 @@ std::string GetFavoritesFolder();
 // Texts in 8-bit code pages are decoded with the system's ANSI code page (platform::GetACP).
 void SearchURL(const std::string &folder, Catalogue &catalogue);
 
+// SearchURL's first half: appends the shortcuts' names and paths in the same order, with empty
+// URLs, for a ShortcutReader to read.
+void listShortcuts(const std::string &folder, Catalogue &catalogue);
+
 // The URL of one shortcut file as the system's Unicode shell reads it, in UTF-8: the
 // [InternetShortcut.W] URL (UTF-7) when the file has one that decodes, else the
 // [InternetShortcut] URL, decoded from the ANSI code page unless the file is UTF-8 or UTF-16 or

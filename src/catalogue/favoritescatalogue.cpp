@@ -6,9 +6,11 @@
 #include <stdexcept>
 #include <system_error>
 
-namespace quorvel {
+namespace quorvel
+{
 
-namespace {
+namespace
+{
 
 // Why the folder cannot be listed; no error when it can.
 std::error_code listingError(const std::string &folder)

@@ -167,12 +167,9 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
 
     raiseDescriptorLimit();
     const StopSignals stop;
-    Catalogue catalogue;
-    SearchURL(folder, catalogue);
-
     std::optional<ProgressBar> bar;
-    Report report = checkCatalogue(
-        catalogue, folder, options.httpOnly, settingsFrom(options, stop.fd()),
+    Report report = checkFolder(
+        folder, options.httpOnly, settingsFrom(options, stop.fd()),
         [&](std::size_t done, std::size_t total, std::size_t dead, std::size_t suspect) {
             if (!bar)
                 bar.emplace(STDERR_FILENO, total, options.deep);

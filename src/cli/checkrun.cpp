@@ -1,5 +1,6 @@
 #include "cli/checkrun.h"
 
+#include "catalogue/shortcutreader.h"
 #include "cli/classify.h"
 #include "cli/stopsignals.h"
 #include "cli/suspectfinder.h"
@@ -41,6 +42,93 @@ std::string normalizedFolder(std::string folder)
     return folder;
 }
 
+namespace
+{
+
+ReportEntry entryOf(std::string name, std::string file, std::string url, const std::string &folder,
+                    bool httpOnly)
+{
+    ReportEntry entry;
+    entry.name = std::move(name);
+    entry.file = std::move(file);
+    entry.path = relativePath(entry.file, folder);
+    entry.url = std::move(url);
+    if (const auto why = skipReason(entry.url, httpOnly)) {
+        entry.result.kind = ResultKind::Skipped;
+        entry.result.reason = *why;
+    }
+    return entry;
+}
+
+} // namespace
+
+Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings &settings,
+                   const ProgressHandler &progress, const deep::ParkingPhrases *deepPhrases)
+{
+    if (deepPhrases) {
+        // The deeper checks plan their probes from the whole list of links.
+        Catalogue catalogue;
+        SearchURL(folder, catalogue);
+        return checkCatalogue(std::move(catalogue), folder, httpOnly, settings, progress,
+                              deepPhrases);
+    }
+
+    Catalogue catalogue;
+    listShortcuts(folder, catalogue);
+    const auto started = std::chrono::steady_clock::now();
+    Report report;
+    report.folder = folder;
+    // Sized once: the links point at their entries' URLs.
+    report.entries.resize(catalogue.size());
+    std::size_t taken = 0; // entries filled in, in catalogue order
+    std::size_t links = 0; // of them, links to check
+    bool allTaken = false;
+    const auto take = [&](std::size_t upTo, std::vector<LinkJob> *jobs) {
+        for (; taken < upTo; ++taken) {
+            ReportEntry &entry = report.entries[taken];
+            entry =
+                entryOf(std::move(catalogue.URL_Names[taken]), std::move(catalogue.Files[taken]),
+                        std::move(catalogue.URL_List[taken]), folder, httpOnly);
+            if (jobs && entry.result.kind == ResultKind::Unchecked) {
+                jobs->push_back(LinkJob{taken, entry.url});
+                ++links;
+            }
+        }
+    };
+
+    std::size_t done = 0;
+    std::size_t dead = 0;
+    LinkChecker checker(settings);
+    // The links are checked as their shortcuts are read. The progress shows once every
+    // shortcut is read, when the number of links is known.
+    ShortcutReader reader(catalogue, 0, [&checker] { checker.wake(); });
+    report.complete = checker.run(
+        [&](std::size_t id, LinkOutcome outcome) {
+            CheckResult result = classifyOutcome(outcome);
+            ++done;
+            if (result.kind == ResultKind::Dead)
+                ++dead;
+            report.entries[id].result = std::move(result);
+            if (progress && allTaken)
+                progress(done, links, dead, 0);
+        },
+        [&](std::vector<LinkJob> &jobs) {
+            take(reader.readyUpTo(), &jobs);
+            if (taken < report.entries.size())
+                return true;
+            allTaken = true;
+            if (progress)
+                progress(done, links, dead, 0);
+            return false;
+        });
+    // A stop may come before every shortcut was read: the rest are listed unchecked.
+    reader.finish();
+    take(report.entries.size(), nullptr);
+    report.elapsedSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return report;
+}
+
 Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpOnly,
                       const CheckSettings &settings, const ProgressHandler &progress,
                       const deep::ParkingPhrases *deepPhrases)
@@ -51,18 +139,10 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
     report.deep = deepPhrases != nullptr;
     report.entries.reserve(catalogue.size());
     std::vector<LinkJob> jobs;
-    for (std::size_t i = 0; i < catalogue.size(); ++i) {
-        ReportEntry entry;
-        entry.name = std::move(catalogue.URL_Names[i]);
-        entry.file = std::move(catalogue.Files[i]);
-        entry.path = relativePath(entry.file, folder);
-        entry.url = std::move(catalogue.URL_List[i]);
-        if (const auto why = skipReason(entry.url, httpOnly)) {
-            entry.result.kind = ResultKind::Skipped;
-            entry.result.reason = *why;
-        }
-        report.entries.push_back(std::move(entry));
-    }
+    for (std::size_t i = 0; i < catalogue.size(); ++i)
+        report.entries.push_back(entryOf(std::move(catalogue.URL_Names[i]),
+                                         std::move(catalogue.Files[i]),
+                                         std::move(catalogue.URL_List[i]), folder, httpOnly));
     // The entries no longer move, so the jobs can point at their URLs.
     for (std::size_t i = 0; i < report.entries.size(); ++i) {
         if (report.entries[i].result.kind == ResultKind::Unchecked)

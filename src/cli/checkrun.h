@@ -27,6 +27,12 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
                       const CheckSettings &settings, const ProgressHandler &progress = {},
                       const deep::ParkingPhrases *deepPhrases = nullptr);
 
+// The shortcuts of folder read and checked as checkCatalogue does, the links checked while the
+// rest of the folder is still being read (with deepPhrases, once it is all read).
+Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings &settings,
+                   const ProgressHandler &progress = {},
+                   const deep::ParkingPhrases *deepPhrases = nullptr);
+
 // Moves the dead shortcuts of a complete report into target (or, for a dry run, records where
 // each would go) with the window's mover; suspects too when suspectIsDead, otherwise they are
 // marked as staying. stopAsked is consulted between moves: a move that has begun always

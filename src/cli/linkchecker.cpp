@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <thread>
 #include <unordered_map>
 
 #include <curl/curl.h>
@@ -26,6 +27,9 @@ namespace
 
 // The loop looks at its time limits and the stop descriptor at least this often.
 constexpr std::chrono::milliseconds longestWait{500};
+// Requests added during the run are numbered from here, apart from the links, whose number
+// may still grow.
+constexpr std::size_t firstAdded = std::size_t(1) << 62;
 
 } // namespace
 
@@ -52,8 +56,13 @@ public:
         curl_slist_free_all(headers_);
     }
 
-    bool run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone);
+    bool run(std::vector<LinkJob> jobs, const DoneHandler &onDone, const MoreLinks &more);
     void add(std::size_t id, std::string url);
+    void wake()
+    {
+        if (multi_)
+            curl_multi_wakeup(multi_);
+    }
     void holdNewLinks(bool hold) { holdNew_ = hold; }
 
 private:
@@ -64,6 +73,12 @@ private:
     };
 
     std::size_t inFlight() const { return active_.size() + parked_.size(); }
+    // Takes job index into the run: answered at once when it cannot be requested at all,
+    // otherwise queued for its host.
+    void admit(std::size_t index);
+    // The links the source has ready now.
+    void takeMore();
+    bool allLinksIn() const { return !more_; }
     std::string urlOf(std::size_t index) const;
     void deliverRefused();
     void startMore();
@@ -85,8 +100,9 @@ private:
     CheckSettings settings_;
     CURLM *multi_ = nullptr;
     HostSlots slots_;
-    const std::vector<LinkJob> *jobs_ = nullptr;
+    std::vector<LinkJob> jobs_;
     const DoneHandler *onDone_ = nullptr;
+    MoreLinks more_; // empty once every link is in
     // Both by index in the job list; a link not yet started is in neither.
     std::unordered_map<std::size_t, std::unique_ptr<Transfer>> active_;
     std::unordered_map<std::size_t, std::unique_ptr<Transfer>> parked_; // redirected, waiting
@@ -110,7 +126,17 @@ LinkChecker::~LinkChecker() = default;
 
 bool LinkChecker::run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone)
 {
-    return engine_->run(jobs, onDone);
+    return engine_->run(jobs, onDone, {});
+}
+
+bool LinkChecker::run(const DoneHandler &onDone, const MoreLinks &more)
+{
+    return engine_->run({}, onDone, more);
+}
+
+void LinkChecker::wake()
+{
+    engine_->wake();
 }
 
 void LinkChecker::add(std::size_t id, std::string url)
@@ -125,8 +151,8 @@ void LinkChecker::holdNewLinks(bool hold)
 
 std::string LinkChecker::Engine::urlOf(std::size_t index) const
 {
-    if (index < jobs_->size())
-        return std::string((*jobs_)[index].url);
+    if (index < firstAdded)
+        return std::string(jobs_[index].url);
     return added_.at(index).url;
 }
 
@@ -144,7 +170,7 @@ void LinkChecker::Engine::add(std::size_t id, std::string url)
         refused_.emplace_back(id, std::move(outcome));
         return;
     }
-    const std::size_t index = jobs_->size() + nextAdded_++;
+    const std::size_t index = firstAdded + nextAdded_++;
     added_.emplace(index, Added{id, std::move(url)});
     slots_.addEarly(index, hostKey(*target));
 }
@@ -159,41 +185,62 @@ void LinkChecker::Engine::deliverRefused()
     }
 }
 
-bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone)
+void LinkChecker::Engine::admit(std::size_t index)
 {
-    jobs_ = &jobs;
+    const LinkJob &job = jobs_[index];
+    std::uint32_t error = 0;
+    const auto target = prepareRequest(std::string(job.url), error);
+    if (target)
+        error = refusedHost(target->host);
+    if (error == 0 && !multi_)
+        error = inet::ERROR_INTERNET_INTERNAL_ERROR;
+    if (error != 0) {
+        LinkOutcome outcome;
+        outcome.error = error;
+        if (target && multi_)
+            outcome.requestedUrl = outcome.finalUrl = hopUrl(*target);
+        (*onDone_)(job.id, std::move(outcome));
+        return;
+    }
+    slots_.add(index, hostKey(*target));
+}
+
+void LinkChecker::Engine::takeMore()
+{
+    if (!more_)
+        return;
+    const std::size_t before = jobs_.size();
+    const bool again = more_(jobs_);
+    if (!again)
+        more_ = nullptr;
+    for (std::size_t index = before; index < jobs_.size(); ++index)
+        admit(index);
+}
+
+bool LinkChecker::Engine::run(std::vector<LinkJob> jobs, const DoneHandler &onDone,
+                              const MoreLinks &more)
+{
+    jobs_ = std::move(jobs);
     onDone_ = &onDone;
+    more_ = more;
     slots_ = HostSlots(settings_.perHost);
     added_.clear();
     nextAdded_ = 0;
     refused_.clear();
     holdNew_ = false;
+
+    // Links that cannot be requested at all are answered before any request goes out.
+    for (std::size_t index = 0; index < jobs_.size(); ++index)
+        admit(index);
+    takeMore();
     if (!multi_) {
-        for (const LinkJob &job : jobs) {
-            LinkOutcome outcome;
-            outcome.error = inet::ERROR_INTERNET_INTERNAL_ERROR;
-            onDone(job.id, std::move(outcome));
+        // Nothing can be requested: every link is answered as it comes.
+        while (!allLinksIn()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            takeMore();
         }
         deliverRefused();
         return true;
-    }
-
-    // Links that cannot be requested at all are answered before any request goes out.
-    for (std::size_t index = 0; index < jobs.size(); ++index) {
-        const LinkJob &job = jobs[index];
-        std::uint32_t error = 0;
-        const auto target = prepareRequest(std::string(job.url), error);
-        if (target)
-            error = refusedHost(target->host);
-        if (error != 0) {
-            LinkOutcome outcome;
-            outcome.error = error;
-            if (target)
-                outcome.requestedUrl = outcome.finalUrl = hopUrl(*target);
-            onDone(job.id, std::move(outcome));
-            continue;
-        }
-        slots_.add(index, hostKey(*target));
     }
 
     // A stop asked for before the first request (Ctrl+C while the folder was read).
@@ -203,7 +250,7 @@ bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandle
         return false;
     }
     deliverRefused();
-    while (slots_.waiting() || !active_.empty()) {
+    while (slots_.waiting() || !active_.empty() || !allLinksIn()) {
         startMore();
         int running = 0;
         curl_multi_perform(multi_, &running);
@@ -218,7 +265,8 @@ bool LinkChecker::Engine::run(const std::vector<LinkJob> &jobs, const DoneHandle
         }
         timeLimits();
         deliverRefused();
-        if (!slots_.waiting() && active_.empty())
+        takeMore();
+        if (!slots_.waiting() && active_.empty() && allLinksIn())
             break;
         startMore();
         if (waitForWork()) {
@@ -475,8 +523,8 @@ void LinkChecker::Engine::complete(Transfer &t, LinkOutcome outcome)
         parked_.erase(waiting);
     }
     std::size_t id = 0;
-    if (t.index < jobs_->size()) {
-        id = (*jobs_)[t.index].id;
+    if (t.index < firstAdded) {
+        id = jobs_[t.index].id;
     } else {
         const auto added = added_.find(t.index);
         id = added->second.id;

@@ -68,6 +68,16 @@ public:
     // the stop descriptor ended the run: the links still in flight then get no outcome.
     bool run(const std::vector<LinkJob> &jobs, const DoneHandler &onDone);
 
+    // Appends the links that have become ready (their URLs must outlive the run); false once
+    // no more will come.
+    using MoreLinks = std::function<bool(std::vector<LinkJob> &more)>;
+    // As run, for links that are still being found: more is asked (on this thread) before
+    // each turn of the loop, and the run ends once it has said no more will come and every
+    // link has its outcome.
+    bool run(const DoneHandler &onDone, const MoreLinks &more);
+    // From any thread: the run stops waiting for the network, to ask for more links.
+    void wake();
+
     // While run() runs (from onDone): one more request, with an id of the caller's that no
     // job has. It obeys the same limits, and starts before links not yet started, since
     // others may wait for its answer. Its outcome comes to onDone like a link's.

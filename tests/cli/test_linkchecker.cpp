@@ -375,4 +375,73 @@ TEST(LinkChecker, AnAddedRequestThatCannotBeSentIsAnsweredAtOnce)
     EXPECT_NE(outcomes.at(2).error, 0u);
 }
 
+TEST(LinkChecker, LinksThatComeWhileTheRunGoesAreAllCheckedAndTheRunWaitsForTheLast)
+{
+    TestServer server;
+    server.route("/ok", Reply::ok("fine"));
+    server.route("/gone", Reply::status("HTTP/1.1 404 Not Found"));
+    // Found by another thread in three batches, the last well after the first two are done,
+    // with a link that cannot be requested among them.
+    std::vector<std::string> urls;
+    for (int i = 0; i < 30; ++i)
+        urls.push_back(server.url(i % 3 == 0 ? "/gone" : "/ok"));
+    urls[7] = "not a url";
+    std::atomic<std::size_t> ready{0};
+    LinkChecker checker({});
+    std::thread finder([&] {
+        for (std::size_t upTo : {10u, 20u, 30u}) {
+            std::this_thread::sleep_for(upTo == 30u ? 300ms : 20ms);
+            ready = upTo;
+            checker.wake();
+        }
+    });
+    std::size_t given = 0;
+    std::map<std::size_t, LinkOutcome> outcomes;
+    const bool finished = checker.run(
+        [&](std::size_t id, LinkOutcome outcome) {
+            EXPECT_EQ(outcomes.count(id), 0u) << "two outcomes for link " << id;
+            outcomes[id] = std::move(outcome);
+        },
+        [&](std::vector<LinkJob> &more) {
+            for (const std::size_t upTo = ready; given < upTo; ++given)
+                more.push_back({given, urls[given]});
+            return given < urls.size();
+        });
+    finder.join();
+    EXPECT_TRUE(finished);
+    ASSERT_EQ(outcomes.size(), urls.size());
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (i == 7) {
+            EXPECT_NE(outcomes.at(i).error, 0u);
+            continue;
+        }
+        EXPECT_EQ(outcomes.at(i).error, 0u);
+        EXPECT_EQ(outcomes.at(i).status, i % 3 == 0 ? 404 : 200);
+    }
+    server.stop();
+}
+
+TEST(LinkChecker, TheStopDescriptorEndsARunThatWaitsForMoreLinks)
+{
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    CheckSettings settings;
+    settings.stopFd = ends[0];
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(100ms);
+        const char byte = 1;
+        EXPECT_EQ(::write(ends[1], &byte, 1), 1);
+    });
+    LinkChecker checker(settings);
+    const auto started = std::chrono::steady_clock::now();
+    const bool finished = checker.run([](std::size_t, LinkOutcome) { ADD_FAILURE(); },
+                                      [](std::vector<LinkJob> &) { return true; });
+    stopper.join();
+    EXPECT_FALSE(finished);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    ::close(ends[0]);
+    ::close(ends[1]);
+}
+
 } // namespace
