@@ -16,7 +16,7 @@ constexpr unsigned mostReaders = 4;
 
 } // namespace
 
-ShortcutReader::ShortcutReader(Catalogue &catalogue, std::size_t first,
+ShortcutReader::ShortcutReader(Catalogue &catalogue, std::size_t first, unsigned mostThreads,
                                std::function<void()> onReady)
     : catalogue_(catalogue), first_(first), count_(catalogue.Files.size()),
       onReady_(std::move(onReady)), codePage_(platform::GetACP()), next_(0)
@@ -26,9 +26,9 @@ ShortcutReader::ShortcutReader(Catalogue &catalogue, std::size_t first,
     runDone_ = std::make_unique<std::atomic<bool>[]>(runs_);
     if (runs_ == 0)
         return;
-    const auto readers = static_cast<unsigned>(
-        std::min<std::size_t>({std::max(1u, std::thread::hardware_concurrency()), mostReaders,
-                               1 + files / filesPerThread}));
+    const auto readers = static_cast<unsigned>(std::min<std::size_t>(
+        {std::max(1u, std::thread::hardware_concurrency()),
+         mostThreads == 0 ? mostReaders : mostThreads, 1 + files / filesPerThread}));
     for (unsigned r = 0; r < readers; ++r) {
         try {
             threads_.emplace_back([this] { read(); });

@@ -21,10 +21,12 @@ namespace quorvel
 class ShortcutReader
 {
 public:
-    // Starts reading URL_List[first..] from Files[first..]; the catalogue's lists must not be
-    // resized, nor those entries touched, until finish(). onReady, when given, is called on a
-    // reading thread each time more URLs are ready.
-    ShortcutReader(Catalogue &catalogue, std::size_t first, std::function<void()> onReady = {});
+    // Starts reading URL_List[first..] from Files[first..] on at most mostThreads threads (0:
+    // as many as help); the catalogue's lists must not be resized, nor those entries touched,
+    // until finish(). onReady, when given, is called on a reading thread each time more URLs
+    // are ready.
+    explicit ShortcutReader(Catalogue &catalogue, std::size_t first, unsigned mostThreads = 0,
+                            std::function<void()> onReady = {});
     ~ShortcutReader();
     ShortcutReader(const ShortcutReader &) = delete;
     ShortcutReader &operator=(const ShortcutReader &) = delete;

@@ -99,9 +99,10 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
     std::size_t done = 0;
     std::size_t dead = 0;
     LinkChecker checker(settings);
-    // The links are checked as their shortcuts are read. The progress shows once every
-    // shortcut is read, when the number of links is known.
-    ShortcutReader reader(catalogue, 0, [&checker] { checker.wake(); });
+    // The links are checked as their shortcuts are read, by one thread: the checker's own
+    // loop needs a core of its own more than the reading needs a second. The progress shows
+    // once every shortcut is read, when the number of links is known.
+    ShortcutReader reader(catalogue, 0, 1, [&checker] { checker.wake(); });
     report.complete = checker.run(
         [&](std::size_t id, LinkOutcome outcome) {
             CheckResult result = classifyOutcome(outcome);
