@@ -29,6 +29,10 @@ ShortcutReader::ShortcutReader(Catalogue &catalogue, std::size_t first, unsigned
     const auto readers = static_cast<unsigned>(std::min<std::size_t>(
         {std::max(1u, std::thread::hardware_concurrency()),
          mostThreads == 0 ? mostReaders : mostThreads, 1 + files / filesPerThread}));
+    if (readers == 1 && mostThreads == 0) {
+        read(); // too few files for a thread to pay: read them here and now
+        return;
+    }
     for (unsigned r = 0; r < readers; ++r) {
         try {
             threads_.emplace_back([this] { read(); });

@@ -22,9 +22,9 @@ class ShortcutReader
 {
 public:
     // Starts reading URL_List[first..] from Files[first..] on at most mostThreads threads (0:
-    // as many as help); the catalogue's lists must not be resized, nor those entries touched,
-    // until finish(). onReady, when given, is called on a reading thread each time more URLs
-    // are ready.
+    // as many as help, and none for a few files, which are then read before this returns); the
+    // catalogue's lists must not be resized, nor those entries touched, until finish(). onReady,
+    // when given, is called on a reading thread each time more URLs are ready.
     explicit ShortcutReader(Catalogue &catalogue, std::size_t first, unsigned mostThreads = 0,
                             std::function<void()> onReady = {});
     ~ShortcutReader();
