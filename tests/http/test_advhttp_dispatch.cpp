@@ -4,6 +4,7 @@
 
 #include "http/advhttp.h"
 
+#include "support/pump.h"
 #include "support/testserver.h"
 
 #include <gtest/gtest.h>
@@ -20,32 +21,14 @@
 #include <QWidget>
 
 using namespace quorvel;
+using quorvel::test::pumpFor;
+using quorvel::test::pumpUntil;
 using quorvel::test::Reply;
 using quorvel::test::TestServer;
 using namespace std::chrono_literals;
 
 namespace
 {
-
-template <typename Done> bool pumpUntil(Done done, int limitMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-void pumpFor(int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 // Records every event of a component with the thread it ran on.
 struct Journal {

@@ -6,6 +6,7 @@
 
 #include "inet/inet.h"
 #include "inet/inet_timeouts.h"
+#include "support/pump.h"
 #include "support/testserver.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,8 @@
 #include <QWidget>
 
 using namespace quorvel;
+using quorvel::test::pumpFor;
+using quorvel::test::pumpUntil;
 using quorvel::test::Reply;
 using quorvel::test::TestServer;
 namespace inet = quorvel::platform::inet;
@@ -29,19 +32,6 @@ using Cut = TAdvHttp::TBodyCut;
 
 namespace
 {
-
-template <typename Done> bool pumpUntil(Done done, int limitMs = 15000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // Header lines of `lines` * about 1 KiB each.
 std::vector<std::string> bulkyHeaders(int lines)

@@ -5,6 +5,7 @@
 
 #include "http/credentialdialog.h"
 #include "inet/inet.h"
+#include "support/pump.h"
 #include "support/testserver.h"
 
 #include <gtest/gtest.h>
@@ -23,6 +24,8 @@
 #include <QWidget>
 
 using namespace quorvel;
+using quorvel::test::pumpFor;
+using quorvel::test::pumpUntil;
 using quorvel::test::Reply;
 using quorvel::test::TestServer;
 namespace inet = quorvel::platform::inet;
@@ -30,28 +33,6 @@ using namespace std::chrono_literals;
 
 namespace
 {
-
-// Pumps the GUI thread's events until done() holds; false when the bound passes first.
-template <typename Done> bool pumpUntil(Done done, int limitMs = 10000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-void pumpFor(int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 class AdvHttpRequest : public ::testing::Test
 {
