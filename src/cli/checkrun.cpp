@@ -2,8 +2,8 @@
 
 #include "catalogue/shortcutreader.h"
 #include "cli/classify.h"
+#include "cli/deepstage.h"
 #include "cli/stopsignals.h"
-#include "cli/suspectfinder.h"
 #include "deep/verdict.h"
 #include "verify/deadlinkmover.h"
 
@@ -170,7 +170,7 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
     if (deepPhrases)
         runSettings.keepBody = deep::maxBodyBytes;
     LinkChecker checker(runSettings);
-    std::optional<SuspectFinder> finder;
+    std::optional<DeepStage> finder;
     if (deepPhrases) {
         finder.emplace(
             *deepPhrases, report.entries.size(),

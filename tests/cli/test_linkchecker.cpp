@@ -26,12 +26,19 @@ namespace inet = quorvel::platform::inet;
 namespace
 {
 
-std::map<std::size_t, LinkOutcome> check(const std::vector<std::string> &urls,
-                                         CheckSettings settings = {}, bool *finished = nullptr)
+// One job per URL, numbered in order; the URLs must outlive the run.
+std::vector<LinkJob> jobsOf(const std::vector<std::string> &urls)
 {
     std::vector<LinkJob> jobs;
     for (std::size_t i = 0; i < urls.size(); ++i)
         jobs.push_back({i, urls[i]});
+    return jobs;
+}
+
+std::map<std::size_t, LinkOutcome> check(const std::vector<std::string> &urls,
+                                         CheckSettings settings = {}, bool *finished = nullptr)
+{
+    const std::vector<LinkJob> jobs = jobsOf(urls);
     std::map<std::size_t, LinkOutcome> outcomes;
     LinkChecker checker(settings);
     const bool done = checker.run(jobs, [&](std::size_t id, LinkOutcome outcome) {
@@ -279,9 +286,7 @@ TEST(LinkChecker, RequestsAddedDuringARunGoBeforeLinksNotYetStarted)
     CheckSettings settings;
     settings.perHost = 1;
     std::vector<std::string> urls(6, server.url("/link"));
-    std::vector<LinkJob> jobs;
-    for (std::size_t i = 0; i < urls.size(); ++i)
-        jobs.push_back({i, urls[i]});
+    const std::vector<LinkJob> jobs = jobsOf(urls);
     LinkChecker checker(settings);
     std::size_t ended = 0;
     checker.run(jobs, [&](std::size_t id, LinkOutcome) {
@@ -317,9 +322,7 @@ TEST(LinkChecker, HeldNewLinksWaitForAddedRequestsButNeverStallTheRun)
         settings.jobs = 2;
         settings.perHost = 2;
         std::vector<std::string> urls(6, server.url("/link"));
-        std::vector<LinkJob> jobs;
-        for (std::size_t i = 0; i < urls.size(); ++i)
-            jobs.push_back({i, urls[i]});
+        const std::vector<LinkJob> jobs = jobsOf(urls);
         LinkChecker checker(settings);
         std::size_t ended = 0;
         checker.run(jobs, [&](std::size_t id, LinkOutcome) {
@@ -342,9 +345,7 @@ TEST(LinkChecker, HeldNewLinksWaitForAddedRequestsButNeverStallTheRun)
     TestServer server;
     server.route("/link", Reply::ok("link"));
     std::vector<std::string> urls(3, server.url("/link"));
-    std::vector<LinkJob> jobs;
-    for (std::size_t i = 0; i < urls.size(); ++i)
-        jobs.push_back({i, urls[i]});
+    const std::vector<LinkJob> jobs = jobsOf(urls);
     CheckSettings settings;
     settings.jobs = 1;
     LinkChecker checker(settings);

@@ -21,7 +21,7 @@
 namespace quorvel::cli
 {
 
-class SuspectFinder
+class DeepStage
 {
 public:
     // Receives a link's final result: at once, or when its directory's probe has answered.
@@ -30,11 +30,11 @@ public:
     using ProbeSender = std::function<void(std::size_t id, std::string url)>;
 
     // Probe ids count up from firstProbeId, which must be above every link's id.
-    SuspectFinder(const deep::ParkingPhrases &phrases, std::size_t firstProbeId, ProbeSender send,
-                  Settled settled);
-    ~SuspectFinder();
-    SuspectFinder(const SuspectFinder &) = delete;
-    SuspectFinder &operator=(const SuspectFinder &) = delete;
+    DeepStage(const deep::ParkingPhrases &phrases, std::size_t firstProbeId, ProbeSender send,
+              Settled settled);
+    ~DeepStage();
+    DeepStage(const DeepStage &) = delete;
+    DeepStage &operator=(const DeepStage &) = delete;
 
     // Announces a link (its URL as the shortcut holds it) before the run, so that a probe's
     // answer is dropped once the last link of its directory is settled. Without announcements

@@ -1,4 +1,4 @@
-#include "cli/suspectfinder.h"
+#include "cli/deepstage.h"
 
 #include "cli/requesttarget.h"
 #include "deep/probe.h"
@@ -27,16 +27,16 @@ deep::DeepAnswer answerOf(LinkOutcome &outcome)
 
 } // namespace
 
-SuspectFinder::SuspectFinder(const deep::ParkingPhrases &phrases, std::size_t firstProbeId,
-                             ProbeSender send, Settled settled)
+DeepStage::DeepStage(const deep::ParkingPhrases &phrases, std::size_t firstProbeId,
+                     ProbeSender send, Settled settled)
     : phrases_(phrases), nextProbeId_(firstProbeId), send_(std::move(send)),
       settled_(std::move(settled))
 {
 }
 
-SuspectFinder::~SuspectFinder() = default;
+DeepStage::~DeepStage() = default;
 
-void SuspectFinder::expect(const std::string &linkUrl)
+void DeepStage::expect(const std::string &linkUrl)
 {
     counting_ = true;
     // Keyed by the URL as it is requested, as the link's outcome will name it.
@@ -49,7 +49,7 @@ void SuspectFinder::expect(const std::string &linkUrl)
         ++directories_[key].linksToCome;
 }
 
-void SuspectFinder::linkAnswered(std::size_t link, LinkOutcome outcome, CheckResult result)
+void DeepStage::linkAnswered(std::size_t link, LinkOutcome outcome, CheckResult result)
 {
     const std::string key = deep::probeKey(outcome.requestedUrl);
     if (result.kind != ResultKind::Alive || !isSuccess(outcome.status)) {
@@ -82,12 +82,12 @@ void SuspectFinder::linkAnswered(std::size_t link, LinkOutcome outcome, CheckRes
     send_(id, deep::probeAddress(outcome.requestedUrl));
 }
 
-bool SuspectFinder::isProbe(std::size_t id) const
+bool DeepStage::isProbe(std::size_t id) const
 {
     return probeKeys_.count(id) != 0;
 }
 
-void SuspectFinder::probeAnswered(std::size_t id, LinkOutcome outcome)
+void DeepStage::probeAnswered(std::size_t id, LinkOutcome outcome)
 {
     const auto found = probeKeys_.find(id);
     if (found == probeKeys_.end())
@@ -108,7 +108,7 @@ void SuspectFinder::probeAnswered(std::size_t id, LinkOutcome outcome)
         linkDone(key);
 }
 
-void SuspectFinder::settle(std::size_t link, CheckResult result, const deep::DeepVerdict &verdict)
+void DeepStage::settle(std::size_t link, CheckResult result, const deep::DeepVerdict &verdict)
 {
     if (verdict.suspect()) {
         result.kind = ResultKind::Suspect;
@@ -118,7 +118,7 @@ void SuspectFinder::settle(std::size_t link, CheckResult result, const deep::Dee
     settled_(link, std::move(result));
 }
 
-void SuspectFinder::linkDone(const std::string &key)
+void DeepStage::linkDone(const std::string &key)
 {
     if (!counting_ || key.empty())
         return;

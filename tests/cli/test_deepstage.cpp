@@ -1,7 +1,7 @@
 // The --deep stage between the checker and the report, without HTTP: which links wait for a
 // probe, how often a directory is probed, and how long a probe's answer is kept.
 
-#include "cli/suspectfinder.h"
+#include "cli/deepstage.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ CheckResult verdictOf(const LinkOutcome &outcome)
 struct Harness {
     std::vector<std::pair<std::size_t, std::string>> probes;
     std::map<std::size_t, CheckResult> settled;
-    SuspectFinder finder{
+    DeepStage finder{
         deep::ParkingPhrases::builtIn(), 1000,
         [this](std::size_t id, std::string url) { probes.emplace_back(id, std::move(url)); },
         [this](std::size_t link, CheckResult result) {
@@ -66,7 +66,7 @@ struct Harness {
     }
 };
 
-TEST(SuspectFinder, LinksWaitForTheirDirectorysOneProbeAndAreJudgedByIt)
+TEST(DeepStage, LinksWaitForTheirDirectorysOneProbeAndAreJudgedByIt)
 {
     Harness h;
     h.link(0, answered("http://site.test/blog/old-post", 200, notFoundPage));
@@ -105,7 +105,7 @@ TEST(SuspectFinder, LinksWaitForTheirDirectorysOneProbeAndAreJudgedByIt)
     EXPECT_EQ(h.finder.probesSent(), 2u);
 }
 
-TEST(SuspectFinder, OnlyLinksWhoseVerdictAProbeCanChangeWaitForOne)
+TEST(DeepStage, OnlyLinksWhoseVerdictAProbeCanChangeWaitForOne)
 {
     const struct {
         const char *what;
@@ -141,7 +141,7 @@ TEST(SuspectFinder, OnlyLinksWhoseVerdictAProbeCanChangeWaitForOne)
     EXPECT_EQ(h.settled[0].kind, ResultKind::Alive);
 }
 
-TEST(SuspectFinder, AProbesAnswerIsDroppedAfterTheLastAnnouncedLinkOfItsDirectory)
+TEST(DeepStage, AProbesAnswerIsDroppedAfterTheLastAnnouncedLinkOfItsDirectory)
 {
     // Two links announced for /blog/; a third, unannounced one arrives after both were judged.
     // Had the answer been kept, it would be judged by it; dropped, the directory is asked again.
