@@ -133,8 +133,11 @@ void closeSession(Session &session)
 
 } // namespace
 
-HINTERNET InternetOpen(const std::string &agent, std::uint32_t accessType, const std::string &proxy,
-                       std::uint32_t flags)
+namespace
+{
+
+HINTERNET openSession(const std::string &agent, std::uint32_t accessType, const std::string &proxy,
+                      bool async, std::unique_ptr<LoopDriver> driver)
 {
     if (!curlReady()) {
         failWith(ERROR_INTERNET_INTERNAL_ERROR);
@@ -156,9 +159,11 @@ HINTERNET InternetOpen(const std::string &agent, std::uint32_t accessType, const
         failWith(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    const bool async = (flags & INTERNET_FLAG_ASYNC) != 0;
     auto session = std::make_shared<Session>(agent, proxySetting, async);
-    session->engine = async ? Engine::start() : Engine::startInline();
+    if (driver)
+        session->engine = Engine::startOnLoop(std::move(driver));
+    else
+        session->engine = async ? Engine::start() : Engine::startInline();
     if (!session->engine) {
         failWith(ERROR_INTERNET_OUT_OF_HANDLES);
         return nullptr;
@@ -166,6 +171,24 @@ HINTERNET InternetOpen(const std::string &agent, std::uint32_t accessType, const
     HINTERNET handle = HandleRegistry::instance().add(session);
     SetLastError(ERROR_SUCCESS);
     return handle;
+}
+
+} // namespace
+
+HINTERNET InternetOpen(const std::string &agent, std::uint32_t accessType, const std::string &proxy,
+                       std::uint32_t flags)
+{
+    return openSession(agent, accessType, proxy, (flags & INTERNET_FLAG_ASYNC) != 0, nullptr);
+}
+
+HINTERNET InternetOpenOnLoop(const std::string &agent, std::uint32_t accessType,
+                             const std::string &proxy, std::unique_ptr<LoopDriver> driver)
+{
+    if (!driver) {
+        failWith(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    return openSession(agent, accessType, proxy, true, std::move(driver));
 }
 
 StatusCallback InternetSetStatusCallback(HINTERNET handle, StatusCallback callback)

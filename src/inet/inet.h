@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace quorvel::platform::inet
@@ -24,6 +25,7 @@ namespace quorvel::platform::inet
 
 struct InternetHandle;
 using HINTERNET = InternetHandle *;
+class LoopDriver; // inet_loop.h
 
 using StatusCallback = void (*)(HINTERNET handle, std::uintptr_t context, std::uint32_t status,
                                 const void *info, std::uint32_t infoLength);
@@ -136,6 +138,11 @@ void SetLastError(std::uint32_t code);
 
 HINTERNET InternetOpen(const std::string &agent, std::uint32_t accessType, const std::string &proxy,
                        std::uint32_t flags);
+// The facility's own: an asynchronous session whose transfers driver's event loop drives on its
+// thread. Notifications then come on that thread, and a command given there runs at once when
+// nothing is being handed out; commands of other threads wait for the loop.
+HINTERNET InternetOpenOnLoop(const std::string &agent, std::uint32_t accessType,
+                             const std::string &proxy, std::unique_ptr<LoopDriver> driver);
 // Returns the previous callback. Handles made from the session use it.
 StatusCallback InternetSetStatusCallback(HINTERNET session, StatusCallback callback);
 HINTERNET InternetConnect(HINTERNET session, const std::string &host, std::uint16_t port,
@@ -159,6 +166,13 @@ bool HttpQueryInfo(HINTERNET request, std::uint32_t infoLevel, void *buffer,
 // read that cannot be served from what has arrived answers pending; the completion then has
 // written the bytes into buffer and *read, which must stay valid until it comes.
 bool InternetReadFile(HINTERNET request, void *buffer, std::uint32_t toRead, std::uint32_t *read);
+// The facility's own: called from a notification of a loop-driven session, queues call to run on
+// the same thread once that turn's notifications are all delivered; false (nothing queued) when
+// not called from one.
+bool InternetAfterNotifications(std::function<void()> call);
+// The facility's own: the last send's whole body has arrived and nothing waits for the reader, so
+// every read of it is answered at once, never pending.
+bool InternetResponseComplete(HINTERNET request);
 // Closing a request also stops its transfer; a pending operation then completes no more.
 bool InternetCloseHandle(HINTERNET handle);
 

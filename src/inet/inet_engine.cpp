@@ -478,6 +478,8 @@ void Engine::requestStarting(Transfer &t)
 
 void Engine::socketClosing(curl_socket_t socket)
 {
+    if (driver_)
+        driver_->closing(static_cast<int>(socket));
     const auto found = sockets_.find(socket);
     if (found == sockets_.end())
         return;

@@ -1,7 +1,8 @@
 #pragma once
 // The transfers of one session: one libcurl multi handle and the commands that callers' threads
 // give it. An asynchronous session has a thread of its own that waits for the network and
-// delivers the notifications; a synchronous one has no thread: a caller that waits for its
+// delivers the notifications, or is driven by an event loop on the loop's thread (LoopDriver),
+// which then delivers them; a synchronous one has no thread: a caller that waits for its
 // request drives the transfers on its own thread, as WinINet's synchronous mode works on the
 // caller's thread. Either way a caller whose command finds the transfers idle carries it out at
 // once on its own thread, so starting a request costs no hand-over between threads; the
@@ -24,6 +25,7 @@
 
 #include <curl/curl.h>
 
+#include "inet/inet_loop.h"
 #include "inet/inet_state.h"
 
 namespace quorvel::platform::inet
@@ -38,6 +40,9 @@ public:
     static std::shared_ptr<Engine> start();
     // For a synchronous session: no thread; callers drive it (drive). Null as start().
     static std::shared_ptr<Engine> startInline();
+    // For an asynchronous session driven by an event loop: no thread; only the loop's thread
+    // works on the transfers. Null as start().
+    static std::shared_ptr<Engine> startOnLoop(std::unique_ptr<LoopDriver> driver);
     ~Engine();
     Engine(const Engine &) = delete;
     Engine &operator=(const Engine &) = delete;
@@ -61,6 +66,9 @@ public:
     // another thread drives, it waits on request.changed for a short while instead.
     void drive(Request &request, std::unique_lock<std::mutex> &lock,
                const std::function<bool()> &ready);
+
+    // libcurl's socket callback of a loop-driven engine.
+    static int onSocket(CURL *easy, curl_socket_t socket, int what, void *engine, void *);
 
     // Used by libcurl's callbacks, on the engine thread.
     void queueEvent(Transfer &transfer, std::uint32_t status, std::string info);
@@ -101,6 +109,8 @@ private:
     // work or news for it.
     void nudge();
     void run();
+    // A loop-driven engine's turn, on the loop's thread.
+    void loopTurn();
     // One turn of the loop: commands, libcurl's work, the notifications it gave.
     void turn();
     // Commands and libcurl's work; with workMutex_ held.
@@ -149,6 +159,10 @@ private:
 
     std::thread::id threadId_;
     bool inline_ = false; // driven by callers (a synchronous session), no thread
+    std::unique_ptr<LoopDriver> driver_; // driven by an event loop, no thread
+    // The loop's thread is handing out notifications: a command it gives meanwhile (from a
+    // callback) waits for the next turn. Read and written on the loop's thread only.
+    bool delivering_ = false;
     CURLM *multi_ = nullptr;
 
     std::mutex commandMutex_;

@@ -22,6 +22,11 @@ constexpr std::chrono::milliseconds longestWait{250};
 // the next turn instead of taking the transfers a second time.
 thread_local const Engine *working = nullptr;
 
+// Calls queued by notifications of a loop-driven engine that is handing them out on this thread,
+// and how deep such deliveries are nested (a callback's dialog runs the loop once more).
+thread_local std::vector<std::function<void()>> afterDelivery;
+thread_local int loopDeliveries = 0;
+
 } // namespace
 
 std::shared_ptr<Engine> Engine::start()
@@ -49,6 +54,35 @@ std::shared_ptr<Engine> Engine::startInline()
     return engine;
 }
 
+std::shared_ptr<Engine> Engine::startOnLoop(std::unique_ptr<LoopDriver> driver)
+{
+    std::shared_ptr<Engine> engine(new Engine);
+    engine->multi_ = curl_multi_init();
+    if (!engine->multi_ || !driver)
+        return nullptr;
+    curl_multi_setopt(engine->multi_, CURLMOPT_SOCKETFUNCTION, &Engine::onSocket);
+    curl_multi_setopt(engine->multi_, CURLMOPT_SOCKETDATA, engine.get());
+    engine->alive_ = true;
+    engine->driver_ = std::move(driver);
+    // The loop holds no engine: a turn keeps it alive only while it runs.
+    std::weak_ptr<Engine> weak = engine;
+    engine->driver_->start([weak] {
+        if (auto self = weak.lock())
+            self->loopTurn();
+    });
+    return engine;
+}
+
+int Engine::onSocket(CURL *, curl_socket_t socket, int what, void *engine, void *)
+{
+    auto *self = static_cast<Engine *>(engine);
+    const bool read = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
+    const bool write = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
+    if (self->driver_)
+        self->driver_->watch(static_cast<int>(socket), read, write);
+    return 0;
+}
+
 Engine::~Engine()
 {
     // An inline engine that was never stopped (its session handle leaked) still frees libcurl.
@@ -65,11 +99,18 @@ void Engine::post(Command command)
         commands_.push_back(std::move(command));
         if (polling_)
             curl_multi_wakeup(multi_);
-        workHere = (inline_ || idle_) && working != this && !stopAsked_;
+        const bool loopIdle = driver_ && !delivering_ && driver_->onLoopThread();
+        workHere = (inline_ || idle_ || loopIdle) && working != this && !stopAsked_;
     }
-    if (!workHere)
+    if (!workHere) {
+        // The loop carries it out on its thread at its next turn.
+        if (driver_)
+            driver_->wake();
         return;
+    }
     // Nobody waits for the network: the work is done here and now, and whoever waits is told.
+    // A loop-driven engine's work is done only on the loop's thread, where libcurl's socket
+    // callback may change what the loop watches.
     // When someone works on the transfers meanwhile, it runs this command or tells the waiter.
     std::unique_lock work(workMutex_, std::try_to_lock);
     if (!work)
@@ -88,6 +129,8 @@ void Engine::nudge()
         if (polling_)
             curl_multi_wakeup(multi_);
     }
+    if (driver_)
+        driver_->wake();
     idleWake_.notify_all();
 }
 
@@ -117,7 +160,7 @@ void Engine::stop()
     if (polling_)
         curl_multi_wakeup(multi_);
     idleWake_.notify_all();
-    if (inline_) {
+    if (inline_ || driver_) {
         lock.unlock();
         // A caller waiting for the network was woken and lets go of the transfers.
         shutDown();
@@ -142,13 +185,52 @@ void Engine::run()
     finishedChanged_.notify_all();
 }
 
+void Engine::loopTurn()
+{
+    if (stopAsked_)
+        return;
+    if (delivering_) {
+        // A callback runs a loop of its own (a dialog): the network is served, and what it
+        // brings is handed out once the notification before it has been.
+        std::lock_guard work(workMutex_);
+        workLocked();
+    } else {
+        turn();
+    }
+    std::optional<std::chrono::milliseconds> wait;
+    {
+        std::lock_guard work(workMutex_);
+        if (multi_ && !transfers_.empty())
+            wait = nextWait();
+    }
+    driver_->setTimer(wait);
+}
+
 void Engine::turn()
 {
     {
         std::lock_guard work(workMutex_);
         workLocked();
     }
-    flushOutbox();
+    if (driver_) {
+        delivering_ = true;
+        ++loopDeliveries;
+        flushOutbox();
+        --loopDeliveries;
+        delivering_ = false;
+        // What the notifications left for afterwards (a response stage) runs now, while no
+        // notification is under way, so its commands are carried out at once.
+        if (loopDeliveries == 0) {
+            while (!afterDelivery.empty()) {
+                std::vector<std::function<void()>> calls;
+                calls.swap(afterDelivery);
+                for (auto &call : calls)
+                    call();
+            }
+        }
+    } else {
+        flushOutbox();
+    }
     wakeSyncReaders();
 }
 
@@ -261,7 +343,8 @@ void Engine::drive(Request &request, std::unique_lock<std::mutex> &lock,
 std::chrono::milliseconds Engine::nextWait() const
 {
     long curlWait = -1;
-    curl_multi_timeout(multi_, &curlWait);
+    if (multi_)
+        curl_multi_timeout(multi_, &curlWait);
     auto wait =
         curlWait < 0 ? longestWait : std::min(longestWait, std::chrono::milliseconds(curlWait));
     return std::max(wait, std::chrono::milliseconds(0));
@@ -270,7 +353,16 @@ std::chrono::milliseconds Engine::nextWait() const
 void Engine::perform()
 {
     int running = 0;
-    curl_multi_perform(multi_, &running);
+    if (driver_) {
+        // The one call that both does every transfer's work and tells the socket callback
+        // what to watch; curl_multi_perform leaves the callback uninformed.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        curl_multi_socket_all(multi_, &running);
+#pragma GCC diagnostic pop
+    } else {
+        curl_multi_perform(multi_, &running);
+    }
 
     int left = 0;
     while (CURLMsg *message = curl_multi_info_read(multi_, &left)) {
@@ -301,6 +393,14 @@ void Engine::perform()
     }
     for (auto [transfer, error] : late)
         fail(*transfer, error);
+}
+
+bool InternetAfterNotifications(std::function<void()> call)
+{
+    if (loopDeliveries == 0 || !call)
+        return false;
+    afterDelivery.push_back(std::move(call));
+    return true;
 }
 
 bool Engine::stopping()

@@ -251,6 +251,17 @@ bool HttpQueryInfo(HINTERNET requestHandle, std::uint32_t infoLevel, void *buffe
     }
 }
 
+bool InternetResponseComplete(HINTERNET requestHandle)
+{
+    const auto request = find<Request>(requestHandle, HandleKind::Request);
+    if (!request)
+        return false;
+    std::lock_guard lock(request->mutex);
+    SetLastError(ERROR_SUCCESS);
+    return !request->closed && request->sendState == SendState::Answered && request->bodyDone &&
+           !request->holding() && !request->pendingRead;
+}
+
 bool InternetReadFile(HINTERNET requestHandle, void *buffer, std::uint32_t toRead,
                       std::uint32_t *read)
 {
