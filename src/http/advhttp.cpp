@@ -37,6 +37,9 @@ TAdvHttp::~TAdvHttp()
 {
     // Release every thread that waits for the GUI thread before waiting for any of them.
     m_cancelled = true;
+    // Status callbacks of this component below this call on this thread's stack (a handler that
+    // destroys its component) cannot leave before it; they unwind once it is done.
+    const int callbacksHere = markFramesGoneHere();
     abandonSyncCalls();
     delistFromNotifications();
     // Closing the request stops its transfer, so no completion follows.
@@ -47,7 +50,7 @@ TAdvHttp::~TAdvHttp()
         m_workerWake.notify_all();
     }
     // A notification already under way may still start a worker, so it goes first.
-    while (m_callbacksInFlight.load() != 0)
+    while (m_callbacksInFlight.load() != callbacksHere)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     stopWorker();
     CloseSession();
@@ -58,7 +61,7 @@ TAdvHttp::~TAdvHttp()
 std::thread::id TAdvHttp::WorkerThread() const
 {
     std::lock_guard lock(m_workerMutex);
-    return m_stage != 0 ? m_workerId : std::thread::id();
+    return m_stage != 0 ? m_stageThread : std::thread::id();
 }
 
 std::chrono::milliseconds TAdvHttp::RequestTimeLimit() const

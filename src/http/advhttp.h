@@ -202,6 +202,9 @@ private:
     // How the wait for a pending read ended.
     enum class ReadWait { Completed, Stopped, TimeUp };
     struct HandOver;
+    struct Frame;
+    // Unwinds the component's own code once a handler it called has destroyed it.
+    struct ComponentGone {};
     // Whether the event after one follows at once, so its hand-over is worth waiting for awake.
     enum class NextEvent { Later, AtOnce };
 
@@ -219,6 +222,12 @@ private:
     void workerLoop();
     void runStage(std::uint64_t stage);
     void startWorkerLocked();
+    // The response stage of a whole response on the GUI thread's event loop, or else the worker
+    // (true).
+    bool startStageLocked();
+    void runStageHere(std::uint64_t stage);
+    static bool goneHere(const TAdvHttp *component);
+    int markFramesGoneHere();
     void stopWorker();
     bool requestOverLocked() const;
     void requestCompleted(const platform::inet::InternetAsyncResult &result);
@@ -322,6 +331,9 @@ private:
     std::uint32_t m_openFlags = 0;
     std::uint32_t m_requestFlags = 0;
     bool m_useNotifyWindow = false;
+    // The session's transfers are driven by the GUI thread's event loop, so its notifications
+    // come on the GUI thread.
+    bool m_onLoop = false;
 
     // The mode the open session was made for; a request of the other mode reopens it.
     std::uint32_t m_sessionFlags = 0;
@@ -337,6 +349,7 @@ private:
     std::condition_variable m_workerWake;
     std::thread m_workerThread;
     std::thread::id m_workerId;
+    std::thread::id m_stageThread; // the thread of the stage in progress
     std::deque<std::uint64_t> m_stageQueue;
     std::uint64_t m_stage = 0;
     std::uint64_t m_lastStage = 0;

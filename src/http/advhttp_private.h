@@ -18,6 +18,27 @@
 namespace quorvel
 {
 
+// A stretch of the component's own code on this thread that calls handlers directly (a status
+// notification, a response stage on the GUI thread). A handler may destroy the component; its
+// destruction marks the frames below it, and the code unwinds with ComponentGone instead of
+// touching the component again.
+struct TAdvHttp::Frame {
+    Frame(TAdvHttp *owner, bool countsAsCallback) : component(owner), counted(countsAsCallback)
+    {
+        outer = innermost;
+        innermost = this;
+    }
+    ~Frame() { innermost = outer; }
+    Frame(const Frame &) = delete;
+    Frame &operator=(const Frame &) = delete;
+
+    const TAdvHttp *component;
+    bool counted; // a status callback, counted in m_callbacksInFlight
+    bool gone = false;
+    Frame *outer = nullptr;
+    static inline thread_local Frame *innermost = nullptr;
+};
+
 // The one slot through which a component's handlers are carried over to the GUI thread, one at a
 // time. It outlives the component when destruction abandons it, so a queued hand-over never
 // touches a component that is gone.

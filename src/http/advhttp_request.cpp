@@ -4,6 +4,7 @@
 #include "http/advhttp.h"
 
 #include "http/advhttp_private.h"
+#include "http/guiloopdriver.h"
 #include "http/httpnotifier.h"
 
 #include "platform/asciitext.h"
@@ -15,6 +16,7 @@
 #include <cstring>
 
 #include <QMetaObject>
+#include <QThread>
 
 namespace quorvel
 {
@@ -85,6 +87,8 @@ bool TAdvHttp::Execute(bool synchronous)
         m_authAttempts = 0;
         handOverCredentials(connection);
         SendRequest();
+    } catch (const ComponentGone &) {
+        throw;
     } catch (...) {
         result = false;
         if (m_raiseExceptions)
@@ -95,12 +99,19 @@ bool TAdvHttp::Execute(bool synchronous)
 
 void TAdvHttp::OpenSession()
 {
+    const std::uint32_t access =
+        m_proxy.empty() ? inet::INTERNET_OPEN_TYPE_PRECONFIG : inet::INTERNET_OPEN_TYPE_PROXY;
+    // A widget-owned component's handlers run on the GUI thread, so its asynchronous transfers
+    // are driven from there too: nothing is handed between threads for them.
+    QObject *notifier = HttpNotifier::instance();
+    const bool onLoop = m_openFlags != 0 && m_useNotifyWindow && notifier &&
+                        QThread::currentThread() == notifier->thread();
     HINTERNET session =
-        m_proxy.empty()
-            ? inet::InternetOpen(m_userAgent, inet::INTERNET_OPEN_TYPE_PRECONFIG, std::string(),
-                                 m_openFlags)
-            : inet::InternetOpen(m_userAgent, inet::INTERNET_OPEN_TYPE_PROXY, m_proxy, m_openFlags);
+        onLoop ? inet::InternetOpenOnLoop(m_userAgent, access, m_proxy,
+                                          std::make_unique<GuiLoopDriver>())
+               : inet::InternetOpen(m_userAgent, access, m_proxy, m_openFlags);
     const std::uint32_t error = inet::GetLastError();
+    m_onLoop = onLoop && session;
     m_sessionHandle = session;
     m_sessionFlags = m_openFlags;
     try {
@@ -178,6 +189,8 @@ void TAdvHttp::ProcessResponse()
         try {
             ReadResponseHeaders();
             ReadResponseBody();
+        } catch (const ComponentGone &) {
+            throw;
         } catch (...) {
             fireRequestComplete();
             throw;
@@ -223,6 +236,8 @@ bool TAdvHttp::CheckAuthRequired()
             RequestHandle(), inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER, &status,
             &length, &index);
         checkResultWith(queried, queried ? 0 : inet::GetLastError());
+    } catch (const ComponentGone &) {
+        throw;
     } catch (...) {
         // Without a status there is nothing to authenticate; the response is still read.
         return false;
@@ -260,6 +275,8 @@ void TAdvHttp::ReadResponseHeaders()
     m_responseHeaders.clear();
     try {
         checkResultWith(queried, error);
+    } catch (const ComponentGone &) {
+        throw;
     } catch (...) {
         if (m_raiseExceptions)
             throw;
@@ -331,6 +348,8 @@ void TAdvHttp::ReadResponseBody()
                 break;
             }
         }
+    } catch (const ComponentGone &) {
+        throw;
     } catch (...) {
         CloseHandles();
         if (m_raiseExceptions)
@@ -455,6 +474,7 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
         RecordError(result.dwError);
         return;
     }
+    bool forWorker = true;
     {
         std::lock_guard lock(m_workerMutex);
         if (requestOverLocked())
@@ -467,18 +487,20 @@ void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
         case Pending::Send:
             // Also when the stage that resent is still finishing: this is a new response.
             m_pending = Pending::None;
-            startWorkerLocked();
+            forWorker = startStageLocked();
             break;
         case Pending::None:
             if (m_stage != 0)
                 m_readCompleted = true;
             else
-                startWorkerLocked();
+                forWorker = startStageLocked();
             break;
         }
     }
-    // Once the lock is let go, so the worker does not wake only to wait for it.
-    m_workerWake.notify_all();
+    // Once the lock is let go, so the worker does not wake only to wait for it; a stage on this
+    // thread leaves it asleep.
+    if (forWorker)
+        m_workerWake.notify_all();
 }
 
 bool TAdvHttp::requestOverLocked() const
@@ -507,6 +529,7 @@ void TAdvHttp::startWorkerLocked()
         m_workerThread = std::thread(&TAdvHttp::workerLoop, this);
         m_workerId = m_workerThread.get_id();
     }
+    m_stageThread = m_workerId;
     // The caller wakes the worker once it has let go of the lock.
 }
 
@@ -529,6 +552,8 @@ void TAdvHttp::runStage(std::uint64_t stage)
 {
     try {
         ProcessResponse();
+    } catch (const ComponentGone &) {
+        throw;
     } catch (const EInetError &) {
         // Its OnError has already run; there is no caller to pass it on to.
     } catch (...) {

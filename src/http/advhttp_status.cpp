@@ -76,16 +76,20 @@ void TAdvHttp::StatusCallback(HINTERNET, std::uintptr_t context, std::uint32_t s
         self = found->second;
         ++self->m_callbacksInFlight;
     }
+    Frame frame(self, true);
     try {
         self->HandleStatus(status, info, infoLength);
+    } catch (const ComponentGone &) {
     } catch (...) {
         // Nothing may escape into the facility: a handler's failure becomes the request's error.
         try {
-            self->RecordError(inet::ERROR_INTERNET_INTERNAL_ERROR);
+            if (!frame.gone)
+                self->RecordError(inet::ERROR_INTERNET_INTERNAL_ERROR);
         } catch (...) {
         }
     }
-    --self->m_callbacksInFlight;
+    if (!frame.gone)
+        --self->m_callbacksInFlight;
 }
 
 void TAdvHttp::HandleStatus(std::uint32_t status, const void *info, std::uint32_t infoLength)
@@ -223,6 +227,8 @@ bool TAdvHttp::handToGui(QObject *target, const TNotifyEvent &handler,
             // A copy, so a handler that assigns its own event does not free the code that runs.
             const TNotifyEvent call = handler;
             call(this);
+            if (goneHere(this))
+                throw ComponentGone{};
         } else {
             work();
         }

@@ -1,0 +1,37 @@
+#pragma once
+// Drives a session's transfers from the Qt event loop of the thread that creates it: libcurl's
+// sockets are watched with socket notifiers and its time limits with a timer, so a component
+// whose handlers run on the GUI thread gets its notifications there without a hand-over.
+
+#include "inet/inet_loop.h"
+
+#include <atomic>
+#include <memory>
+
+namespace quorvel
+{
+
+class GuiLoopDriver final : public platform::inet::LoopDriver
+{
+public:
+    GuiLoopDriver();
+    // Its Qt objects go with the loop's thread, later when destroyed elsewhere.
+    ~GuiLoopDriver() override;
+    GuiLoopDriver(const GuiLoopDriver &) = delete;
+    GuiLoopDriver &operator=(const GuiLoopDriver &) = delete;
+
+    void start(std::function<void()> turn) override;
+    bool onLoopThread() const override;
+    void wake() override;
+    void watch(int socket, bool read, bool write) override;
+    void closing(int socket) override;
+    void setTimer(std::optional<std::chrono::milliseconds> wait) override;
+
+private:
+    class Core;
+    // Lives on the loop's thread; freed only by this driver's destruction.
+    Core *core_ = nullptr;
+    std::shared_ptr<std::atomic<bool>> woken_;
+};
+
+} // namespace quorvel
