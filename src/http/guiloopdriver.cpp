@@ -110,8 +110,7 @@ private:
     std::unordered_map<int, Watched> sockets_;
 };
 
-GuiLoopDriver::GuiLoopDriver()
-    : core_(new Core), woken_(std::make_shared<std::atomic<bool>>(false))
+GuiLoopDriver::GuiLoopDriver() : core_(new Core), woken_(std::make_shared<std::atomic<bool>>(false))
 {
 }
 

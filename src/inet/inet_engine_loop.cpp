@@ -99,7 +99,8 @@ void Engine::post(Command command)
         commands_.push_back(std::move(command));
         if (polling_)
             curl_multi_wakeup(multi_);
-        const bool loopIdle = driver_ && !delivering_ && driver_->onLoopThread();
+        // delivering_ belongs to the loop's thread: asked only there.
+        const bool loopIdle = driver_ && driver_->onLoopThread() && !delivering_;
         workHere = (inline_ || idle_ || loopIdle) && working != this && !stopAsked_;
     }
     if (!workHere) {

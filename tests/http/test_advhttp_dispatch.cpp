@@ -154,38 +154,42 @@ TEST(AdvHttpDispatch, BackToBackEventsKeepTheirOrderFieldsAndExceptions)
 TEST(AdvHttpDispatch, HandlerThatDestroysItsComponentEndsEverythingQuietly)
 {
     enum class In { ReceivingResponse, DataAvailable, RequestComplete };
-    for (In in : {In::ReceivingResponse, In::DataAvailable, In::RequestComplete}) {
-        SCOPED_TRACE(static_cast<int>(in));
-        TestServer server;
-        server.route("/long", Reply::ok(quorvel::test::patternBody(100000)));
-        QWidget owner;
-        auto *http = new TAdvHttp(&owner);
-        http->setRaiseExceptions(false);
-        std::atomic<bool> destroyed{false};
-        std::atomic<int> late{0};
-        auto destroyOrCount = [&](In here) {
-            return [&, here](TAdvHttp *self) {
-                if (destroyed) {
-                    ++late;
-                    return;
-                }
-                if (here == in) {
-                    delete self;
-                    destroyed = true;
-                }
+    // A short body arrives whole and its stage runs on the GUI thread, below the handler; a
+    // long one is read by the worker.
+    for (std::size_t size : {std::size_t{100000}, std::size_t{1000}})
+        for (In in : {In::ReceivingResponse, In::DataAvailable, In::RequestComplete}) {
+            SCOPED_TRACE(std::to_string(size) + " bytes, in " +
+                         std::to_string(static_cast<int>(in)));
+            TestServer server;
+            server.route("/long", Reply::ok(quorvel::test::patternBody(size)));
+            QWidget owner;
+            auto *http = new TAdvHttp(&owner);
+            http->setRaiseExceptions(false);
+            std::atomic<bool> destroyed{false};
+            std::atomic<int> late{0};
+            auto destroyOrCount = [&](In here) {
+                return [&, here](TAdvHttp *self) {
+                    if (destroyed) {
+                        ++late;
+                        return;
+                    }
+                    if (here == in) {
+                        delete self;
+                        destroyed = true;
+                    }
+                };
             };
-        };
-        http->setOnReceivingResponse(destroyOrCount(In::ReceivingResponse));
-        http->setOnDataAvailable(destroyOrCount(In::DataAvailable));
-        http->setOnRequestComplete(destroyOrCount(In::RequestComplete));
-        http->setOnError([&](TAdvHttp *) { late += destroyed ? 1 : 0; });
-        http->setOnConnectionClosed([&](TAdvHttp *) { late += destroyed ? 1 : 0; });
-        http->setURL(server.url("/long"));
-        EXPECT_TRUE(http->Execute(false));
-        ASSERT_TRUE(pumpUntil([&] { return destroyed.load(); }));
-        pumpFor(200);
-        EXPECT_EQ(late, 0) << "no handler runs once destruction has begun";
-    }
+            http->setOnReceivingResponse(destroyOrCount(In::ReceivingResponse));
+            http->setOnDataAvailable(destroyOrCount(In::DataAvailable));
+            http->setOnRequestComplete(destroyOrCount(In::RequestComplete));
+            http->setOnError([&](TAdvHttp *) { late += destroyed ? 1 : 0; });
+            http->setOnConnectionClosed([&](TAdvHttp *) { late += destroyed ? 1 : 0; });
+            http->setURL(server.url("/long"));
+            EXPECT_TRUE(http->Execute(false));
+            ASSERT_TRUE(pumpUntil([&] { return destroyed.load(); }));
+            pumpFor(200);
+            EXPECT_EQ(late, 0) << "no handler runs once destruction has begun";
+        }
 }
 
 } // namespace
