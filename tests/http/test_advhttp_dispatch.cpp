@@ -4,6 +4,8 @@
 
 #include "http/advhttp.h"
 
+#include "eventjournal.h"
+
 #include "support/pump.h"
 #include "support/testserver.h"
 
@@ -30,34 +32,7 @@ using namespace std::chrono_literals;
 namespace
 {
 
-// Records every event of a component with the thread it ran on.
-struct Journal {
-    std::vector<std::string> events;
-    std::vector<std::thread::id> threads;
-
-    void watch(TAdvHttp &http)
-    {
-        const std::vector<std::pair<const char *, void (TAdvHttp::*)(TNotifyEvent)>> setters = {
-            {"Resolving", &TAdvHttp::setOnResolvingName},
-            {"Resolved", &TAdvHttp::setOnNameResolved},
-            {"Connecting", &TAdvHttp::setOnConnectingToServer},
-            {"Connected", &TAdvHttp::setOnConnectedToServer},
-            {"Sending", &TAdvHttp::setOnSendingRequest},
-            {"Sent", &TAdvHttp::setOnRequestSent},
-            {"Receiving", &TAdvHttp::setOnReceivingResponse},
-            {"Received", &TAdvHttp::setOnResponseReceived},
-            {"Data", &TAdvHttp::setOnDataAvailable},
-            {"Complete", &TAdvHttp::setOnRequestComplete},
-            {"Error", &TAdvHttp::setOnError},
-        };
-        for (const auto &[name, setter] : setters) {
-            (http.*setter)([this, name = std::string(name)](TAdvHttp *) {
-                events.push_back(name);
-                threads.push_back(std::this_thread::get_id());
-            });
-        }
-    }
-};
+using Journal = quorvel::test::EventJournal;
 
 TEST(AdvHttpDispatch, SynchronousRequestFiresItsEventsInOrderOnTheCallingThread)
 {

@@ -7,6 +7,8 @@
 #include "inet/inet.h"
 #include "inet/inet_loop.h"
 
+#include "eventjournal.h"
+
 #include "support/pump.h"
 #include "support/testserver.h"
 
@@ -52,37 +54,7 @@ struct QtWarnings {
     ~QtWarnings() { qInstallMessageHandler(previous); }
 };
 
-struct Recorded {
-    std::vector<std::string> events;
-    std::vector<std::thread::id> threads;
-    std::thread::id stageThread; // the response stage's, as a block of the body came
-    int completes = 0;
-
-    void watch(TAdvHttp &http)
-    {
-        const std::vector<std::pair<const char *, void (TAdvHttp::*)(TNotifyEvent)>> setters = {
-            {"Connecting", &TAdvHttp::setOnConnectingToServer},
-            {"Sending", &TAdvHttp::setOnSendingRequest},
-            {"Receiving", &TAdvHttp::setOnReceivingResponse},
-            {"Received", &TAdvHttp::setOnResponseReceived},
-            {"Data", &TAdvHttp::setOnDataAvailable},
-            {"Error", &TAdvHttp::setOnError},
-        };
-        for (const auto &[name, setter] : setters) {
-            (http.*setter)([this, name = std::string(name)](TAdvHttp *h) {
-                events.push_back(name);
-                threads.push_back(std::this_thread::get_id());
-                if (name == "Data")
-                    stageThread = h->WorkerThread();
-            });
-        }
-        http.setOnRequestComplete([this](TAdvHttp *) {
-            events.push_back("Complete");
-            threads.push_back(std::this_thread::get_id());
-            ++completes;
-        });
-    }
-};
+using quorvel::test::EventJournal;
 
 TEST(AdvHttpOnGuiLoop, AWholeResponseIsHandledOnTheGuiThreadAndABodyStillArrivingByTheWorker)
 {
@@ -98,37 +70,36 @@ TEST(AdvHttpOnGuiLoop, AWholeResponseIsHandledOnTheGuiThreadAndABodyStillArrivin
     QWidget owner;
     TAdvHttp http(&owner);
     http.setRaiseExceptions(false);
-    Recorded recorded;
-    recorded.watch(http);
+    EventJournal recorded;
     const std::thread::id gui = std::this_thread::get_id();
 
     // Twice: the second request goes over the kept connection.
     for (int i = 1; i <= 2; ++i) {
         SCOPED_TRACE(i);
-        recorded = Recorded{};
+        recorded = EventJournal{};
         recorded.watch(http);
         http.setURL(server.url("/small"));
         EXPECT_TRUE(http.Execute(false));
-        ASSERT_TRUE(pumpUntil([&] { return recorded.completes == 1 && !http.Busy(); }));
+        ASSERT_TRUE(pumpUntil([&] { return recorded.count("Complete") == 1 && !http.Busy(); }));
         EXPECT_EQ(http.Response(), "small page");
         EXPECT_EQ(http.LastError(), 0u);
-        EXPECT_EQ(recorded.stageThread, gui) << "the stage ran on the GUI thread";
+        EXPECT_EQ(recorded.stageOfFirstBlock(), gui) << "the stage ran on the GUI thread";
         for (std::size_t e = 0; e < recorded.threads.size(); ++e)
             EXPECT_EQ(recorded.threads[e], gui) << recorded.events[e];
-        EXPECT_EQ(recorded.events.front(), i == 1 ? "Connecting" : "Sending");
+        EXPECT_EQ(recorded.count("Connecting"), i == 1 ? 1 : 0);
         EXPECT_EQ(recorded.events.back(), "Complete");
     }
 
     // The body stalls after its first part: the GUI thread must not wait for the rest.
-    recorded = Recorded{};
+    recorded = EventJournal{};
     recorded.watch(http);
     http.setURL(server.url("/stalling"));
     EXPECT_TRUE(http.Execute(false));
-    ASSERT_TRUE(pumpUntil([&] { return recorded.completes == 1 && !http.Busy(); }));
+    ASSERT_TRUE(pumpUntil([&] { return recorded.count("Complete") == 1 && !http.Busy(); }));
     EXPECT_TRUE(http.Response() == big);
     EXPECT_EQ(http.LastError(), 0u);
-    EXPECT_NE(recorded.stageThread, gui) << "the worker read the body";
-    EXPECT_NE(recorded.stageThread, std::thread::id());
+    EXPECT_NE(recorded.stageOfFirstBlock(), gui) << "the worker read the body";
+    EXPECT_NE(recorded.stageOfFirstBlock(), std::thread::id());
     for (std::size_t e = 0; e < recorded.threads.size(); ++e)
         EXPECT_EQ(recorded.threads[e], gui) << recorded.events[e];
 }
