@@ -13,6 +13,8 @@
 // removed at the end. Prints the figures and whether each target is met; exits 1 if one is not.
 // With --serve [DELAY_MS] it only runs the server, for trying quorvel-check by hand.
 
+#include "childrun.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -26,19 +28,12 @@
 #include <vector>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-extern char **environ;
 
 namespace
 {
@@ -134,38 +129,8 @@ private:
     std::vector<std::thread> threads_;
 };
 
-struct Measured {
-    double seconds = 0;
-    long peakKb = 0;
-    int status = -1;
-};
-
-Measured runChild(const std::vector<std::string> &args, const std::string &stdoutFile)
-{
-    std::vector<char *> argv;
-    for (const auto &arg : args)
-        argv.push_back(const_cast<char *>(arg.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    const auto started = Clock::now();
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::perror(argv[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    Measured measured;
-    measured.seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    measured.peakKb = usage.ru_maxrss;
-    measured.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return measured;
-}
+using Measured = quorvel::bench::ChildRun;
+using quorvel::bench::runChild;
 
 // Writes count shortcuts in folders of perFolder; one in ten points under /gone/. The URLs go
 // to urlFile, one a line, in the order written. Nothing is kept here: a child's peak memory

@@ -20,22 +20,20 @@
 #include "support/tempdir.h"
 #include "support/testserver.h"
 
+#include "childrun.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 using namespace quorvel::test;
 
-extern char **environ;
 
 namespace
 {
@@ -121,27 +119,11 @@ Run runCheck(const std::vector<std::unique_ptr<TestServer>> &sites, const fs::pa
     if (deep)
         args.push_back("--deep");
     args.push_back(folder.string());
-    std::vector<char *> argv;
-    for (auto &arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-
     const std::size_t before = requestsSoFar(sites);
-    const auto started = std::chrono::steady_clock::now();
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        std::perror(argv[0]);
-        std::exit(1);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
+    const quorvel::bench::ChildRun child = quorvel::bench::runChild(args, "/dev/null");
     Run run;
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.seconds = child.seconds;
+    run.status = child.status;
     run.requests = requestsSoFar(sites) - before;
     std::ifstream in(report);
     const std::string text((std::istreambuf_iterator<char>(in)), {});

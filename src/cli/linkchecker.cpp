@@ -3,6 +3,7 @@
 #include "cli/hostslots.h"
 #include "cli/linktransfer.h"
 #include "cli/requesttarget.h"
+#include "inet/curlmulti.h"
 #include "inet/inet.h"
 #include "inet/inet_errors.h"
 #include "inet/inet_text.h"
@@ -254,15 +255,9 @@ bool LinkChecker::Engine::run(std::vector<LinkJob> jobs, const DoneHandler &onDo
         startMore();
         int running = 0;
         curl_multi_perform(multi_, &running);
-        int left = 0;
-        while (CURLMsg *message = curl_multi_info_read(multi_, &left)) {
-            if (message->msg != CURLMSG_DONE)
-                continue;
-            Transfer *transfer = nullptr;
-            curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
-            if (transfer)
-                finished(*transfer, message->data.result);
-        }
+        inet::takeFinished<Transfer>(multi_, [this](Transfer &transfer, CURLcode result) {
+            finished(transfer, result);
+        });
         timeLimits();
         deliverRefused();
         takeMore();

@@ -2,6 +2,7 @@
 
 #include "http/guiloopdriver.h"
 
+#include <atomic>
 #include <unordered_map>
 
 #include <QMetaObject>
@@ -24,6 +25,8 @@ public:
     }
 
     std::function<void()> turn;
+    // A turn is queued from another thread; one is enough however many wakes come before it.
+    std::atomic<bool> woken{false};
 
     void runTurn()
     {
@@ -110,9 +113,7 @@ private:
     std::unordered_map<int, Watched> sockets_;
 };
 
-GuiLoopDriver::GuiLoopDriver() : core_(new Core), woken_(std::make_shared<std::atomic<bool>>(false))
-{
-}
+GuiLoopDriver::GuiLoopDriver() : core_(new Core) {}
 
 GuiLoopDriver::~GuiLoopDriver()
 {
@@ -137,14 +138,13 @@ void GuiLoopDriver::wake()
         core_->turnSoon();
         return;
     }
-    // One queued turn at a time however many wakes come before it runs.
-    if (woken_->exchange(true))
+    if (core_->woken.exchange(true))
         return;
     Core *core = core_;
     QMetaObject::invokeMethod(
         core_,
-        [core, woken = woken_] {
-            woken->store(false);
+        [core] {
+            core->woken = false;
             core->runTurn();
         },
         Qt::QueuedConnection);

@@ -5,8 +5,6 @@
 
 #include "inet/inet_loop.h"
 
-#include <atomic>
-#include <memory>
 
 namespace quorvel
 {
@@ -31,7 +29,6 @@ private:
     class Core;
     // Lives on the loop's thread; freed only by this driver's destruction.
     Core *core_ = nullptr;
-    std::shared_ptr<std::atomic<bool>> woken_;
 };
 
 } // namespace quorvel

@@ -84,6 +84,8 @@ public:
 
 private:
     Engine() = default;
+    // An engine with its multi handle, neither started nor driven; null when libcurl fails.
+    static std::shared_ptr<Engine> create();
     using Command = std::function<void()>;
 
     // A notification for the callback, or a change the reader may see only once the

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "inet/curlmulti.h"
 #include "inet/inet_timeouts.h"
 #include "inet/inet_transfer.h"
 
@@ -29,13 +30,21 @@ thread_local int loopDeliveries = 0;
 
 } // namespace
 
-std::shared_ptr<Engine> Engine::start()
+std::shared_ptr<Engine> Engine::create()
 {
     std::shared_ptr<Engine> engine(new Engine);
     engine->multi_ = curl_multi_init();
     if (!engine->multi_)
         return nullptr;
     engine->alive_ = true;
+    return engine;
+}
+
+std::shared_ptr<Engine> Engine::start()
+{
+    std::shared_ptr<Engine> engine = create();
+    if (!engine)
+        return nullptr;
     // The thread keeps its engine alive; closing the session only asks it to end.
     std::thread thread([engine] { engine->run(); });
     engine->threadId_ = thread.get_id();
@@ -45,24 +54,20 @@ std::shared_ptr<Engine> Engine::start()
 
 std::shared_ptr<Engine> Engine::startInline()
 {
-    std::shared_ptr<Engine> engine(new Engine);
-    engine->multi_ = curl_multi_init();
-    if (!engine->multi_)
+    std::shared_ptr<Engine> engine = create();
+    if (!engine)
         return nullptr;
-    engine->alive_ = true;
     engine->inline_ = true;
     return engine;
 }
 
 std::shared_ptr<Engine> Engine::startOnLoop(std::unique_ptr<LoopDriver> driver)
 {
-    std::shared_ptr<Engine> engine(new Engine);
-    engine->multi_ = curl_multi_init();
-    if (!engine->multi_ || !driver)
+    std::shared_ptr<Engine> engine = driver ? create() : nullptr;
+    if (!engine)
         return nullptr;
     curl_multi_setopt(engine->multi_, CURLMOPT_SOCKETFUNCTION, &Engine::onSocket);
     curl_multi_setopt(engine->multi_, CURLMOPT_SOCKETDATA, engine.get());
-    engine->alive_ = true;
     engine->driver_ = std::move(driver);
     // The loop holds no engine: a turn keeps it alive only while it runs.
     std::weak_ptr<Engine> weak = engine;
@@ -365,16 +370,8 @@ void Engine::perform()
         curl_multi_perform(multi_, &running);
     }
 
-    int left = 0;
-    while (CURLMsg *message = curl_multi_info_read(multi_, &left)) {
-        if (message->msg != CURLMSG_DONE)
-            continue;
-        Transfer *transfer = nullptr;
-        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
-        const CURLcode result = message->data.result;
-        if (transfer)
-            finished(*transfer, result);
-    }
+    takeFinished<Transfer>(
+        multi_, [this](Transfer &transfer, CURLcode result) { finished(transfer, result); });
 
     // Time limits libcurl does not keep the way the facility needs: name resolution, and
     // silence of a connected server (a transfer paused for its reader is not silent).
