@@ -7,6 +7,7 @@
 #include "app/errorbox.h"
 #include "app/movedialogs.h"
 #include "browserext/browserbutton.h"
+#include "history/windowjournal.h"
 #include "verify/deadlinkmover.h"
 #include "widgets/searchlistbox.h"
 
@@ -140,8 +141,10 @@ void TTfmVerify::MoveDeadLinks()
         deadFiles.reserve(deadfiles_->count());
         for (int i = 0; i < deadfiles_->count(); ++i)
             deadFiles.push_back(deadfiles_->rowText(i).toStdString());
+        // Journaled so that quorvel-check --undo can put the files back.
+        history::WindowMoveJournal journal(catalogue_.FavoritesFolder(), chosenFolder);
         const std::size_t moved =
-            moveDeadFiles(deadFiles, catalogue_.FavoritesFolder(), chosenFolder);
+            moveDeadFiles(deadFiles, catalogue_.FavoritesFolder(), chosenFolder, &journal);
         showMoveReport(this, moveReport(moved, chosenFolder));
     }
     // Also after a cancelled dialog: the lists are emptied and the catalogue shows the disk.

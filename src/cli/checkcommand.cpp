@@ -2,6 +2,8 @@
 
 #include "catalogue/catalogue.h"
 #include "cli/checkrun.h"
+#include "cli/historycommands.h"
+#include "cli/historyrun.h"
 #include "cli/options.h"
 #include "cli/progressbar.h"
 #include "cli/reportfile.h"
@@ -135,6 +137,10 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
         complain(err, line.error);
         err << "Try 'quorvel-check --help' for more information.\n";
         return usageStatus;
+    case CommandLine::Action::ListMoves:
+        return listMoves(line.options, out, err);
+    case CommandLine::Action::Undo:
+        return undoMoves(line.options, line.undoRun, out, err);
     case CommandLine::Action::Check:
         break;
     }
@@ -161,6 +167,11 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
             return complain(err, error);
     }
 
+    // Before the check: a store that cannot take the moves is found before any time is spent.
+    CheckHistory checkHistory;
+    if (!checkHistory.open(options, folder, moveTarget, err))
+        return usageStatus;
+
     std::optional<deep::ParkingPhrases> phrases;
     if (options.deep)
         phrases = parkingPhrases(err);
@@ -181,16 +192,24 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     if (stop.raised())
         report.complete = false;
     report.listRedirects = options.reportRedirects;
+    report.confirm = options.confirm;
+    const bool recorded = checkHistory.record(report, options.suspectIsDead, err);
 
-    // Nothing is moved after an interrupted check: the user asked to stop.
-    if (!moveTarget.empty() && report.complete)
-        moveDeadShortcuts(report, folder, moveTarget, options.dryRun, options.suspectIsDead,
-                          [&stop] { return stop.raised(); });
+    // Nothing is moved after an interrupted check: the user asked to stop. Nor without the
+    // history that journals each move.
+    bool journaled = true;
+    if (!moveTarget.empty() && report.complete && recorded)
+        journaled = moveDeadShortcuts(report, folder, moveTarget, options.dryRun,
+                                      options.suspectIsDead, [&stop] { return stop.raised(); },
+                                      checkHistory.journal());
+    if (!journaled)
+        complain(err, checkHistory.journalError() + "; the files not yet moved stay where they are");
     // Ctrl+C during the moves leaves the rest in place; the report then says it was stopped.
     if (stop.raised())
         report.complete = false;
+    const bool finished = checkHistory.finish(report.complete, err);
 
-    int status = exitStatusOf(report);
+    int status = recorded && journaled && finished ? exitStatusOf(report) : usageStatus;
     // The report in the chosen format goes to the file when one is named, and the text report
     // to standard output; without a file, standard output takes the chosen format.
     if (!options.output.empty()) {

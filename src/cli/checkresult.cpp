@@ -37,6 +37,8 @@ std::string_view moveStateName(MoveState state)
         return "not-tried";
     case MoveState::SuspectStays:
         return "stays";
+    case MoveState::Unconfirmed:
+        return "unconfirmed";
     }
     return "";
 }

@@ -40,6 +40,7 @@ enum class MoveState {
     Failed,            // left in place
     NotTried,          // the run was interrupted before this one
     SuspectStays,      // a suspect, moved only with --suspect-is-dead
+    Unconfirmed,       // dead in fewer runs in a row than --confirm asks
 };
 
 std::string_view moveStateName(MoveState state);
@@ -56,6 +57,10 @@ struct CheckResult {
     int redirects = 0;
     bool bodyCut = false;
     long long milliseconds = -1; // -1: no request was made
+
+    // Consecutive recorded runs, ending with this one, in which the link was dead; 0 when alive.
+    int deadRuns = 0;
+    std::string deadSince; // ISO 8601 time of the first of them; "" when alive
 
     MoveState move = MoveState::None;
     std::string moveTo;

@@ -199,12 +199,14 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
     return report;
 }
 
-void moveDeadShortcuts(Report &report, const std::string &folder, const std::string &target,
-                       bool dryRun, bool suspectIsDead, const std::function<bool()> &stopAsked)
+bool moveDeadShortcuts(Report &report, const std::string &folder, const std::string &target,
+                       bool dryRun, bool suspectIsDead, const std::function<bool()> &stopAsked,
+                       MoveJournal *journal)
 {
     report.moveTarget = target;
     report.dryRun = dryRun;
     bool stopped = false;
+    bool journalRefused = false;
     for (ReportEntry &entry : report.entries) {
         CheckResult &r = entry.result;
         if (r.kind != ResultKind::Dead && r.kind != ResultKind::Suspect)
@@ -213,6 +215,10 @@ void moveDeadShortcuts(Report &report, const std::string &folder, const std::str
         r.moveTo = destinationPathFor(source, folder, target);
         if (r.kind == ResultKind::Suspect && !suspectIsDead) {
             r.move = MoveState::SuspectStays;
+            continue;
+        }
+        if (r.deadRuns < report.confirm) {
+            r.move = MoveState::Unconfirmed;
             continue;
         }
         if (stopped || (stopAsked && stopAsked())) {
@@ -232,7 +238,7 @@ void moveDeadShortcuts(Report &report, const std::string &folder, const std::str
         {
             // Ctrl+C waits until this file is where it belongs, in one place or the other.
             const StopSignalsHeld held;
-            outcome = moveDeadFile(source, folder, target);
+            outcome = moveDeadFile(source, folder, target, journal);
         }
         switch (outcome) {
         case MoveOutcome::Moved:
@@ -244,8 +250,14 @@ void moveDeadShortcuts(Report &report, const std::string &folder, const std::str
         case MoveOutcome::Failed:
             r.move = MoveState::Failed;
             break;
+        case MoveOutcome::NotJournaled:
+            r.move = MoveState::NotTried;
+            stopped = true;
+            journalRefused = true;
+            break;
         }
     }
+    return !journalRefused;
 }
 
 int exitStatusOf(const Report &report)

@@ -6,6 +6,7 @@
 #include "cli/linkchecker.h"
 #include "cli/report.h"
 #include "deep/parking.h"
+#include "verify/deadlinkmover.h"
 
 #include <cstddef>
 #include <functional>
@@ -35,11 +36,14 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
 
 // Moves the dead shortcuts of a complete report into target (or, for a dry run, records where
 // each would go) with the window's mover; suspects too when suspectIsDead, otherwise they are
-// marked as staying. stopAsked is consulted between moves: a move that has begun always
-// completes, the rest are then not tried.
-void moveDeadShortcuts(Report &report, const std::string &folder, const std::string &target,
+// marked as staying. A link dead in fewer runs in a row than report.confirm stays, unconfirmed.
+// stopAsked is consulted between moves: a move that has begun always completes, the rest are
+// then not tried. With a journal, each move is recorded there first; when it cannot be, that
+// file and the rest are not tried and the result is false.
+bool moveDeadShortcuts(Report &report, const std::string &folder, const std::string &target,
                        bool dryRun, bool suspectIsDead = false,
-                       const std::function<bool()> &stopAsked = {});
+                       const std::function<bool()> &stopAsked = {},
+                       MoveJournal *journal = nullptr);
 
 // 0: no dead or suspect link, 1: at least one, 130: interrupted.
 int exitStatusOf(const Report &report);

@@ -27,6 +27,11 @@ enum LongOnly {
     ReportRedirects,
     Deep,
     SuspectIsDead,
+    History,
+    NoHistory,
+    Confirm,
+    Moves,
+    Undo,
 };
 
 constexpr option longOptions[] = {
@@ -44,6 +49,11 @@ constexpr option longOptions[] = {
     {"report-redirects", no_argument, nullptr, ReportRedirects},
     {"deep", no_argument, nullptr, Deep},
     {"suspect-is-dead", no_argument, nullptr, SuspectIsDead},
+    {"history", required_argument, nullptr, History},
+    {"no-history", no_argument, nullptr, NoHistory},
+    {"confirm", required_argument, nullptr, Confirm},
+    {"moves", no_argument, nullptr, Moves},
+    {"undo", optional_argument, nullptr, Undo},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -96,6 +106,25 @@ CommandLine failure(std::string message)
     return line;
 }
 
+// --moves and --undo work on the history alone: no folder is checked.
+CommandLine historyCommand(CommandLine line, bool moves, bool undo, int folders)
+{
+    const Options &o = line.options;
+    if (moves && undo)
+        return failure("--moves and --undo cannot go together");
+    const std::string name = moves ? "--moves" : "--undo";
+    if (o.noHistory)
+        return failure(name + " reads the history; it cannot go with --no-history");
+    if (folders > 0)
+        return failure(name + " checks no folder; leave the folder out");
+    if (o.dryRun && moves)
+        return failure("--dry-run goes with --move-dead-to or --undo, not with --moves");
+    if (!o.moveDeadTo.empty() || o.deep || o.confirm > 1)
+        return failure(name + " goes only with --history and, for --undo, --dry-run");
+    line.action = moves ? CommandLine::Action::ListMoves : CommandLine::Action::Undo;
+    return line;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(int argc, char *const argv[])
@@ -109,6 +138,8 @@ CommandLine parseCommandLine(int argc, char *const argv[])
     opterr = 0; // errors are worded here
     bool helpAsked = false;
     bool versionAsked = false;
+    bool movesAsked = false;
+    bool undoAsked = false;
     for (;;) {
         int index = -1;
         const int c = getopt_long(argc, args.data(), ":hVj:f:o:", longOptions, &index);
@@ -173,6 +204,32 @@ CommandLine parseCommandLine(int argc, char *const argv[])
         case SuspectIsDead:
             o.suspectIsDead = true;
             break;
+        case History:
+            if (value.empty())
+                return failure("--history needs a file name");
+            o.historyFile = value;
+            break;
+        case NoHistory:
+            o.noHistory = true;
+            break;
+        case Confirm:
+            if (!wholeNumber(optarg, 1, 1000, o.confirm))
+                return failure("--confirm takes a whole number of runs from 1 to 1000, not '" +
+                               value + "'");
+            break;
+        case Moves:
+            movesAsked = true;
+            break;
+        case Undo: {
+            undoAsked = true;
+            int run = 0;
+            if (optarg && !wholeNumber(optarg, 1, 2147483647, run))
+                return failure("--undo=ID takes the number of a run that moved files (see "
+                               "--moves), not '" +
+                               value + "'");
+            line.undoRun = run;
+            break;
+        }
         case ':':
             return failure("option '" + std::string(args[optind - 1]) + "' needs a value");
         default: {
@@ -192,6 +249,10 @@ CommandLine parseCommandLine(int argc, char *const argv[])
         line.action = CommandLine::Action::Version;
         return line;
     }
+    if (o.noHistory && !o.historyFile.empty())
+        return failure("--history and --no-history cannot go together");
+    if (movesAsked || undoAsked)
+        return historyCommand(line, movesAsked, undoAsked, argc - optind);
     if (argc - optind > 1)
         return failure("only one folder can be checked at a time");
     if (optind < argc) {
@@ -199,6 +260,11 @@ CommandLine parseCommandLine(int argc, char *const argv[])
         if (o.folder.empty())
             return failure("the folder name is empty");
     }
+    if (o.confirm > 1 && o.moveDeadTo.empty())
+        return failure("--confirm decides what --move-dead-to moves; give both");
+    if (o.confirm > 1 && o.noHistory)
+        return failure("--confirm counts the runs kept in the history; it cannot go with "
+                       "--no-history");
     if (o.dryRun && o.moveDeadTo.empty())
         return failure("--dry-run shows what --move-dead-to would move; give both");
     if (o.suspectIsDead && !o.deep)
@@ -251,7 +317,21 @@ Moving:
       --suspect-is-dead    with --deep, move the suspects too; without it they
                              stay where they are
       --dry-run            only show what --move-dead-to would move, suspects
-                             included
+                             included (or, with --undo, what it would put back)
+      --confirm=N          move only links dead in at least N checks in a row,
+                             this one included (default 1); the others are
+                             reported as not yet confirmed
+
+History:
+      --history=FILE       keep the history of checks and the journal of moves
+                             in FILE (default $XDG_STATE_HOME/quorvel/history.db,
+                             or ~/.local/state/quorvel/history.db)
+      --no-history         read and write no history; every link then counts as
+                             dead for the first time
+      --moves              list the runs that moved files (of quorvel-check and of
+                             the window), newest first, and exit
+      --undo[=ID]          put back the files of run ID, or of the latest run not
+                             yet undone: each to its old path, never over a file
 
   -h, --help               show this help and exit
   -V, --version            show the version and exit
@@ -266,10 +346,15 @@ its headers. A progress bar is shown on standard error when it is a terminal.
 Ctrl+C stops the check: requests are cancelled, nothing is moved, and the report
 of what was checked is written.
 
+Every check is recorded in the history (unless --no-history): each link's
+result, and how many checks in a row it has been dead (dead_runs, dead_since in
+the JSON and CSV reports). Each move is journaled before the file moves.
+
 Exit status:
-  0  no link is dead (or suspect)
-  1  at least one link is dead or, with --deep, suspect
-  2  bad usage, a folder that cannot be read, or a report that cannot be written
+  0  no link is dead (or suspect); --undo: every file went back
+  1  at least one link is dead or, with --deep, suspect; --undo: some file stays
+  2  bad usage, a folder that cannot be read, a report that cannot be written,
+     or a history store that cannot be read or written
   130  stopped with Ctrl+C (or SIGTERM)
 )";
 }

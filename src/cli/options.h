@@ -22,13 +22,19 @@ struct Options {
     bool reportRedirects = false;
     bool deep = false;          // look again at 2xx answers for dead pages that hide behind them
     bool suspectIsDead = false; // --move-dead-to moves suspects too
+
+    // The history store: "" for the default one.
+    std::string historyFile;
+    bool noHistory = false;
+    int confirm = 1; // --move-dead-to moves a link dead in at least this many runs in a row
 };
 
 struct CommandLine {
-    enum class Action { Check, Help, Version, Error };
+    enum class Action { Check, Help, Version, Error, ListMoves, Undo };
     Action action = Action::Check;
     Options options;
     std::string error; // for Action::Error: what was wrong, without the program's name
+    long long undoRun = 0; // for Action::Undo: the run to undo; 0 for the latest not undone
 };
 
 CommandLine parseCommandLine(int argc, char *const argv[]);

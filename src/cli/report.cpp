@@ -36,6 +36,8 @@ Tally Report::tally() const
             ++t.moved;
         if (r.move == MoveState::SuspectStays)
             ++t.staying;
+        else if (r.move == MoveState::Unconfirmed)
+            ++t.unconfirmed;
         else if (r.move != MoveState::None)
             ++t.toMove;
     }

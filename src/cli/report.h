@@ -34,6 +34,7 @@ struct Tally {
     std::size_t moved = 0;
     std::size_t toMove = 0;  // shortcuts that were to be moved (or would be, dry run)
     std::size_t staying = 0; // suspects left in place without --suspect-is-dead
+    std::size_t unconfirmed = 0; // dead, but in fewer runs in a row than --confirm asks
 
     std::size_t dead() const { return deadBy404 + otherErrors; }
 };
@@ -48,6 +49,7 @@ struct Report {
     bool listRedirects = false; // --report-redirects
     bool deep = false;          // --deep: suspects were looked for
     std::size_t probes = 0;     // requests for addresses that cannot exist, made for --deep
+    int confirm = 1;            // --confirm: runs in a row a link must be dead to move
 
     Tally tally() const;
 };
@@ -66,5 +68,9 @@ std::string summaryLine(const Report &report);
 
 // "2 suspects stay where they are (...)." after a move without --suspect-is-dead; "" when none.
 std::string stayingLine(const Tally &tally);
+
+// "4 dead but not yet confirmed: dead in fewer than 3 runs" after a move with --confirm; ""
+// when none.
+std::string unconfirmedLine(const Tally &tally, int confirm);
 
 } // namespace quorvel::cli

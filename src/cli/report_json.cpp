@@ -29,7 +29,8 @@ void writeEntry(std::ostream &out, const ReportEntry &entry)
         << ", \"final_url\": " << textOrNull(r.finalUrl) << ", \"redirects\": " << r.redirects
         << ", \"permanent_redirect\": " << textOrNull(r.permanentUrl)
         << ", \"body_cut\": " << (r.bodyCut ? "true" : "false")
-        << ", \"ms\": " << (requested ? std::to_string(r.milliseconds) : "null");
+        << ", \"ms\": " << (requested ? std::to_string(r.milliseconds) : "null")
+        << ", \"dead_runs\": " << r.deadRuns << ", \"dead_since\": " << textOrNull(r.deadSince);
     if (r.move != MoveState::None)
         out << ", \"move\": {\"result\": " << jsonString(moveStateName(r.move))
             << ", \"to\": " << jsonString(r.moveTo) << "}";
@@ -53,7 +54,8 @@ void writeJson(std::ostream &out, const Report &report)
     if (!report.moveTarget.empty())
         out << ", \"move_to\": " << jsonString(report.moveTarget)
             << ", \"dry_run\": " << (report.dryRun ? "true" : "false")
-            << ", \"moved\": " << t.moved;
+            << ", \"moved\": " << t.moved << ", \"confirm\": " << report.confirm
+            << ", \"unconfirmed\": " << t.unconfirmed;
     if (!report.moveTarget.empty() && report.deep)
         out << ", \"suspects_staying\": " << t.staying;
     out << "},\n  \"results\": [";

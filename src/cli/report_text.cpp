@@ -12,7 +12,7 @@ namespace quorvel::cli
 namespace
 {
 
-void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun)
+void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun, int confirm)
 {
     const CheckResult &r = entry.result;
     const std::string path = printable(entry.path);
@@ -35,10 +35,23 @@ void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun)
         if (dryRun)
             out << "stays      " << path << ": a suspect, moved only with --suspect-is-dead\n";
         break;
+    case MoveState::Unconfirmed:
+        out << "unconfirmed " << path << ": dead in " << countOf(static_cast<std::size_t>(r.deadRuns), "run", "runs")
+            << " in a row, --confirm asks for " << confirm << '\n';
+        break;
     case MoveState::None:
     case MoveState::NotTried:
         break;
     }
+}
+
+// "dead since 2026-11-02 (3 runs)" for a link dead in more than this run.
+std::string deadSince(const CheckResult &r)
+{
+    if (r.deadRuns < 2 || r.deadSince.size() < 10)
+        return {};
+    return "  dead since " + r.deadSince.substr(0, 10) + " (" + std::to_string(r.deadRuns) +
+           " runs)";
 }
 
 } // namespace
@@ -72,6 +85,14 @@ std::string stayingLine(const Tally &tally)
            " (--suspect-is-dead moves suspects too).";
 }
 
+std::string unconfirmedLine(const Tally &tally, int confirm)
+{
+    if (tally.unconfirmed == 0)
+        return {};
+    return std::to_string(tally.unconfirmed) + " dead but not yet confirmed: dead in fewer than " +
+           std::to_string(confirm) + " runs";
+}
+
 void writeText(std::ostream &out, const Report &report)
 {
     for (const ReportEntry &entry : report.entries) {
@@ -82,7 +103,7 @@ void writeText(std::ostream &out, const Report &report)
         const std::string label = std::string(kindName(r.kind));
         out << label << std::string(label.size() < 9 ? 9 - label.size() : 1, ' ')
             << printable(entry.path) << "  " << printable(entry.url) << "  ("
-            << printable(verdictDetail(r)) << ")\n";
+            << printable(verdictDetail(r)) << ")" << deadSince(r) << "\n";
     }
     if (report.listRedirects) {
         for (const ReportEntry &entry : report.entries) {
@@ -92,7 +113,7 @@ void writeText(std::ostream &out, const Report &report)
         }
     }
     for (const ReportEntry &entry : report.entries)
-        writeMove(out, entry, report.dryRun);
+        writeMove(out, entry, report.dryRun, report.confirm);
 
     out << summaryLine(report) << '\n';
     if (!report.moveTarget.empty() && report.complete) {
@@ -104,6 +125,8 @@ void writeText(std::ostream &out, const Report &report)
             out << printable(moveReport(t.moved, report.moveTarget).text) << '\n';
         if (t.staying > 0)
             out << stayingLine(t) << '\n';
+        if (t.unconfirmed > 0)
+            out << unconfirmedLine(t, report.confirm) << '\n';
     }
 }
 

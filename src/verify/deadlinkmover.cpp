@@ -59,13 +59,14 @@ std::string destinationPathFor(const std::string &shortcutPath, const std::strin
                 fileNamePart(shortcutPath));
 }
 
-MoveOutcome moveDeadFile(const std::string &shortcutPath, const std::string &favoritesFolder,
-                         const std::string &chosenFolder)
+namespace
 {
-    const std::string folder = destinationFolderFor(shortcutPath, favoritesFolder, chosenFolder);
+
+MoveOutcome moveUnjournaled(const std::string &shortcutPath, const std::string &destination,
+                            const std::string &folder)
+{
     if (!platform::isDirectory(folder))
         platform::createDirectories(folder);
-    const std::string destination = destinationPathFor(shortcutPath, favoritesFolder, chosenFolder);
     if (platform::moveFile(shortcutPath, destination))
         return MoveOutcome::Moved;
     // Asked only after the move refused, so the answer cannot tempt anyone to overwrite.
@@ -76,15 +77,31 @@ MoveOutcome moveDeadFile(const std::string &shortcutPath, const std::string &fav
                : MoveOutcome::DestinationExists;
 }
 
+} // namespace
+
+MoveOutcome moveDeadFile(const std::string &shortcutPath, const std::string &favoritesFolder,
+                         const std::string &chosenFolder, MoveJournal *journal)
+{
+    const std::string folder = destinationFolderFor(shortcutPath, favoritesFolder, chosenFolder);
+    const std::string destination = destinationPathFor(shortcutPath, favoritesFolder, chosenFolder);
+    if (journal && !journal->aboutToMove(shortcutPath, destination))
+        return MoveOutcome::NotJournaled;
+    const MoveOutcome outcome = moveUnjournaled(shortcutPath, destination, folder);
+    if (journal)
+        journal->moveEnded(outcome);
+    return outcome;
+}
+
 std::size_t moveDeadFiles(const std::vector<std::string> &deadFiles,
-                          const std::string &favoritesFolder, const std::string &chosenFolder)
+                          const std::string &favoritesFolder, const std::string &chosenFolder,
+                          MoveJournal *journal)
 {
     std::size_t moved = 0;
     std::set<std::string> seen;
     for (const std::string &path : deadFiles) {
         if (!seen.insert(path).second)
             continue;
-        if (moveDeadFile(path, favoritesFolder, chosenFolder) == MoveOutcome::Moved)
+        if (moveDeadFile(path, favoritesFolder, chosenFolder, journal) == MoveOutcome::Moved)
             ++moved;
     }
     return moved;

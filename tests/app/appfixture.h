@@ -24,6 +24,10 @@ protected:
         if (const char *value = std::getenv("XDG_CONFIG_HOME"))
             savedConfig_ = value;
         ::setenv("XDG_CONFIG_HOME", (profile_.path() / "config").c_str(), 1);
+        // The window journals its moves into the history store there: never the user's own.
+        if (const char *value = std::getenv("XDG_STATE_HOME"))
+            savedState_ = value;
+        ::setenv("XDG_STATE_HOME", (profile_.path() / "state").c_str(), 1);
         setSplashHoldMs(0);
         previousPresenter_ =
             setErrorPresenter([this](const QString &text) { errors_.append(text); });
@@ -37,6 +41,10 @@ protected:
             ::setenv("XDG_CONFIG_HOME", savedConfig_->c_str(), 1);
         else
             ::unsetenv("XDG_CONFIG_HOME");
+        if (savedState_)
+            ::setenv("XDG_STATE_HOME", savedState_->c_str(), 1);
+        else
+            ::unsetenv("XDG_STATE_HOME");
     }
 
     // Writes the current user's hive with the given line for the "Favorites" value.
@@ -65,6 +73,7 @@ protected:
 
 private:
     std::optional<std::string> savedConfig_;
+    std::optional<std::string> savedState_;
     ErrorPresenter previousPresenter_;
 };
 

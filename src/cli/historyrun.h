@@ -1,0 +1,57 @@
+#pragma once
+// What one check keeps in the history store: the run, each shortcut's result, and the journal
+// of its moves; and what the report takes back from it, each link's dead_runs and dead_since.
+
+#include "cli/options.h"
+#include "cli/report.h"
+#include "history/storejournal.h"
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace quorvel::cli
+{
+
+class CheckHistory
+{
+public:
+    CheckHistory();
+    ~CheckHistory();
+    CheckHistory(const CheckHistory &) = delete;
+    CheckHistory &operator=(const CheckHistory &) = delete;
+
+    // Opens the store the options name and begins the run; with --no-history, nothing. False,
+    // with the reason written to err, when the check must not go on: a store that cannot be
+    // read, or one that cannot be written while files are to move. A check that moves nothing
+    // goes on without history when its store cannot be written, and says so.
+    bool open(const Options &options, const std::string &folder, const std::string &moveTarget,
+              std::ostream &err);
+
+    // Records every result and sets each entry's deadRuns and deadSince (without history, a
+    // dead link counts this run alone). False, with the reason written, when the store failed:
+    // then nothing may move, since no move could be journaled.
+    bool record(Report &report, bool suspectIsDead, std::ostream &err);
+
+    // The journal for the moves; nullptr without history.
+    MoveJournal *journal();
+    // Why the journal refused a move; "" when it did not.
+    std::string journalError() const;
+
+    // Ends the run. False, with the reason written, when the store failed.
+    bool finish(bool completed, std::ostream &err);
+
+private:
+    bool lose(const history::StoreError &error, std::ostream &err);
+
+    std::unique_ptr<history::HistoryStore> store_;
+    std::unique_ptr<history::StoreJournal> journal_;
+    std::int64_t run_ = 0;
+    std::string folder_;         // as given: the start of every shortcut's path
+    std::string absoluteFolder_; // what the store keeps in its place
+    std::string started_;
+    bool moving_ = false;
+};
+
+} // namespace quorvel::cli

@@ -1,0 +1,130 @@
+#pragma once
+// The history store: one SQLite database holding every recorded run of a check, each
+// shortcut's result in it, each link's current run of dead results, and the journal of moves.
+// Paths are kept as their exact bytes (BLOBs); times as ISO 8601 text in UTC.
+
+#include "history/sqlite.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorvel::history
+{
+
+// The schema this program writes. An older store is upgraded when opened; a newer one is
+// refused, so that a downgrade never damages what a newer program wrote.
+inline constexpr int schemaVersion = 1;
+
+// $XDG_STATE_HOME/quorvel/history.db, else ~/.local/state/quorvel/history.db.
+std::string defaultStorePath();
+
+// The store keeps absolute paths, so that an undo from another working folder finds the files.
+// Made absolute without resolving links: the path stays the one the user gave.
+std::string absolutePath(std::string_view path);
+
+// What one result means for its link's run of dead results.
+enum class Standing { NoVerdict, Alive, Dead };
+
+struct ResultRow {
+    std::string_view path; // the shortcut file's full path
+    std::string_view url;
+    std::string_view verdict; // "alive", "dead", "skipped", ...
+    std::string_view reason;
+    int status = 0;
+    std::uint32_t error = 0;
+    int tries = 1;
+    long long milliseconds = -1; // -1: no request made
+    Standing standing = Standing::NoVerdict;
+};
+
+// A link's consecutive recorded runs in which it was dead, ending with the latest.
+struct Streak {
+    int deadRuns = 0;
+    std::string deadSince; // the first of them; "" when alive
+};
+
+enum class MoveState { Pending, Moved, Exists, Failed };
+std::string_view moveStateText(MoveState state);
+
+struct MovingRun {
+    std::int64_t id = 0;
+    std::string started;
+    std::string program;
+    std::string folder;
+    std::string destination;
+    int moved = 0;  // files moved (and those whose move may have begun: the journal says pending)
+    int undone = 0; // of those, put back
+};
+
+struct JournalEntry {
+    std::int64_t id = 0;
+    std::string source;      // where the file was
+    std::string destination; // where it went
+    MoveState state = MoveState::Pending;
+    bool undone = false;
+};
+
+class HistoryStore
+{
+public:
+    enum class Access {
+        ReadWrite, // created when missing; refused when it cannot be written
+        ReadOnly,  // must exist
+    };
+
+    // Throws StoreError, naming the file, for a file that is not a history store, one written by
+    // a newer program, one that cannot be read, or (ReadWrite) written. Such a file is left
+    // exactly as it was.
+    HistoryStore(const std::string &file, Access access);
+    ~HistoryStore();
+    HistoryStore(const HistoryStore &) = delete;
+    HistoryStore &operator=(const HistoryStore &) = delete;
+
+    const std::string &file() const { return db_.file(); }
+
+    // Runs. program is "quorvel-check" or "quorvel"; destination "" for a run that moves nothing.
+    // Paths given to the store are made absolute, but those of results, which a caller with
+    // many of them makes absolute itself.
+    std::int64_t beginRun(std::string_view program, std::string_view folder,
+                          std::string_view destination, bool dryRun);
+    void finishRun(std::int64_t run, bool completed);
+
+    // Records a run's results in one transaction; each add returns the link's streak with this
+    // result counted. Nothing is kept unless committed.
+    class Results
+    {
+    public:
+        Results(HistoryStore &store, std::int64_t run);
+        Streak add(const ResultRow &row);
+        void commit();
+
+    private:
+        std::int64_t run_;
+        std::string started_;
+        Transaction transaction_;
+        Statement link_;
+        Statement result_;
+    };
+
+    // The journal: an entry is written (and on disk) before its file moves, then marked.
+    std::int64_t journalMove(std::int64_t run, std::string_view source,
+                             std::string_view destination);
+    void markMove(std::int64_t entry, MoveState state);
+    void markUndone(std::int64_t entry);
+
+    // Runs with at least one file moved (or pending), newest first.
+    std::vector<MovingRun> movingRuns();
+    std::optional<MovingRun> movingRun(std::int64_t run);
+    // The entries of a run whose file moved or may have moved, in the order they were written.
+    std::vector<JournalEntry> journalOf(std::int64_t run);
+
+private:
+    void pruneResults(std::int64_t run);
+
+    Database db_;
+};
+
+} // namespace quorvel::history
