@@ -2,6 +2,7 @@
 
 #include "cli/checkcommand.h"
 
+#include <csignal>
 #include <iostream>
 
 #include <curl/curl.h>
@@ -14,6 +15,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     std::ios::sync_with_stdio(false);
+    // A file-size limit then fails the write (EFBIG), which is reported like a full disk,
+    // instead of killing the program half-way through a move.
+    std::signal(SIGXFSZ, SIG_IGN);
     const int status = quorvel::cli::runCheckCommand(argc, argv, std::cout, std::cerr);
     curl_global_cleanup();
     return status;

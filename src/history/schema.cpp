@@ -121,6 +121,9 @@ int checkedVersion(Database &db)
 
 void upgradeSchema(Database &db)
 {
+    // Most opens find the store current and write nothing.
+    if (checkedVersion(db) == schemaVersion)
+        return;
     Transaction transaction(db);
     // Read again under the write lock: another run may have made the tables meanwhile.
     for (int version = checkedVersion(db); version < schemaVersion; ++version)
