@@ -2,6 +2,7 @@
 #include "app/tfmverify.h"
 
 #include "appfixture.h"
+#include "history/undo.h"
 #include "widgets/searchlistbox.h"
 
 #include <QAction>
@@ -225,6 +226,51 @@ TEST_F(MoveDeadLinksTest, RealReportShowsAFolderNameThatLooksLikeMarkupAsItIs)
             EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
         },
         [&] { showMoveReport(&owner, report); });
+}
+
+TEST_F(MoveDeadLinksTest, TheWindowsMovesAreJournaledSoThatUndoPutsThemBack)
+{
+    const fs::path dead = favorites_.write("News/Daily.url", shortcut("http://127.0.0.1/gone"));
+    const fs::path top = favorites_.write("Top.url", shortcut("http://127.0.0.1/top"));
+    open();
+    listDead("Daily", dead);
+    listDead("Top", top);
+    chosen_ = destination_.str();
+    window_->findChild<QAction *>(QStringLiteral("Movedeadlinks1"))->trigger();
+    ASSERT_FALSE(fs::exists(dead));
+
+    // The default store, which the fixture keeps in the test's own folder.
+    const fs::path file = profile_.path() / "state/quorvel/history.db";
+    ASSERT_TRUE(fs::exists(file));
+    history::HistoryStore store(file.string(), history::HistoryStore::Access::ReadWrite);
+    const auto runs = store.movingRuns();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].program, "quorvel");
+    EXPECT_EQ(runs[0].folder, favorites_.str());
+    EXPECT_EQ(runs[0].destination, chosen_);
+    EXPECT_EQ(runs[0].moved, 2);
+
+    fs::remove_all(favorites_.path() / "News");
+    EXPECT_TRUE(history::undoRun(store, runs[0].id, false).allBack());
+    EXPECT_EQ(test::readFile(dead), shortcut("http://127.0.0.1/gone"));
+    EXPECT_EQ(test::readFile(top), shortcut("http://127.0.0.1/top"));
+}
+
+TEST_F(MoveDeadLinksTest, AStoreThatCannotBeUsedChangesNothingTheWindowDoesOrShows)
+{
+    const fs::path dead = favorites_.write("Gone.url", shortcut("http://127.0.0.1/gone"));
+    const fs::path file = profile_.write("state/quorvel/history.db", "not a database");
+    open();
+    listDead("Gone", dead);
+    chosen_ = destination_.str();
+    window_->findChild<QAction *>(QStringLiteral("Movedeadlinks1"))->trigger();
+
+    EXPECT_TRUE(fs::exists(destination_.path() / "Gone.url"));
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0].text, "Moved 1 link to " + chosen_ + ".");
+    EXPECT_TRUE(errors_.isEmpty());
+    EXPECT_EQ(test::readFile(file), "not a database");
+    expectRefreshed();
 }
 
 } // namespace
