@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 namespace quorvel::history
 {
 
@@ -46,8 +48,12 @@ void Database::fail(std::string_view doing) const
 {
     const int code = sqlite3_errcode(db_) & 0xff;
     const bool unreadable = code == SQLITE_NOTADB || code == SQLITE_CORRUPT;
+    // "disk I/O error" says little; the system's own error says "no space left" or the like.
+    std::string why = sqlite3_errmsg(db_);
+    if (const int system = sqlite3_system_errno(db_); system != 0 && code == SQLITE_IOERR)
+        why += std::string(" (") + std::strerror(system) + ")";
     throw StoreError(unreadable ? StoreError::Kind::Unreadable : StoreError::Kind::Unwritable,
-                     "cannot " + std::string(doing) + " '" + file_ + "': " + sqlite3_errmsg(db_));
+                     "cannot " + std::string(doing) + " '" + file_ + "': " + why);
 }
 
 Statement::Statement(Database &db, const char *sql) : db_(db)
