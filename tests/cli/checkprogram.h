@@ -135,4 +135,10 @@ inline Finished run(const std::vector<std::string> &args, const std::vector<std:
     return Program(args, env).finish();
 }
 
+// The text of a shortcut file for url.
+inline std::string shortcut(const std::string &url)
+{
+    return "[InternetShortcut]\r\nURL=" + url + "\r\n";
+}
+
 } // namespace quorvel::test

@@ -24,11 +24,6 @@ namespace fs = std::filesystem;
 namespace
 {
 
-std::string shortcut(const std::string &url)
-{
-    return "[InternetShortcut]\r\nURL=" + url + "\r\n";
-}
-
 const Reply gone = Reply::status("HTTP/1.1 404 Not Found", "no");
 const Reply fine = Reply::ok("fine");
 
@@ -294,6 +289,37 @@ TEST_F(HistoryProgramTest, NoHistoryWritesNothingAndBadHistoryUsageIsRefused)
         EXPECT_EQ(finished.status, 2) << c.args[0];
         EXPECT_NE(finished.err.find(c.message), std::string::npos) << finished.err;
     }
+}
+
+TEST_F(HistoryProgramTest, AProcessKilledWhileMovingLeavesAJournalFromWhichUndoBringsAllBack)
+{
+    server.route("/gone", gone);
+    std::vector<fs::path> files;
+    for (int i = 0; i < 200; ++i)
+        files.push_back(add("Sub" + std::to_string(i % 7) + "/Gone" + std::to_string(i) + ".url",
+                            server.url("/gone")));
+    Program moving({"--history", store(), "--move-dead-to", dead(), favorites()});
+    // Killed as soon as the first file has moved: wherever that falls, between a journal entry
+    // and its move or after, no file may be lost to undo.
+    const auto limit = std::chrono::steady_clock::now() + 30s;
+    auto anyMoved = [&] {
+        std::error_code error;
+        for (auto it = fs::recursive_directory_iterator(dead(), error);
+             !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+            if (it->is_regular_file())
+                return true;
+        }
+        return false;
+    };
+    while (!anyMoved() && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(1ms);
+    moving.signal(SIGKILL);
+    moving.finish();
+
+    const Finished undo = run({"--history", store(), "--undo"});
+    EXPECT_EQ(undo.status, 0) << undo.out << undo.err;
+    for (const fs::path &file : files)
+        EXPECT_EQ(readFile(file), shortcut(server.url("/gone"))) << file;
 }
 
 } // namespace

@@ -29,11 +29,6 @@ namespace fs = std::filesystem;
 namespace
 {
 
-std::string shortcut(const std::string &url)
-{
-    return "[InternetShortcut]\r\nURL=" + url + "\r\n";
-}
-
 class ProgramTest : public ::testing::Test
 {
 protected:
