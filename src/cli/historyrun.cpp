@@ -45,6 +45,11 @@ bool CheckHistory::open(const Options &options, const std::string &folder,
                                                          history::HistoryStore::Access::ReadWrite);
         run_ = store_->beginRun("quorvel-check", folder, moveTarget, options.dryRun);
         started_ = history::isoNow();
+        links_ = std::async(std::launch::async, [file, run = run_] {
+            history::HistoryStore store(file, history::HistoryStore::Access::ReadWrite);
+            store.pruneBefore(run);
+            return store.readLinks();
+        });
         journal_ = std::make_unique<history::StoreJournal>(*store_, run_);
         return true;
     } catch (const history::StoreError &error) {
@@ -65,7 +70,7 @@ bool CheckHistory::record(Report &report, bool suspectIsDead, std::ostream &err)
         return true;
     }
     try {
-        history::HistoryStore::Results results(*store_, run_);
+        history::HistoryStore::Results results(*store_, run_, links_.get());
         std::string absolute;
         for (ReportEntry &entry : report.entries) {
             CheckResult &r = entry.result;

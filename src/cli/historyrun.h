@@ -7,6 +7,7 @@
 #include "history/storejournal.h"
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -47,6 +48,8 @@ private:
 
     std::unique_ptr<history::HistoryStore> store_;
     std::unique_ptr<history::StoreJournal> journal_;
+    // Pruning and reading the known links, on a connection of its own while the check runs.
+    std::future<history::LinkIndex> links_;
     std::int64_t run_ = 0;
     std::string folder_;         // as given: the start of every shortcut's path
     std::string absoluteFolder_; // what the store keeps in its place

@@ -33,10 +33,14 @@ CREATE TABLE links(
     id INTEGER PRIMARY KEY,
     path BLOB NOT NULL,             -- the shortcut file's full path, exact bytes
     url TEXT NOT NULL,
-    dead_runs INTEGER NOT NULL DEFAULT 0,
-    dead_since TEXT,
-    last_run INTEGER,
     UNIQUE(path, url)
+);
+-- Only the links dead in their latest recorded run: a small table, so that a run rewrites
+-- little more than its own results.
+CREATE TABLE dead_streaks(
+    link_id INTEGER PRIMARY KEY REFERENCES links(id),
+    dead_runs INTEGER NOT NULL,     -- recorded runs in a row, ending with the latest
+    dead_since TEXT NOT NULL        -- the start of the first of them
 );
 CREATE TABLE results(
     run_id INTEGER NOT NULL REFERENCES runs(id),
@@ -59,6 +63,13 @@ CREATE TABLE moves(
     undone_at TEXT
 );
 CREATE INDEX moves_by_run ON moves(run_id);
+-- How many runs have recorded their results: a run that read the links before another recorded
+-- reads them again.
+CREATE TABLE counters(name TEXT PRIMARY KEY, value INTEGER NOT NULL);
+INSERT INTO counters VALUES('results_recorded', 0);
+CREATE VIEW dead_links AS
+    SELECT CAST(l.path AS TEXT) AS path, l.url, d.dead_runs, d.dead_since
+    FROM dead_streaks d JOIN links l ON l.id = d.link_id;
 CREATE VIEW checks AS
     SELECT r.run_id, CAST(l.path AS TEXT) AS path, l.url, r.verdict, r.reason, r.status,
            r.error, r.tries, r.ms

@@ -130,10 +130,26 @@ std::int64_t Statement::integer(int column) const
 
 std::string Statement::text(int column) const
 {
+    return std::string(view(column));
+}
+
+std::string_view Statement::view(int column) const
+{
     const void *bytes = sqlite3_column_blob(stmt_, column);
     const int size = sqlite3_column_bytes(stmt_, column);
-    return bytes ? std::string(static_cast<const char *>(bytes), static_cast<std::size_t>(size))
-                 : std::string();
+    return bytes ? std::string_view(static_cast<const char *>(bytes), static_cast<std::size_t>(size))
+                 : std::string_view();
+}
+
+ScopedSetting::ScopedSetting(Database &db, const char *now, const char *after)
+    : db_(db), after_(after)
+{
+    db_.exec(now);
+}
+
+ScopedSetting::~ScopedSetting()
+{
+    sqlite3_exec(db_.handle(), after_, nullptr, nullptr, nullptr);
 }
 
 Transaction::Transaction(Database &db) : db_(db)

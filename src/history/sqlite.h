@@ -80,10 +80,26 @@ public:
     std::int64_t integer(int column) const;
     // TEXT and BLOB columns alike, as bytes; "" for NULL.
     std::string text(int column) const;
+    // The same without a copy, valid until the next step or reset.
+    std::string_view view(int column) const;
 
 private:
     Database &db_;
     sqlite3_stmt *stmt_ = nullptr;
+};
+
+// Runs one statement now and another when it goes, e.g. a setting turned off for a while.
+class ScopedSetting
+{
+public:
+    ScopedSetting(Database &db, const char *now, const char *after);
+    ~ScopedSetting();
+    ScopedSetting(const ScopedSetting &) = delete;
+    ScopedSetting &operator=(const ScopedSetting &) = delete;
+
+private:
+    Database &db_;
+    const char *after_;
 };
 
 // BEGIN IMMEDIATE, so that a writer waits for the other's lock (busy time-out) instead of

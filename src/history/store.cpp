@@ -18,11 +18,6 @@ namespace
 // and its moves; a store still locked after that is reported rather than waited on forever.
 constexpr int busyTimeoutMs = 60000;
 
-// Every result of a folder's latest runs is kept; older runs keep only their results that
-// were not alive, which are what a streak of dead results, or a question about one, goes back
-// to. The links' streaks never need the results.
-constexpr int runsKeptWhole = 3;
-
 std::string home()
 {
     const char *value = std::getenv("HOME");
@@ -49,21 +44,6 @@ const std::string &checkedBeforeOpening(const std::string &file, HistoryStore::A
         makeParentFolder(file);
     return file;
 }
-
-const char *linkSql = R"(
-INSERT INTO links(path, url, dead_runs, dead_since, last_run)
-    VALUES(?1, ?2, CASE WHEN ?3 THEN 1 ELSE 0 END, CASE WHEN ?3 THEN ?4 END, ?5)
-ON CONFLICT(path, url) DO UPDATE SET
-    dead_runs = CASE WHEN ?3 IS NULL OR last_run = ?5 THEN dead_runs
-                     WHEN ?3 THEN dead_runs + 1 ELSE 0 END,
-    dead_since = CASE WHEN ?3 IS NULL OR last_run = ?5 THEN dead_since
-                      WHEN ?3 THEN coalesce(dead_since, ?4) END,
-    last_run = CASE WHEN ?3 IS NULL THEN last_run ELSE ?5 END
-RETURNING id, dead_runs, dead_since)";
-
-const char *resultSql =
-    "INSERT OR REPLACE INTO results(run_id, link_id, verdict, reason, status, error, tries, ms) "
-    "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)";
 
 } // namespace
 
@@ -110,7 +90,7 @@ HistoryStore::HistoryStore(const std::string &file, Access access)
         throw StoreError(StoreError::Kind::Unwritable, "cannot write the history store '" + file + "': it is read-only");
     // WAL: readers never wait for a writer, and two runs at once take turns only to write.
     db_.exec("PRAGMA journal_mode = WAL");
-    db_.exec("PRAGMA synchronous = FULL");
+    db_.exec("PRAGMA synchronous = OFF");
     db_.exec("PRAGMA foreign_keys = ON");
     upgradeSchema(db_);
 }
@@ -135,64 +115,6 @@ void HistoryStore::finishRun(std::int64_t run, bool completed)
 {
     Statement update(db_, "UPDATE runs SET ended = ?2, completed = ?3 WHERE id = ?1");
     update.bind(1, run).bind(2, isoNow()).bind(3, std::int64_t{completed}).run();
-    pruneResults(run);
-}
-
-void HistoryStore::pruneResults(std::int64_t run)
-{
-    Statement prune(db_, R"(
-DELETE FROM results WHERE verdict = 'alive' AND run_id IN (
-    SELECT id FROM runs WHERE folder = (SELECT folder FROM runs WHERE id = ?1)
-    AND id NOT IN (SELECT id FROM runs WHERE folder = (SELECT folder FROM runs WHERE id = ?1)
-                   ORDER BY id DESC LIMIT ?2)))");
-    prune.bind(1, run).bind(2, std::int64_t{runsKeptWhole}).run();
-}
-
-HistoryStore::Results::Results(HistoryStore &store, std::int64_t run)
-    : run_(run), transaction_(store.db_), link_(store.db_, linkSql),
-      result_(store.db_, resultSql)
-{
-    // A streak that begins now is dated by the run's start, as every result of the run is.
-    Statement started(store.db_, "SELECT started FROM runs WHERE id = ?1");
-    started.bind(1, run);
-    if (started.step())
-        started_ = started.text(0);
-}
-
-Streak HistoryStore::Results::add(const ResultRow &row)
-{
-    link_.bindBlob(1, row.path).bind(2, row.url);
-    if (row.standing == Standing::NoVerdict)
-        link_.bindNull(3);
-    else
-        link_.bind(3, std::int64_t{row.standing == Standing::Dead});
-    link_.bind(4, started_).bind(5, run_);
-    link_.step();
-    const std::int64_t linkId = link_.integer(0);
-    Streak streak;
-    streak.deadRuns = static_cast<int>(link_.integer(1));
-    streak.deadSince = link_.text(2);
-    link_.reset();
-
-    result_.bind(1, run_).bind(2, linkId).bind(3, row.verdict);
-    if (row.reason.empty())
-        result_.bindNull(4);
-    else
-        result_.bind(4, row.reason);
-    if (row.status != 0)
-        result_.bind(5, std::int64_t{row.status});
-    if (row.error != 0)
-        result_.bind(6, std::int64_t{row.error});
-    result_.bind(7, std::int64_t{row.tries});
-    if (row.milliseconds >= 0)
-        result_.bind(8, std::int64_t{row.milliseconds});
-    result_.run();
-    return streak;
-}
-
-void HistoryStore::Results::commit()
-{
-    transaction_.commit();
 }
 
 } // namespace quorvel::history

@@ -3,7 +3,9 @@
 // shortcut's result in it, each link's current run of dead results, and the journal of moves.
 // Paths are kept as their exact bytes (BLOBs); times as ISO 8601 text in UTC.
 
+#include "history/linkindex.h"
 #include "history/sqlite.h"
+#include "history/streak.h"
 
 #include <cstdint>
 #include <optional>
@@ -38,12 +40,6 @@ struct ResultRow {
     int tries = 1;
     long long milliseconds = -1; // -1: no request made
     Standing standing = Standing::NoVerdict;
-};
-
-// A link's consecutive recorded runs in which it was dead, ending with the latest.
-struct Streak {
-    int deadRuns = 0;
-    std::string deadSince; // the first of them; "" when alive
 };
 
 enum class MoveState { Pending, Moved, Exists, Failed };
@@ -92,20 +88,39 @@ public:
                           std::string_view destination, bool dryRun);
     void finishRun(std::int64_t run, bool completed);
 
+    // Makes room before a run records its results: the results of alive links are dropped
+    // from the runs of the same folder older than its latest three before this one. Those
+    // runs keep their other results; streaks never need them.
+    void pruneBefore(std::int64_t run);
+    // Every known link and the streaks of the dead ones.
+    LinkIndex readLinks();
+
     // Records a run's results in one transaction; each add returns the link's streak with this
-    // result counted. Nothing is kept unless committed.
+    // result counted. Nothing is kept unless committed. links is what readLinks returned,
+    // read since the last run recorded its results (or it is read now).
     class Results
     {
     public:
         Results(HistoryStore &store, std::int64_t run);
+        Results(HistoryStore &store, std::int64_t run, LinkIndex links);
         Streak add(const ResultRow &row);
         void commit();
 
     private:
+        std::int64_t linkId(std::string_view path, std::string_view url);
+
+        Database &db_;
         std::int64_t run_;
+        LinkIndex links_;
         std::string started_;
+        // Each row refers to the run and link this code has just written or read; checking
+        // so for 100,000 rows would cost more than writing them.
+        ScopedSetting noKeyChecks_;
         Transaction transaction_;
-        Statement link_;
+        Statement findLink_;
+        Statement addLink_;
+        Statement setStreak_;
+        Statement endStreak_;
         Statement result_;
     };
 
@@ -122,7 +137,8 @@ public:
     std::vector<JournalEntry> journalOf(std::int64_t run);
 
 private:
-    void pruneResults(std::int64_t run);
+    // readLinks within a transaction already open.
+    LinkIndex readLinksHere();
 
     Database db_;
 };
