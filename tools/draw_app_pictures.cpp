@@ -188,15 +188,8 @@ void openFolder(QPainter &p)
     const QColor edge(140, 96, 16);
     p.setPen(QPen(edge, 1));
     p.setBrush(QColor(222, 170, 56));
-    QPainterPath back;
-    back.moveTo(0.5, 2.5);
-    back.lineTo(5.5, 2.5);
-    back.lineTo(7, 4.5);
-    back.lineTo(13.5, 4.5);
-    back.lineTo(13.5, 14.5);
-    back.lineTo(0.5, 14.5);
-    back.closeSubpath();
-    p.drawPath(back);
+    p.drawPolygon(QPolygonF({QPointF(0.5, 2.5), QPointF(5.5, 2.5), QPointF(7, 4.5),
+                             QPointF(13.5, 4.5), QPointF(13.5, 14.5), QPointF(0.5, 14.5)}));
     document(p, QRectF(3.5, 3.5, 9, 8), QColor(30, 90, 200));
     QLinearGradient front(0, 7, 0, 15);
     front.setColorAt(0, QColor(255, 228, 130));
