@@ -27,7 +27,7 @@ sockaddr_in addressOf(std::uint32_t address, std::uint16_t port)
     return where;
 }
 
-int listenOn(std::uint32_t address, std::uint16_t port, int backlog)
+int listenOn(std::uint32_t address, std::uint16_t &port, int backlog)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int yes = 1;
@@ -38,6 +38,10 @@ int listenOn(std::uint32_t address, std::uint16_t port, int backlog)
         std::perror("simulated web: listen");
         std::exit(1);
     }
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&bound), &length);
+    port = ntohs(bound.sin_port);
     return fd;
 }
 
@@ -90,7 +94,8 @@ void reset(int fd)
 } // namespace
 
 WebServer::WebServer(const Plan &plan, std::uint16_t port)
-    : plan_(plan), port_(port), inFlight_(std::make_unique<std::atomic<int>[]>(plan.hosts.size())),
+    : plan_(plan), ports_(plan.hosts.size(), 0),
+      inFlight_(std::make_unique<std::atomic<int>[]>(plan.hosts.size())),
       asked_(std::make_unique<std::atomic<int>[]>(plan.links.size()))
 {
     epollFd_ = ::epoll_create1(EPOLL_CLOEXEC);
@@ -112,10 +117,11 @@ WebServer::WebServer(const Plan &plan, std::uint16_t port)
         case HostKind::Blackholed: {
             // A backlog of 0 holds one finished handshake; the second connection leaves the
             // queue full, and from then on the kernel drops every SYN.
-            listeners_.push_back(listenOn(host.address, port, 0));
+            ports_[h] = port;
+            listeners_.push_back(listenOn(host.address, ports_[h], 0));
             for (int i = 0; i < 2; ++i) {
                 const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-                const sockaddr_in where = addressOf(host.address, port);
+                const sockaddr_in where = addressOf(host.address, ports_[h]);
                 ::connect(filler, reinterpret_cast<const sockaddr *>(&where), sizeof where);
                 queueFillers_.push_back(filler);
             }
@@ -124,7 +130,8 @@ WebServer::WebServer(const Plan &plan, std::uint16_t port)
         default:
             break;
         }
-        const int fd = listenOn(host.address, port, 128);
+        ports_[h] = port;
+        const int fd = listenOn(host.address, ports_[h], 128);
         listeners_.push_back(fd);
         epoll_event ready{};
         ready.events = EPOLLIN;

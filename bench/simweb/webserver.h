@@ -22,11 +22,15 @@ namespace quorvel::simweb
 class WebServer
 {
 public:
-    // Exits the process with a message when a listener cannot be made.
+    // Exits the process with a message when a listener cannot be made. With port 0 each host
+    // listens on a free port of its own (see port()).
     WebServer(const Plan &plan, std::uint16_t port);
     ~WebServer(); // closes every connection and waits for their threads
     WebServer(const WebServer &) = delete;
     WebServer &operator=(const WebServer &) = delete;
+
+    // The port a host listens on; 0 for hosts without a listener.
+    std::uint16_t port(int host) const { return ports_[static_cast<std::size_t>(host)]; }
 
 private:
     void acceptLoop();
@@ -37,7 +41,7 @@ private:
     bool pause(std::chrono::milliseconds how_long);
 
     const Plan &plan_;
-    std::uint16_t port_;
+    std::vector<std::uint16_t> ports_; // by host
     std::vector<int> listeners_;
     std::vector<int> queueFillers_; // connections that keep blackholed queues full
     int epollFd_ = -1;
