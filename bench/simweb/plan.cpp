@@ -98,6 +98,18 @@ std::string hostName(std::mt19937 &rng, std::set<std::string> &taken)
     }
 }
 
+// "www.amberlark12.example" reads as "Amberlark".
+std::string siteTitle(std::string_view hostName)
+{
+    if (hostName.starts_with("www."))
+        hostName.remove_prefix(4);
+    std::string title;
+    for (const char c : hostName.substr(0, hostName.find('.')))
+        if (c >= 'a' && c <= 'z')
+            title += title.empty() ? static_cast<char>(c - 'a' + 'A') : c;
+    return title;
+}
+
 // Latency, redirects and final status of a link by its category.
 void shapeLink(Link &link, std::mt19937 &rng)
 {
@@ -201,8 +213,10 @@ Plan makePlan(int linkCount, std::uint32_t seed)
     auto &limited = pools[static_cast<std::size_t>(HostKind::RateLimited)];
     for (int size : {200, 150, 120, 80, 60})
         addHost(HostKind::Site, sites, std::max(1, static_cast<int>(size * scale)));
-    for (int size : {120, 60})
+    for (const auto &[size, limit] : {std::pair{120, 1}, std::pair{60, 2}}) {
         addHost(HostKind::RateLimited, limited, std::max(1, static_cast<int>(size * scale)));
+        plan.hosts.back().inFlightLimit = limit;
+    }
     // The rest on small hosts of one to three links (1.85 on average).
     for (std::size_t kind = 0; kind < pools.size(); ++kind) {
         while (!pools[kind].empty()) {
@@ -211,9 +225,13 @@ Plan makePlan(int linkCount, std::uint32_t seed)
         }
     }
 
-    // Paths, URLs and shortcut names, now that every link has its host.
+    // Paths, URLs and shortcut names, now that every link has its host. As in a real folder,
+    // a site's favorites mostly share a folder and, named after the site's title, sit together
+    // in it; a checker meets them one after another.
     for (std::size_t h = 0; h < plan.hosts.size(); ++h) {
         Host &host = plan.hosts[h];
+        const std::string_view hostFolder = pick(rng, folders);
+        const std::string title = siteTitle(host.name);
         for (std::size_t k = 0; k < host.links.size(); ++k) {
             const int index = host.links[k];
             Link &link = plan.links[static_cast<std::size_t>(index)];
@@ -226,10 +244,8 @@ Plan makePlan(int linkCount, std::uint32_t seed)
                             std::string(pick(rng, words)) + "-" + std::to_string(index) + ".html";
             }
             link.url = "http://" + host.name + link.path;
-            link.folder = std::string(pick(rng, folders));
-            std::string title(pick(rng, words));
-            title[0] = static_cast<char>(title[0] - 'a' + 'A');
-            link.name = title + " " + std::to_string(index);
+            link.folder = std::string(rng() % 10 < 7 ? hostFolder : pick(rng, folders));
+            link.name = title + " - " + std::string(pick(rng, words)) + " " + std::to_string(index);
         }
     }
     return plan;
