@@ -16,6 +16,7 @@
 // does not exist, starts the simulated web (none with --offline) and runs COMMAND inside its
 // network, for trying quorvel-check by hand.
 
+#include "benchdir.h"
 #include "childrun.h"
 #include "procstatus.h"
 #include "simweb/folder.h"
@@ -299,14 +300,7 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    const char *parent = std::getenv("QUORVEL_BENCH_DIR");
-    std::string pattern = ((parent && *parent) ? fs::path(parent) : fs::temp_directory_path()) /
-                          "quorvel-bench-simweb-XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path root = pattern;
+    const fs::path root = quorvel::bench::freshBenchDir("quorvel-bench-simweb");
     if (const std::string why = enterPrivateNetwork(root); !why.empty()) {
         std::printf("bench_simweb: skipped: %s\n", why.c_str());
         fs::remove_all(root);

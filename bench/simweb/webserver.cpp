@@ -1,5 +1,7 @@
 #include "webserver.h"
 
+#include "requestheads.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -194,26 +196,14 @@ bool WebServer::pause(std::chrono::milliseconds how_long)
 
 void WebServer::serve(int fd, int host)
 {
-    std::string buffer;
-    char chunk[4096];
-    for (;;) {
-        const auto end = buffer.find("\r\n\r\n");
-        if (end == std::string::npos) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n <= 0)
-                break;
-            buffer.append(chunk, static_cast<std::size_t>(n));
-            continue;
-        }
+    quorvel::bench::readRequestHeads(fd, [&](std::string_view head) {
         // "GET /path HTTP/1.1": the target is between the first two spaces.
-        const auto from = buffer.find(' ');
-        const auto to = buffer.find(' ', from + 1);
-        const std::string target =
-            from < end && to < end ? buffer.substr(from + 1, to - from - 1) : std::string("/");
-        buffer.erase(0, end + 4);
-        if (!answer(fd, host, target))
-            break;
-    }
+        const auto from = head.find(' ');
+        const auto to = head.find(' ', from + 1);
+        const std::string target(to != std::string_view::npos ? head.substr(from + 1, to - from - 1)
+                                                              : std::string_view("/"));
+        return answer(fd, host, target);
+    });
     std::lock_guard lock(mutex_);
     connections_.erase(fd);
     ::close(fd);
