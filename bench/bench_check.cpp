@@ -16,7 +16,9 @@
 // removed at the end. Prints the figures and whether each target is met; exits 1 if one is not.
 // With --serve [DELAY_MS] it only runs the server, for trying quorvel-check by hand.
 
+#include "benchdir.h"
 #include "childrun.h"
+#include "requestheads.h"
 
 #include <atomic>
 #include <chrono>
@@ -100,25 +102,13 @@ private:
                                       "Content-Length: 13\r\n\r\nHello, world!";
         static const std::string gone = "HTTP/1.1 404 Not Found\r\nContent-Type: text/plain\r\n"
                                         "Content-Length: 9\r\n\r\nNot found";
-        std::string buffer;
-        char chunk[4096];
-        for (;;) {
-            const auto end = buffer.find("\r\n\r\n");
-            if (end == std::string::npos) {
-                const ssize_t n = ::read(fd, chunk, sizeof chunk);
-                if (n <= 0)
-                    break;
-                buffer.append(chunk, static_cast<std::size_t>(n));
-                continue;
-            }
-            const bool notFound = buffer.compare(0, 10, "GET /gone/") == 0;
-            buffer.erase(0, end + 4);
+        quorvel::bench::readRequestHeads(fd, [this, fd](std::string_view head) {
+            const bool notFound = head.starts_with("GET /gone/");
             if (const int delay = delayMs_.load())
                 std::this_thread::sleep_for(std::chrono::milliseconds(delay));
             const std::string &answer = notFound ? gone : ok;
-            if (::write(fd, answer.data(), answer.size()) != static_cast<ssize_t>(answer.size()))
-                break;
-        }
+            return ::write(fd, answer.data(), answer.size()) == static_cast<ssize_t>(answer.size());
+        });
         ::close(fd);
     }
 
@@ -191,14 +181,7 @@ int main(int argc, char **argv)
             ::pause();
     }
 
-    const char *parent = std::getenv("QUORVEL_BENCH_DIR");
-    std::string pattern = ((parent && *parent) ? fs::path(parent) : fs::temp_directory_path()) /
-                          "quorvel-bench-check-XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path root = pattern;
+    const fs::path root = quorvel::bench::freshBenchDir("quorvel-bench-check");
     LoopbackServer server;
     bool allMet = true;
 

@@ -3,6 +3,8 @@
 // per run in a fresh temporary folder (QUORVEL_BENCH_DIR picks another parent) and removed at
 // the end. Also the bare walk-and-read baseline that loading it is measured against.
 
+#include "benchdir.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,14 +26,7 @@ public:
     BenchTree()
     {
         namespace fs = std::filesystem;
-        const char *parent = std::getenv("QUORVEL_BENCH_DIR");
-        std::string pattern = ((parent && *parent) ? fs::path(parent) : fs::temp_directory_path()) /
-                              "quorvel-bench-XXXXXX";
-        if (!::mkdtemp(pattern.data())) {
-            std::perror("mkdtemp");
-            std::exit(1);
-        }
-        base_ = pattern;
+        base_ = freshBenchDir("quorvel-bench");
         root_ = base_ / "Favorites";
         fs::create_directory(root_);
         for (int f = 0; f < folderCount; ++f) {

@@ -114,8 +114,8 @@ Run runCheck(const std::vector<std::unique_ptr<TestServer>> &sites, const fs::pa
              const fs::path &report, bool deep)
 {
     std::vector<std::string> args{
-        QUORVEL_CHECK_PROGRAM, "--jobs", "16", "--per-host", "16", "--format", "json", "--output",
-        report.string()};
+        QUORVEL_CHECK_PROGRAM, "--no-history", "--jobs", "16", "--per-host", "16", "--format",
+        "json", "--output", report.string()};
     if (deep)
         args.push_back("--deep");
     args.push_back(folder.string());

@@ -1,5 +1,6 @@
 // Draws the program's own pictures into src/app/assets: the 16 toolbar and menu pictures
-// (hot00.png .. hot15.png), the 32 x 32 window icon and the splash picture. Run it by hand when
+// (hot00.png .. hot15.png), the open-folder picture of the File menu, the 32 x 32 window icon and
+// the splash picture. Run it by hand when
 // the artwork changes and commit the results; the program never runs it.
 //
 //   g++ -std=c++20 -fPIC tools/draw_app_pictures.cpp $(pkg-config --cflags --libs Qt6Gui) -o d
@@ -181,6 +182,24 @@ void handWithDocumentSecond(QPainter &p)
     hand(p, true);
 }
 
+// A manila folder with a sheet in it, its front flap opened towards the viewer.
+void openFolder(QPainter &p)
+{
+    const QColor edge(140, 96, 16);
+    p.setPen(QPen(edge, 1));
+    p.setBrush(QColor(222, 170, 56));
+    p.drawPolygon(QPolygonF({QPointF(0.5, 2.5), QPointF(5.5, 2.5), QPointF(7, 4.5),
+                             QPointF(13.5, 4.5), QPointF(13.5, 14.5), QPointF(0.5, 14.5)}));
+    document(p, QRectF(3.5, 3.5, 9, 8), QColor(30, 90, 200));
+    QLinearGradient front(0, 7, 0, 15);
+    front.setColorAt(0, QColor(255, 228, 130));
+    front.setColorAt(1, QColor(238, 188, 70));
+    p.setPen(QPen(edge, 1));
+    p.setBrush(front);
+    p.drawPolygon(QPolygonF(
+        {QPointF(3.5, 7.5), QPointF(15.5, 7.5), QPointF(13.5, 14.5), QPointF(0.5, 14.5)}));
+}
+
 // The disabled look: grey, lighter, same shape.
 QImage greyCopy(const QImage &source)
 {
@@ -324,6 +343,7 @@ int main(int argc, char **argv)
         ok &= save(image, folder + QString("hot%1.png").arg(i, 2, 10, QChar('0')), "PNG");
         previous = image;
     }
+    ok &= save(draw16(openFolder), folder + "openfolder.png", "PNG");
     ok &= save(windowIcon(), folder + "quorvel32.png", "PNG");
     ok &= save(splashPicture(), folder + "splash.jpg", "JPG", 90);
     return ok ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "app/movedialogs.h"
 
-#include <QFileDialog>
+#include "app/folderdialog.h"
+
 #include <QMessageBox>
 
 namespace quorvel {
@@ -9,12 +10,8 @@ namespace {
 
 std::string realChooser(QWidget *owner)
 {
-    // Folders only, from the root of the file system; the chosen path comes without a trailing
-    // separator except for the root itself.
-    const QString folder = QFileDialog::getExistingDirectory(
-        owner, QStringLiteral("Select the directory"), QStringLiteral("/"),
-        QFileDialog::ShowDirsOnly);
-    return folder.toStdString();
+    // From the root of the file system.
+    return askForFolder(owner, QStringLiteral("Select the directory"), "/");
 }
 
 void realPresenter(QWidget *owner, const MoveReport &report)

@@ -27,6 +27,12 @@ QIcon hotImage(int index)
     return QIcon(QStringLiteral(":/app/hot%1.png").arg(index, 2, 10, QChar('0')));
 }
 
+QIcon openFolderPicture()
+{
+    initAppAssets();
+    return QIcon(QStringLiteral(":/app/openfolder.png"));
+}
+
 QIcon programIcon()
 {
     initAppAssets();

@@ -19,6 +19,9 @@ void initAppAssets();
 // Picture index of HotImages as a 16 x 16 icon; a null icon for an index outside the list.
 QIcon hotImage(int index);
 
+// The 16 x 16 picture of opening a favorites folder; it is not one of HotImages.
+QIcon openFolderPicture();
+
 // The 32 x 32 window icon.
 QIcon programIcon();
 

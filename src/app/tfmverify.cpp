@@ -2,6 +2,7 @@
 
 #include "app/captionframe.h"
 #include "app/cataloguemodel.h"
+#include "app/emptylistnotice.h"
 #include "app/errorbox.h"
 #include "app/pictures.h"
 #include "app/rowheightdelegate.h"
@@ -87,6 +88,8 @@ TTfmVerify::TTfmVerify(std::optional<std::string> favoritesFolder, QWidget *pare
     favoritesGroup_->setGeometry(8, 32, 602, 209);
     urlNames_ = makeList("URL_Names", favoritesGroup_, QRect(16, 16, 273, 177));
     urlList_ = makeList("URL_List", favoritesGroup_, QRect(304, 16, 281, 177));
+    emptyNotice_ = new EmptyListNotice(urlNames_);
+    emptyNotice_->setObjectName(QStringLiteral("EmptyFavoritesNotice"));
 
     groupBox1_ = new CaptionFrame(QStringLiteral("Dead Links"), client);
     groupBox1_->setObjectName(QStringLiteral("GroupBox1"));
@@ -244,34 +247,38 @@ void TTfmVerify::buildMenus()
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu"));
 
-    auto addItem = [this](QMenu *menu, const char *name, const QString &caption, int picture,
-                          void (TTfmVerify::*handler)()) {
-        QAction *action = menu->addAction(hotImage(picture), caption);
+    auto addItem = [this](QMenu *menu, const char *name, const QString &caption,
+                          const QIcon &picture, void (TTfmVerify::*handler)()) {
+        QAction *action = menu->addAction(picture, caption);
         action->setObjectName(QString::fromLatin1(name));
         action->setIconVisibleInMenu(true);
         connect(action, &QAction::triggered, this, handler);
+        return action;
     };
 
     QMenu *file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File1"));
-    addItem(file, "VerifyAll1", QStringLiteral("&Verify All"), PictureVerifyAll,
+    openFolder1_ = addItem(file, "OpenFolder1", QStringLiteral("&Open Favorites Folder..."),
+                           openFolderPicture(), &TTfmVerify::OpenFolder1Click);
+    addItem(file, "VerifyAll1", QStringLiteral("&Verify All"), hotImage(PictureVerifyAll),
             &TTfmVerify::VerifyAll1Click);
-    addItem(file, "VerifySelected1", QStringLiteral("Verify &Selected"), PictureVerifySelected,
-            &TTfmVerify::VerifySelected1Click);
-    addItem(file, "Movedeadlinks1", QStringLiteral("&Move dead links"), PictureMoveDeadLinks,
-            &TTfmVerify::Movedeadlinks1Click);
-    addItem(file, "Exit1", QStringLiteral("E&xit"), PictureExit, &TTfmVerify::Exit1Click);
+    addItem(file, "VerifySelected1", QStringLiteral("Verify &Selected"),
+            hotImage(PictureVerifySelected), &TTfmVerify::VerifySelected1Click);
+    addItem(file, "Movedeadlinks1", QStringLiteral("&Move dead links"),
+            hotImage(PictureMoveDeadLinks), &TTfmVerify::Movedeadlinks1Click);
+    addItem(file, "Exit1", QStringLiteral("E&xit"), hotImage(PictureExit), &TTfmVerify::Exit1Click);
 
     QMenu *edit = bar->addMenu(QStringLiteral("&Edit"));
     edit->setObjectName(QStringLiteral("Edit1"));
     addItem(edit, "AddbuttontoVIRevubar1", QStringLiteral("&Add button to IE Toolbar"),
-            PictureAddButton, &TTfmVerify::AddbuttontoVIRevubar1Click);
+            hotImage(PictureAddButton), &TTfmVerify::AddbuttontoVIRevubar1Click);
     addItem(edit, "RemovebuttonfromVIRevubar1", QStringLiteral("&Remove button from IE Toolbar"),
-            PictureRemoveButton, &TTfmVerify::RemovebuttonfromVIRevubar1Click);
+            hotImage(PictureRemoveButton), &TTfmVerify::RemovebuttonfromVIRevubar1Click);
 
     QMenu *help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("help1"));
-    addItem(help, "About1", QStringLiteral("&About"), PictureAbout, &TTfmVerify::About1Click);
+    addItem(help, "About1", QStringLiteral("&About"), hotImage(PictureAbout),
+            &TTfmVerify::About1Click);
 }
 
 void TTfmVerify::buildPopups()
@@ -386,13 +393,17 @@ void TTfmVerify::loadCatalogue(const std::function<void()> &load)
     // The lists drop their rows first and take the new ones at the end, also when the load
     // fails part way: they then show what was loaded.
     struct Reload {
-        CatalogueModel *model;
-        ~Reload() { model->endReload(); }
+        TTfmVerify *window;
+        ~Reload()
+        {
+            window->catalogueModel_->endReload();
+            window->updateEmptyNotice();
+        }
     };
     const auto start = std::chrono::steady_clock::now();
     catalogueModel_->beginReload();
     {
-        const Reload reload{catalogueModel_};
+        const Reload reload{this};
         load();
     }
     qCInfo(lcCatalogue, "%zu shortcuts loaded and shown in %lld ms", catalogue_.entries().size(),

@@ -4,8 +4,9 @@
 // the toolbar and the two pop-up menus. Each command handler passes straight on to one operation.
 //
 // One class, one file per job: tfmverify.cpp builds the window and loads the catalogue,
-// tfmverify_commands.cpp holds the commands, tfmverify_browseto.cpp the HTTP component and its
-// event handlers, tfmverify_runview.cpp the window as the verification run sees it.
+// tfmverify_commands.cpp holds the commands, tfmverify_favorites.cpp the choice of the favorites
+// folder and what the empty list says, tfmverify_browseto.cpp the HTTP component and its event
+// handlers, tfmverify_runview.cpp the window as the verification run sees it.
 
 #include "catalogue/catalogue.h"
 #include "verify/verifyrun.h"
@@ -17,6 +18,7 @@
 #include <optional>
 #include <string>
 
+class QAction;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -31,6 +33,7 @@ namespace quorvel
 {
 
 class CatalogueModel;
+class EmptyListNotice;
 class TAboutBox;
 class TAdvHttp;
 
@@ -121,6 +124,7 @@ public:
     QToolButton *AboutToolButton() const { return aboutButton_; }
 
 public slots:
+    void OpenFolder1Click();
     void VerifyAll1Click();
     void VerifyAllToolButtonClick();
     void VerifySelected1Click();
@@ -147,7 +151,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // Operations the commands lead to (tfmverify_commands.cpp).
+    // Operations the commands lead to (tfmverify_commands.cpp, tfmverify_favorites.cpp).
+    void OpenFavoritesFolder();
     void VerifyAll();
     void BrowseOne();
     void PauseRun();
@@ -198,6 +203,10 @@ private:
     void showCatalogue();
     // Runs a load of the catalogue while the lists know it is changing.
     void loadCatalogue(const std::function<void()> &load);
+    // An empty favorites list says why it is empty.
+    void updateEmptyNotice();
+    // Runs a check with the commands that would replace the catalogue refused.
+    void whileChecking(const std::function<void()> &check);
     // The counter labels are sized to their texts, which the run and the classification change.
     void fitCounterLabels();
     // Selection sync: the other list follows the row the user selected.
@@ -244,6 +253,8 @@ private:
     TSearchListBox *files_ = nullptr;
     TSearchListBox *deadfiles_ = nullptr;
 
+    QAction *openFolder1_ = nullptr;
+    EmptyListNotice *emptyNotice_ = nullptr;
     QMenu *verifyPopup_ = nullptr;
     QMenu *moveDeadPopup_ = nullptr;
 };

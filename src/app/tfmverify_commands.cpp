@@ -26,6 +26,10 @@ void TTfmVerify::closeEvent(QCloseEvent *event)
     Terminate();
 }
 
+void TTfmVerify::OpenFolder1Click()
+{
+    runGuarded([this] { OpenFavoritesFolder(); });
+}
 void TTfmVerify::VerifyAll1Click()
 {
     runGuarded([this] { VerifyAll(); });
@@ -111,12 +115,12 @@ void TTfmVerify::URL_ListClick()
 
 void TTfmVerify::VerifyAll()
 {
-    run_->VerifyAll();
+    whileChecking([this] { run_->VerifyAll(); });
 }
 
 void TTfmVerify::BrowseOne()
 {
-    run_->BrowseOne();
+    whileChecking([this] { run_->BrowseOne(); });
 }
 
 void TTfmVerify::PauseRun()

@@ -26,6 +26,11 @@ struct Catalogue {
 // Throws platform::ERegistryException when the value is not a string.
 std::string GetFavoritesFolder();
 
+// Stores folder as the current user's favorites folder (a string value), where
+// GetFavoritesFolder and every later start find it. Throws platform::ERegistryException when the
+// hive cannot be written; it then stays as it was.
+void SetFavoritesFolder(const std::string &folder);
+
 // Appends every shortcut file in folder and below it, depth first, each sub-folder's entries
 // where the sub-folder's own entry came. Never empties the lists; unreadable folders are skipped.
 // Texts in 8-bit code pages are decoded with the system's ANSI code page (platform::GetACP).
@@ -59,7 +64,8 @@ class FavoritesCatalogue
 {
 public:
     // Start-up load: GetFavoritesFolder, then SearchURL when the folder is known. An error of
-    // the lookup propagates; the lists then hold what was loaded before it.
+    // the lookup propagates; the lists then hold what was loaded before it. Run again (once a
+    // new folder is stored), it first forgets the previous folder and its lists.
     void Load();
     // Start-up load of a folder the user named for this run: the registry is neither read nor
     // written. Throws std::runtime_error when the folder cannot be listed, since a named

@@ -12,6 +12,10 @@ namespace quorvel
 namespace
 {
 
+constexpr const char *ShellFoldersKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr const char *FavoritesValue = "Favorites";
+
 // Why the folder cannot be listed; no error when it can.
 std::error_code listingError(const std::string &folder)
 {
@@ -26,12 +30,22 @@ std::string GetFavoritesFolder()
 {
     platform::TRegistry reg(platform::RootKey::CurrentUser);
     // A key that cannot be opened simply has no value to read.
-    reg.OpenKey("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", false);
-    return reg.ReadString("Favorites");
+    reg.OpenKey(ShellFoldersKey, false);
+    return reg.ReadString(FavoritesValue);
+}
+
+void SetFavoritesFolder(const std::string &folder)
+{
+    platform::TRegistry reg(platform::RootKey::CurrentUser);
+    // A key that cannot be created leaves none open, and the write raises the registry's error.
+    reg.OpenKey(ShellFoldersKey, true);
+    reg.WriteString(FavoritesValue, folder);
 }
 
 void FavoritesCatalogue::Load()
 {
+    favoritesFolder_.clear();
+    catalogue_.clear();
     favoritesFolder_ = GetFavoritesFolder();
     if (!favoritesFolder_.empty())
         SearchURL(favoritesFolder_, catalogue_);

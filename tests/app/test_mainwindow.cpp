@@ -206,8 +206,8 @@ TEST_F(MainWindowTest, MenusHoldTheirItemsInOrderWithPicturesAndNoShortcutsOrSep
 {
     TTfmVerify &w = open();
     const QStringList expected[] = {
-        {"File1 &File", "VerifyAll1 &Verify All", "VerifySelected1 Verify &Selected",
-         "Movedeadlinks1 &Move dead links", "Exit1 E&xit"},
+        {"File1 &File", "OpenFolder1 &Open Favorites Folder...", "VerifyAll1 &Verify All",
+         "VerifySelected1 Verify &Selected", "Movedeadlinks1 &Move dead links", "Exit1 E&xit"},
         {"Edit1 &Edit", "AddbuttontoVIRevubar1 &Add button to IE Toolbar",
          "RemovebuttonfromVIRevubar1 &Remove button from IE Toolbar"},
         {"help1 &Help", "About1 &About"},

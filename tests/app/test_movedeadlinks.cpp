@@ -3,6 +3,7 @@
 
 #include "appfixture.h"
 #include "history/undo.h"
+#include "modaldialog.h"
 #include "widgets/searchlistbox.h"
 
 #include <QAction>
@@ -72,26 +73,6 @@ protected:
     {
         const QCursor *cursor = QApplication::overrideCursor();
         return cursor ? cursor->shape() : -1;
-    }
-
-    // Runs inspect on the modal dialog that open() shows, then closes it, so a real dialog can
-    // be looked at without blocking the test.
-    template <class Dialog, class Open>
-    static void withModal(const std::function<void(Dialog *)> &inspect, Open open)
-    {
-        bool seen = false;
-        QTimer::singleShot(0, [&] {
-            if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
-                seen = true;
-                inspect(dialog);
-            }
-            for (QWidget *widget : QApplication::topLevelWidgets()) {
-                if (auto *other = qobject_cast<QDialog *>(widget); other && other->isVisible())
-                    other->reject();
-            }
-        });
-        open();
-        EXPECT_TRUE(seen) << "no modal dialog came up";
     }
 
     static QStringList rows(const TSearchListBox *list)
@@ -200,7 +181,7 @@ TEST_F(MoveDeadLinksTest, RealFolderDialogOffersFoldersOnlyFromTheRoot)
     setFolderChooser(nullptr);
     QWidget owner;
     std::string chosen = "<not returned>";
-    withModal<QFileDialog>(
+    test::withModal<QFileDialog>(
         [](QFileDialog *dialog) {
             EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Select the directory"));
             EXPECT_EQ(dialog->directory().absolutePath(), QStringLiteral("/"));
@@ -217,7 +198,7 @@ TEST_F(MoveDeadLinksTest, RealReportShowsAFolderNameThatLooksLikeMarkupAsItIs)
     setMoveReportPresenter(nullptr);
     QWidget owner;
     const MoveReport report = moveReport(2, "/home/u/<b>old</b>");
-    withModal<QMessageBox>(
+    test::withModal<QMessageBox>(
         [&](QMessageBox *box) {
             EXPECT_EQ(box->windowTitle(), QStringLiteral("Links Moved"));
             EXPECT_EQ(box->text(), QStringLiteral("Moved 2 links to /home/u/<b>old</b>."));

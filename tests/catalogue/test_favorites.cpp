@@ -11,6 +11,7 @@
 #include <string>
 
 using quorvel::FavoritesCatalogue;
+using quorvel::SetFavoritesFolder;
 using quorvel::platform::ERegistryException;
 using quorvel::platform::RootKey;
 using quorvel::platform::TRegistry;
@@ -117,6 +118,37 @@ TEST_F(FavoritesTest, NonStringValueRaisesAndScansNothing)
     }
     EXPECT_EQ(catalogue.entries().size(), 0u);
     EXPECT_EQ(catalogue.FavoritesFolder(), "");
+}
+
+// A folder chosen in the window must come back byte for byte at the next start, whatever
+// characters the hive text has to escape; a second load holds only the new folder's shortcuts.
+TEST_F(FavoritesTest, StoredFolderIsWhatTheNextLoadReadsAndScans)
+{
+    {
+        TRegistry reg(RootKey::CurrentUser);
+        ASSERT_TRUE(reg.OpenKey(shellFolders, true));
+        reg.WriteString("Desktop", "/home/me/Desktop");
+    }
+    fav_.write("first.url", shortcut("http://first/"));
+    FavoritesCatalogue catalogue;
+    SetFavoritesFolder(fav_.str());
+    catalogue.Load();
+    ASSERT_EQ(catalogue.entries().URL_Names, std::vector<std::string>{"first"});
+
+    for (const char *name : {"say \"hi\"", "back\\slash", "[brackets]=", " blanks ",
+                             "Fran\xc3\xa7" "ais"}) {
+        const fs::path folder = fav_.path() / name;
+        fav_.write(fs::path(name) / "x.url", shortcut("http://x/"));
+        SetFavoritesFolder(folder.string());
+        catalogue.Load();
+        EXPECT_EQ(catalogue.FavoritesFolder(), folder.string()) << name;
+        EXPECT_EQ(catalogue.entries().Files, std::vector<std::string>{(folder / "x.url").string()})
+            << name;
+    }
+    TRegistry reg(RootKey::CurrentUser);
+    ASSERT_TRUE(reg.OpenKey(shellFolders, false));
+    EXPECT_EQ(reg.GetDataType("Favorites"), quorvel::platform::ValueType::String);
+    EXPECT_EQ(reg.ReadString("Desktop"), "/home/me/Desktop") << "the key's other values stay";
 }
 
 } // namespace
