@@ -38,15 +38,15 @@ bool CheckHistory::open(const Options &options, const std::string &folder,
     moving_ = !moveTarget.empty();
     folder_ = folder;
     absoluteFolder_ = history::absolutePath(folder);
-    const std::string file =
-        options.historyFile.empty() ? history::defaultStorePath() : options.historyFile;
+    file_ = options.historyFile.empty() ? history::defaultStorePath() : options.historyFile;
+    const std::string &file = file_;
     try {
         store_ = std::make_unique<history::HistoryStore>(file,
                                                          history::HistoryStore::Access::ReadWrite);
         run_ = store_->beginRun("quorvel-check", folder, moveTarget, options.dryRun);
         started_ = history::isoNow();
         links_ = std::async(std::launch::async, [file, run = run_] {
-            history::HistoryStore store(file, history::HistoryStore::Access::ReadWrite);
+            history::HistoryStore store(file, history::HistoryStore::Access::Another);
             store.pruneBefore(run);
             return store.readLinks();
         });
@@ -57,55 +57,81 @@ bool CheckHistory::open(const Options &options, const std::string &folder,
     }
 }
 
+void CheckHistory::countThisRunAlone(Report &report, bool suspectIsDead) const
+{
+    for (ReportEntry &entry : report.entries) {
+        CheckResult &r = entry.result;
+        if (standingOf(r, suspectIsDead) == history::Standing::Dead) {
+            r.deadRuns = 1;
+            r.deadSince = started_;
+        }
+    }
+}
+
 bool CheckHistory::record(Report &report, bool suspectIsDead, std::ostream &err)
 {
     if (!store_) {
-        for (ReportEntry &entry : report.entries) {
-            CheckResult &r = entry.result;
-            if (standingOf(r, suspectIsDead) == history::Standing::Dead) {
-                r.deadRuns = 1;
-                r.deadSince = started_;
-            }
-        }
+        countThisRunAlone(report, suspectIsDead);
         return true;
     }
+    history::LinkIndex links;
+    std::string started;
     try {
-        history::HistoryStore::Results results(*store_, run_, links_.get());
-        std::string absolute;
-        for (ReportEntry &entry : report.entries) {
-            CheckResult &r = entry.result;
-            history::ResultRow row;
-            // Every shortcut's path begins with the folder; only that part is replaced.
-            if (folder_ != absoluteFolder_ && entry.file.compare(0, folder_.size(), folder_) == 0) {
-                absolute.assign(absoluteFolder_).append(entry.file, folder_.size());
-                row.path = absolute;
-            } else {
-                row.path = entry.file;
-            }
-            row.url = entry.url;
-            row.verdict = kindName(r.kind);
-            row.reason = r.reason;
-            row.status = r.status;
-            row.error = r.error;
-            row.tries = 1;
-            row.milliseconds = r.milliseconds;
-            row.standing = standingOf(r, suspectIsDead);
-            history::Streak streak = results.add(row);
-            if (row.standing == history::Standing::Dead) {
-                r.deadRuns = streak.deadRuns;
-                r.deadSince = std::move(streak.deadSince);
-            }
-        }
-        results.commit();
-        return true;
+        links = links_.get();
+        started = store_->runStarted(run_);
     } catch (const history::StoreError &error) {
-        // Counted afresh, so the report still says what this run found.
-        journal_.reset();
-        store_.reset();
-        const bool goOn = lose(error, err);
-        record(report, suspectIsDead, err);
-        return goOn;
+        countThisRunAlone(report, suspectIsDead);
+        return lose(error, err);
     }
+    // The streaks come from what was read; the writer counts them again against the store,
+    // which differs only when another run recorded the same links meanwhile.
+    for (ReportEntry &entry : report.entries) {
+        CheckResult &r = entry.result;
+        const history::Standing standing = standingOf(r, suspectIsDead);
+        if (standing != history::Standing::Dead)
+            continue;
+        history::Streak streak = history::nextStreak(
+            links.streak(storedPath(entry.file), entry.url), standing, started);
+        r.deadRuns = streak.deadRuns;
+        r.deadSince = std::move(streak.deadSince);
+    }
+    writer_ = std::async(std::launch::async,
+                         [this, &report, suspectIsDead, links = std::move(links)]() mutable {
+                             writeResults(report, suspectIsDead, std::move(links));
+                         });
+    return true;
+}
+
+void CheckHistory::writeResults(const Report &report, bool suspectIsDead,
+                                history::LinkIndex links) const
+{
+    history::HistoryStore store(file_, history::HistoryStore::Access::Another);
+    history::HistoryStore::Results results(store, run_, std::move(links));
+    std::string path;
+    for (const ReportEntry &entry : report.entries) {
+        const CheckResult &r = entry.result;
+        path = storedPath(entry.file);
+        history::ResultRow row;
+        row.path = path;
+        row.url = entry.url;
+        row.verdict = kindName(r.kind);
+        row.reason = r.reason;
+        row.status = r.status;
+        row.error = r.error;
+        row.tries = 1;
+        row.milliseconds = r.milliseconds;
+        row.standing = standingOf(r, suspectIsDead);
+        results.add(row);
+    }
+    results.commit();
+}
+
+std::string CheckHistory::storedPath(const std::string &file) const
+{
+    // Every shortcut's path begins with the folder; only that part is replaced.
+    if (folder_ != absoluteFolder_ && file.compare(0, folder_.size(), folder_) == 0)
+        return absoluteFolder_ + file.substr(folder_.size());
+    return file;
 }
 
 MoveJournal *CheckHistory::journal()
@@ -120,6 +146,17 @@ std::string CheckHistory::journalError() const
 
 bool CheckHistory::finish(bool completed, std::ostream &err)
 {
+    if (writer_.valid()) {
+        try {
+            writer_.get();
+        } catch (const history::StoreError &error) {
+            // The files that moved are journaled all the same; only this run's results are lost.
+            err << "quorvel-check: " << error.what() << "; this check's results are not kept\n";
+            journal_.reset();
+            store_.reset();
+            return !moving_;
+        }
+    }
     if (!store_)
         return true;
     try {

@@ -30,9 +30,11 @@ public:
     bool open(const Options &options, const std::string &folder, const std::string &moveTarget,
               std::ostream &err);
 
-    // Records every result and sets each entry's deadRuns and deadSince (without history, a
-    // dead link counts this run alone). False, with the reason written, when the store failed:
-    // then nothing may move, since no move could be journaled.
+    // Sets each entry's deadRuns and deadSince (without history, a dead link counts this run
+    // alone) and begins writing every result to the store, on a thread of its own, so that the
+    // moves and the report need not wait for it. Until finish, the writer reads the entries'
+    // paths, URLs and verdicts: only their moves may change meanwhile. False, with the reason
+    // written, when the store failed and nothing may move.
     bool record(Report &report, bool suspectIsDead, std::ostream &err);
 
     // The journal for the moves; nullptr without history.
@@ -40,16 +42,22 @@ public:
     // Why the journal refused a move; "" when it did not.
     std::string journalError() const;
 
-    // Ends the run. False, with the reason written, when the store failed.
+    // Waits for the results to be written and ends the run. False, with the reason written,
+    // when the store failed while files were to move. Must come before the report goes.
     bool finish(bool completed, std::ostream &err);
 
 private:
     bool lose(const history::StoreError &error, std::ostream &err);
+    std::string storedPath(const std::string &file) const;
+    void countThisRunAlone(Report &report, bool suspectIsDead) const;
+    void writeResults(const Report &report, bool suspectIsDead, history::LinkIndex links) const;
 
     std::unique_ptr<history::HistoryStore> store_;
     std::unique_ptr<history::StoreJournal> journal_;
     // Pruning and reading the known links, on a connection of its own while the check runs.
     std::future<history::LinkIndex> links_;
+    std::future<void> writer_;
+    std::string file_;
     std::int64_t run_ = 0;
     std::string folder_;         // as given: the start of every shortcut's path
     std::string absoluteFolder_; // what the store keeps in its place

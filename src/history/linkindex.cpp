@@ -58,6 +58,12 @@ std::int64_t LinkIndex::find(std::string_view path, std::string_view url) const
     return at != ids_.end() && at->first == k ? at->second : unknown;
 }
 
+Streak LinkIndex::streak(std::string_view path, std::string_view url) const
+{
+    const std::int64_t id = find(path, url);
+    return id > 0 ? streak(id) : Streak{};
+}
+
 Streak LinkIndex::streak(std::int64_t id) const
 {
     const auto at = streaks_.find(id);

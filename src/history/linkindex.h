@@ -29,6 +29,9 @@ public:
 
     std::int64_t find(std::string_view path, std::string_view url) const;
     Streak streak(std::int64_t id) const;
+    // The streak of a link by its path and URL: none for a link not known (or, against odds of
+    // about 2^-128, one whose hashes another shares).
+    Streak streak(std::string_view path, std::string_view url) const;
 
     // The store's count of recorded runs when the index was read.
     std::int64_t generation = -1;

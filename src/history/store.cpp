@@ -39,6 +39,8 @@ void makeParentFolder(const std::string &file)
 // SQLite is only let at a file that is missing or looks like its own.
 const std::string &checkedBeforeOpening(const std::string &file, HistoryStore::Access access)
 {
+    if (access == HistoryStore::Access::Another)
+        return file;
     requireSqliteFile(file);
     if (access == HistoryStore::Access::ReadWrite)
         makeParentFolder(file);
@@ -109,6 +111,13 @@ std::int64_t HistoryStore::beginRun(std::string_view program, std::string_view f
         insert.bindBlob(3, absolutePath(destination));
     insert.bind(4, std::int64_t{dryRun}).bind(5, isoNow()).run();
     return db_.lastInsertId();
+}
+
+std::string HistoryStore::runStarted(std::int64_t run)
+{
+    Statement started(db_, "SELECT started FROM runs WHERE id = ?1");
+    started.bind(1, run);
+    return started.step() ? started.text(0) : std::string();
 }
 
 void HistoryStore::finishRun(std::int64_t run, bool completed)

@@ -27,9 +27,6 @@ std::string defaultStorePath();
 // Made absolute without resolving links: the path stays the one the user gave.
 std::string absolutePath(std::string_view path);
 
-// What one result means for its link's run of dead results.
-enum class Standing { NoVerdict, Alive, Dead };
-
 struct ResultRow {
     std::string_view path; // the shortcut file's full path
     std::string_view url;
@@ -69,6 +66,11 @@ public:
     enum class Access {
         ReadWrite, // created when missing; refused when it cannot be written
         ReadOnly,  // must exist
+        // Another connection to a store this process has open already. The file's first bytes
+        // are then not read apart from SQLite: closing any other descriptor of the file would
+        // drop this process's locks on it, and another process could then take the store's
+        // journal away from under it.
+        Another,
     };
 
     // Throws StoreError, naming the file, for a file that is not a history store, one written by
@@ -87,6 +89,8 @@ public:
     std::int64_t beginRun(std::string_view program, std::string_view folder,
                           std::string_view destination, bool dryRun);
     void finishRun(std::int64_t run, bool completed);
+    // When the run began, as the store keeps it; "" for no such run.
+    std::string runStarted(std::int64_t run);
 
     // Makes room before a run records its results: the results of alive links are dropped
     // from the runs of the same folder older than its latest three before this one. Those

@@ -82,10 +82,7 @@ HistoryStore::Results::Results(HistoryStore &store, std::int64_t run, LinkIndex 
       result_(store.db_, resultSql)
 {
     // A streak that begins now is dated by the run's start, as every result of the run is.
-    Statement started(store.db_, "SELECT started FROM runs WHERE id = ?1");
-    started.bind(1, run);
-    if (started.step())
-        started_ = started.text(0);
+    started_ = store.runStarted(run);
     // Another run recorded since the links were read (two runs at once): read them again, under
     // this write lock, or its new links and streaks would be missed.
     Statement generation(store.db_, generationSql);
@@ -112,15 +109,11 @@ Streak HistoryStore::Results::add(const ResultRow &row)
 {
     const std::int64_t id = linkId(row.path, row.url);
     const Streak before = links_.streak(id);
-    Streak after = before;
-    if (row.standing == Standing::Dead) {
-        ++after.deadRuns;
-        if (after.deadSince.empty())
-            after.deadSince = started_;
+    const Streak after = nextStreak(before, row.standing, started_);
+    if (after.deadRuns > before.deadRuns) {
         setStreak_.bind(1, id).bind(2, std::int64_t{after.deadRuns}).bind(3, after.deadSince);
         setStreak_.run();
-    } else if (row.standing == Standing::Alive && before.deadRuns > 0) {
-        after = Streak{};
+    } else if (after.deadRuns == 0 && before.deadRuns > 0) {
         endStreak_.bind(1, id).run();
     }
 

@@ -11,4 +11,21 @@ struct Streak {
     std::string deadSince; // the start of the first of them; "" when alive
 };
 
+// What one result means for its link's streak.
+enum class Standing { NoVerdict, Alive, Dead };
+
+// The streak after a run that started at runStarted: one more dead run, back to none when
+// alive, unchanged without a verdict (skipped, unchecked).
+inline Streak nextStreak(Streak before, Standing standing, const std::string &runStarted)
+{
+    if (standing == Standing::Dead) {
+        ++before.deadRuns;
+        if (before.deadSince.empty())
+            before.deadSince = runStarted;
+    } else if (standing == Standing::Alive) {
+        before = Streak{};
+    }
+    return before;
+}
+
 } // namespace quorvel::history
