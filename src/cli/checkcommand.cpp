@@ -203,7 +203,8 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
                                       options.suspectIsDead, [&stop] { return stop.raised(); },
                                       checkHistory.journal());
     if (!journaled)
-        complain(err, checkHistory.journalError() + "; the files not yet moved stay where they are");
+        complain(err,
+                 checkHistory.journalError() + "; the files not yet moved stay where they are");
     // Ctrl+C during the moves leaves the rest in place; the report then says it was stopped.
     if (stop.raised())
         report.complete = false;

@@ -92,8 +92,7 @@ int listMoves(const Options &options, std::ostream &out, std::ostream &err)
             std::snprintf(numbers, sizeof numbers, "%6lld  %-23s  %-13s  %5d  %6d  ",
                           static_cast<long long>(run.id), readable(run.started).c_str(),
                           programName(run.program).c_str(), run.moved, run.undone);
-            out << numbers << printable(run.folder) << " -> " << printable(run.destination)
-                << '\n';
+            out << numbers << printable(run.folder) << " -> " << printable(run.destination) << '\n';
         }
         out.flush();
         return out ? 0 : storeStatus;

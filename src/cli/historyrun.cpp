@@ -41,8 +41,8 @@ bool CheckHistory::open(const Options &options, const std::string &folder,
     file_ = options.historyFile.empty() ? history::defaultStorePath() : options.historyFile;
     const std::string &file = file_;
     try {
-        store_ = std::make_unique<history::HistoryStore>(file,
-                                                         history::HistoryStore::Access::ReadWrite);
+        store_ =
+            std::make_unique<history::HistoryStore>(file, history::HistoryStore::Access::ReadWrite);
         run_ = store_->beginRun("quorvel-check", folder, moveTarget, options.dryRun);
         started_ = history::isoNow();
         links_ = std::async(std::launch::async, [file, run = run_] {
@@ -90,8 +90,8 @@ bool CheckHistory::record(Report &report, bool suspectIsDead, std::ostream &err)
         const history::Standing standing = standingOf(r, suspectIsDead);
         if (standing != history::Standing::Dead)
             continue;
-        history::Streak streak = history::nextStreak(
-            links.streak(storedPath(entry.file), entry.url), standing, started);
+        history::Streak streak =
+            history::nextStreak(links.streak(storedPath(entry.file), entry.url), standing, started);
         r.deadRuns = streak.deadRuns;
         r.deadSince = std::move(streak.deadSince);
     }

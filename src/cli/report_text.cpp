@@ -36,7 +36,8 @@ void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun, int con
             out << "stays      " << path << ": a suspect, moved only with --suspect-is-dead\n";
         break;
     case MoveState::Unconfirmed:
-        out << "unconfirmed " << path << ": dead in " << countOf(static_cast<std::size_t>(r.deadRuns), "run", "runs")
+        out << "unconfirmed " << path << ": dead in "
+            << countOf(static_cast<std::size_t>(r.deadRuns), "run", "runs")
             << " in a row, --confirm asks for " << confirm << '\n';
         break;
     case MoveState::None:

@@ -26,8 +26,7 @@ LinkIndex::Key LinkIndex::key(std::string_view path, std::string_view url)
     const std::uint64_t a = std::hash<std::string_view>{}(path);
     const std::uint64_t b = std::hash<std::string_view>{}(url);
     const std::uint64_t mixed = a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
-    const std::uint64_t other =
-        fnv1a(fnv1a(0xcbf29ce484222325ULL ^ path.size(), path) ^ 0xff, url);
+    const std::uint64_t other = fnv1a(fnv1a(0xcbf29ce484222325ULL ^ path.size(), path) ^ 0xff, url);
     return {mixed, other};
 }
 

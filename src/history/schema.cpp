@@ -5,8 +5,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <string_view>
 #include <iterator>
+#include <string_view>
 
 #include <sys/stat.h>
 
@@ -92,22 +92,27 @@ void requireSqliteFile(const std::string &file)
     if (::stat(file.c_str(), &info) != 0) {
         if (errno == ENOENT)
             return;
-        throw StoreError(StoreError::Kind::Unreadable, "cannot read the history store '" + file + "': " + std::strerror(errno));
+        throw StoreError(StoreError::Kind::Unreadable,
+                         "cannot read the history store '" + file + "': " + std::strerror(errno));
     }
     if (!S_ISREG(info.st_mode))
-        throw StoreError(StoreError::Kind::Unreadable, "the history store '" + file + "' is not a file");
+        throw StoreError(StoreError::Kind::Unreadable,
+                         "the history store '" + file + "' is not a file");
     if (info.st_size == 0)
         return;
     std::ifstream in(file, std::ios::binary);
     if (!in)
-        throw StoreError(StoreError::Kind::Unreadable, "cannot read the history store '" + file + "': " + std::strerror(errno));
+        throw StoreError(StoreError::Kind::Unreadable,
+                         "cannot read the history store '" + file + "': " + std::strerror(errno));
     static constexpr std::string_view magic{"SQLite format 3\0", 16};
     char head[16] = {};
     in.read(head, sizeof head);
     if (in.gcount() != sizeof head || std::string_view(head, sizeof head) != magic)
-        throw StoreError(StoreError::Kind::Unreadable, "'" + file +
-                         "' is not a Quorvel history store (not an SQLite database); it was left "
-                         "as it is");
+        throw StoreError(
+            StoreError::Kind::Unreadable,
+            "'" + file +
+                "' is not a Quorvel history store (not an SQLite database); it was left "
+                "as it is");
 }
 
 int checkedVersion(Database &db)
@@ -116,16 +121,18 @@ int checkedVersion(Database &db)
     version.step();
     const int found = static_cast<int>(version.integer(0));
     if (found > schemaVersion)
-        throw StoreError(StoreError::Kind::Unreadable, quoted(db) + " was written by a newer Quorvel (history store version " +
-                         std::to_string(found) + "; this one knows up to version " +
-                         std::to_string(schemaVersion) + "); it was left as it is");
+        throw StoreError(StoreError::Kind::Unreadable,
+                         quoted(db) + " was written by a newer Quorvel (history store version " +
+                             std::to_string(found) + "; this one knows up to version " +
+                             std::to_string(schemaVersion) + "); it was left as it is");
     if (found == 0) {
         Statement tables(db, "SELECT count(*) FROM sqlite_schema");
         tables.step();
         if (tables.integer(0) != 0)
-            throw StoreError(StoreError::Kind::Unreadable, quoted(db) +
-                             " is an SQLite database of some other program, not a Quorvel "
-                             "history store; it was left as it is");
+            throw StoreError(StoreError::Kind::Unreadable,
+                             quoted(db) +
+                                 " is an SQLite database of some other program, not a Quorvel "
+                                 "history store; it was left as it is");
     }
     return found;
 }

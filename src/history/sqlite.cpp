@@ -137,8 +137,9 @@ std::string_view Statement::view(int column) const
 {
     const void *bytes = sqlite3_column_blob(stmt_, column);
     const int size = sqlite3_column_bytes(stmt_, column);
-    return bytes ? std::string_view(static_cast<const char *>(bytes), static_cast<std::size_t>(size))
-                 : std::string_view();
+    return bytes
+               ? std::string_view(static_cast<const char *>(bytes), static_cast<std::size_t>(size))
+               : std::string_view();
 }
 
 ScopedSetting::ScopedSetting(Database &db, const char *now, const char *after)

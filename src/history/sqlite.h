@@ -20,9 +20,7 @@ public:
         Unreadable, // not a store, a newer one, damaged: nothing can be done with it
         Unwritable, // read-only, disk full, no room for its folder: it can still be read
     };
-    StoreError(Kind kind, const std::string &message) : std::runtime_error(message), kind_(kind)
-    {
-    }
+    StoreError(Kind kind, const std::string &message) : std::runtime_error(message), kind_(kind) {}
     Kind kind() const { return kind_; }
 
 private:
@@ -65,7 +63,7 @@ public:
 
     // Parameters count from 1, as in SQL's ?1.
     Statement &bind(int index, std::int64_t value);
-    Statement &bind(int index, std::string_view text);     // TEXT
+    Statement &bind(int index, std::string_view text);      // TEXT
     Statement &bindBlob(int index, std::string_view bytes); // BLOB: exact bytes
     Statement &bindNull(int index);
 

@@ -32,8 +32,9 @@ void makeParentFolder(const std::string &file)
     std::error_code error;
     std::filesystem::create_directories(parent, error);
     if (error)
-        throw StoreError(StoreError::Kind::Unwritable, "cannot make the folder of the history store '" + file +
-                         "': " + error.message());
+        throw StoreError(StoreError::Kind::Unwritable,
+                         "cannot make the folder of the history store '" + file +
+                             "': " + error.message());
 }
 
 // SQLite is only let at a file that is missing or looks like its own.
@@ -60,7 +61,8 @@ std::string defaultStorePath()
 std::string absolutePath(std::string_view path)
 {
     std::error_code error;
-    const std::filesystem::path made = std::filesystem::absolute(std::filesystem::path(path), error);
+    const std::filesystem::path made =
+        std::filesystem::absolute(std::filesystem::path(path), error);
     return error ? std::string(path) : made.string();
 }
 
@@ -89,7 +91,8 @@ HistoryStore::HistoryStore(const std::string &file, Access access)
     if (access == Access::ReadOnly)
         return;
     if (db_.readOnly())
-        throw StoreError(StoreError::Kind::Unwritable, "cannot write the history store '" + file + "': it is read-only");
+        throw StoreError(StoreError::Kind::Unwritable,
+                         "cannot write the history store '" + file + "': it is read-only");
     // WAL: readers never wait for a writer, and two runs at once take turns only to write.
     db_.exec("PRAGMA journal_mode = WAL");
     db_.exec("PRAGMA synchronous = OFF");

@@ -76,8 +76,7 @@ HistoryStore::Results::Results(HistoryStore &store, std::int64_t run)
 HistoryStore::Results::Results(HistoryStore &store, std::int64_t run, LinkIndex links)
     : db_(store.db_), run_(run), links_(std::move(links)),
       noKeyChecks_(store.db_, "PRAGMA foreign_keys = OFF", "PRAGMA foreign_keys = ON"),
-      transaction_(store.db_),
-      findLink_(store.db_, findLinkSql), addLink_(store.db_, addLinkSql),
+      transaction_(store.db_), findLink_(store.db_, findLinkSql), addLink_(store.db_, addLinkSql),
       setStreak_(store.db_, setStreakSql), endStreak_(store.db_, endStreakSql),
       result_(store.db_, resultSql)
 {

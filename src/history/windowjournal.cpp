@@ -9,8 +9,8 @@ WindowMoveJournal::WindowMoveJournal(const std::string &favoritesFolder,
                                      const std::string &chosenFolder)
 {
     try {
-        store_ = std::make_unique<HistoryStore>(defaultStorePath(),
-                                                HistoryStore::Access::ReadWrite);
+        store_ =
+            std::make_unique<HistoryStore>(defaultStorePath(), HistoryStore::Access::ReadWrite);
         run_ = store_->beginRun("quorvel", favoritesFolder, chosenFolder, false);
         journal_ = std::make_unique<StoreJournal>(*store_, run_);
     } catch (const StoreError &e) {
@@ -47,8 +47,7 @@ void WindowMoveJournal::moveEnded(MoveOutcome outcome)
 
 void WindowMoveJournal::giveUp(const std::string &why)
 {
-    std::cerr << "quorvel: the moves are not journaled, so they cannot be undone: " << why
-              << '\n';
+    std::cerr << "quorvel: the moves are not journaled, so they cannot be undone: " << why << '\n';
     journal_.reset();
     store_.reset();
 }

@@ -108,11 +108,10 @@ TEST_F(HistoryProgramTest, ConfirmTwoMovesLinksDeadTwiceOnlyAndALinkBackAliveSta
     EXPECT_TRUE(r["Comeback.url"]["dead_since"].isNull());
 
     // The text report, and the CSV's columns.
-    const Finished third = check({"--confirm", "2", "-f", "csv", "-o",
-                                  (temp.path() / "report.csv").string()});
+    const Finished third =
+        check({"--confirm", "2", "-f", "csv", "-o", (temp.path() / "report.csv").string()});
     EXPECT_EQ(third.status, 1) << third.err;
-    EXPECT_NE(third.out.find("unconfirmed Comeback.url: dead in 1 run in a row"),
-              std::string::npos)
+    EXPECT_NE(third.out.find("unconfirmed Comeback.url: dead in 1 run in a row"), std::string::npos)
         << third.out << "\nback alive in between, so it starts again";
     EXPECT_NE(third.out.find("1 dead but not yet confirmed: dead in fewer than 2 runs"),
               std::string::npos)
@@ -145,16 +144,15 @@ TEST_F(HistoryProgramTest, UndoPutsBackWhatCanGoBackNamesWhatStaysAndNeverOverwr
 
     const Finished dry = run({"--history", store(), "--undo", "--dry-run"});
     EXPECT_EQ(dry.status, 1) << dry.out;
-    EXPECT_NE(dry.out.find("would go back " + dead() + "/News/Sport/Deep.url -> " +
-                           deep.string()),
+    EXPECT_NE(dry.out.find("would go back " + dead() + "/News/Sport/Deep.url -> " + deep.string()),
               std::string::npos)
         << dry.out;
     EXPECT_FALSE(fs::exists(deep));
 
     const Finished undo = run({"--history", store(), "--undo"});
     EXPECT_EQ(undo.status, 1) << undo.out << undo.err;
-    EXPECT_NE(undo.out.find("stays         " + dead() + "/Top.url: its old place " +
-                            top.string() + " is taken"),
+    EXPECT_NE(undo.out.find("stays         " + dead() + "/Top.url: its old place " + top.string() +
+                            " is taken"),
               std::string::npos)
         << undo.out;
     EXPECT_NE(undo.out.find("Put back 1 of 2 files."), std::string::npos) << undo.out;
@@ -212,8 +210,7 @@ TEST_F(HistoryProgramTest, AStoreThatCannotBeWrittenStopsMovesButNotAPlainCheck)
         ::setrlimit(RLIMIT_FSIZE, &saved);
         return program.finish();
     };
-    const Finished moving =
-        limited({"--history", store(), "--move-dead-to", dead(), favorites()});
+    const Finished moving = limited({"--history", store(), "--move-dead-to", dead(), favorites()});
     EXPECT_EQ(moving.status, 2) << moving.out;
     EXPECT_NE(moving.err.find("'" + store() + "'"), std::string::npos) << moving.err;
     EXPECT_TRUE(fs::exists(file)) << "nothing moves without its journal entry";
@@ -246,9 +243,8 @@ TEST_F(HistoryProgramTest, TwoRunsAtOnceOnOneStoreBothFinishAndBothAreRecorded)
     auto number = [&](const char *sql) {
         sqlite3_stmt *statement = nullptr;
         sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-        const long long value = sqlite3_step(statement) == SQLITE_ROW
-                                    ? sqlite3_column_int64(statement, 0)
-                                    : -1;
+        const long long value =
+            sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
         sqlite3_finalize(statement);
         return value;
     };

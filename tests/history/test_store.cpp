@@ -98,8 +98,7 @@ TEST(HistoryStore, AFileThatIsNoStoreOrANewerOneIsRefusedAndLeftByteForByte)
                 HistoryStore store(file, access);
                 ADD_FAILURE() << file << " was opened";
             } catch (const StoreError &error) {
-                EXPECT_NE(std::string(error.what()).find(words), std::string::npos)
-                    << error.what();
+                EXPECT_NE(std::string(error.what()).find(words), std::string::npos) << error.what();
                 EXPECT_NE(std::string(error.what()).find(file), std::string::npos);
             }
         }
