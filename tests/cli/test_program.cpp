@@ -173,7 +173,7 @@ TEST_F(ProgramTest, ExitStatusTellsWhetherALinkIsDeadAndTheTextListsDeadAndSkipp
                                "  (HTTP/1.1 404 NOT FOUND)"),
               std::string::npos)
         << oneDead.out;
-    EXPECT_NE(oneDead.out.find("1 alive, 1 dead by 404, 0 other errors; 1 skipped"),
+    EXPECT_NE(oneDead.out.find("1 alive, 1 dead by 404 or 410, 0 other errors; 1 skipped"),
               std::string::npos)
         << oneDead.out;
 }
@@ -413,7 +413,7 @@ TEST_F(DeepProgramTest, SuspectsAppearInEveryReportAndMakeTheExitStatusOne)
               "  (moved to the home page: redirected to the home page " + server.url("/") + ")",
           "suspect  Sale.url  " + server.url("/sale") + "  (parked: title matches ",
           std::string("4 links checked"),
-          std::string("1 alive, 0 dead by 404, 0 other errors, "
+          std::string("1 alive, 0 dead by 404 or 410, 0 other errors, "
                       "3 suspect; 0 skipped")})
         EXPECT_NE(deep.out.find(line), std::string::npos) << line << "\n" << deep.out;
     EXPECT_EQ(deep.out.find("Regatta"), std::string::npos) << deep.out;
