@@ -199,9 +199,6 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
 
     // Failures without a network prove nothing: then nothing is moved unless asked anyway.
     const bool guarded = report.networkDown && !options.forceMove;
-    if (report.networkDown && report.complete)
-        err << "The network looks unreachable: no host answered (" << report.hostsTried
-            << " hosts tried)." << (guarded ? " Nothing was moved." : "") << '\n';
     // Nothing is moved after an interrupted check: the user asked to stop.
     if (!moveTarget.empty() && report.complete && !guarded)
         moveDeadShortcuts(report, folder, moveTarget, options.dryRun, options.suspectIsDead,
@@ -225,6 +222,10 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     out.flush();
     if (!out)
         status = complain(err, "cannot write the report to standard output");
+    // Said last, so that it is what the user sees below the report.
+    if (report.networkDown && report.complete)
+        err << "The network looks unreachable: no host answered (" << report.hostsTried
+            << " hosts tried)." << (guarded ? " Nothing was moved." : "") << '\n';
     return status;
 }
 
