@@ -75,7 +75,7 @@ HostLookups::~HostLookups()
 
 void HostLookups::start(const std::string &host)
 {
-    if (running_ < atOnce_)
+    if (runningList_.size() < atOnce_)
         launch(host);
     else
         queued_.push_back(host);
@@ -85,7 +85,6 @@ void HostLookups::launch(const std::string &host)
 {
     const std::uint64_t serial = ++lastSerial_;
     runningList_.push_back({host, serial, std::chrono::steady_clock::now()});
-    ++running_;
     std::thread([box = box_, lookUp = lookUp_, host, serial] {
         LookupResult result = lookUp(host);
         const std::lock_guard lock(box->mutex);
@@ -112,19 +111,17 @@ std::vector<HostLookups::Answer> HostLookups::take(std::chrono::milliseconds lim
             continue; // timed out already
         answers.push_back({found->host, std::move(d.result)});
         runningList_.erase(found);
-        --running_;
     }
     const auto now = std::chrono::steady_clock::now();
     for (auto it = runningList_.begin(); it != runningList_.end();) {
         if (now - it->started >= limit) {
             answers.push_back({it->host, LookupResult{}});
             it = runningList_.erase(it);
-            --running_;
         } else {
             ++it;
         }
     }
-    while (running_ < atOnce_ && !queued_.empty()) {
+    while (runningList_.size() < atOnce_ && !queued_.empty()) {
         launch(queued_.front());
         queued_.pop_front();
     }

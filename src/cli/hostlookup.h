@@ -46,7 +46,7 @@ public:
     // The answers that have come, in any order. A lookup that has run longer than limit is
     // answered Failed (the resolver timed out); its late answer is dropped.
     std::vector<Answer> take(std::chrono::milliseconds limit);
-    bool busy() const { return running_ + queued_.size() != 0; }
+    bool busy() const { return !runningList_.empty() || !queued_.empty(); }
     // When the next lookup would time out; max() when none runs.
     std::chrono::steady_clock::time_point nextLimit(std::chrono::milliseconds limit) const;
 
@@ -64,7 +64,6 @@ private:
         std::chrono::steady_clock::time_point started;
     };
     std::vector<Running> runningList_;
-    std::size_t running_ = 0;
     std::uint64_t lastSerial_ = 0;
 };
 

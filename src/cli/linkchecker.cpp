@@ -139,7 +139,7 @@ private:
     void tryEnded(Transfer &t, LinkOutcome outcome, TryEnd end,
                   std::chrono::milliseconds wait = std::chrono::milliseconds(-1));
     // A lookup failure is a try of each link that waited for it.
-    void lookupFailedFor(std::size_t index, const std::string &host);
+    void lookupFailedFor(std::size_t index);
     std::size_t idOf(std::size_t index);
     std::chrono::milliseconds retryDelay(int tries) const;
     // Takes job index into the run: answered at once when it cannot be requested at all,
@@ -375,7 +375,7 @@ void LinkChecker::Engine::lookupsAnswered()
             state.lookup = HostState::Lookup::None;
             guard_.tryEnded(answer.host, false, now, now);
             for (const auto &[index, early] : waiting)
-                lookupFailedFor(index, answer.host);
+                lookupFailedFor(index);
             for (std::size_t index : hops) {
                 if (const auto found = parked_.find(index); found != parked_.end())
                     fail(*found->second, inet::ERROR_INTERNET_NAME_NOT_RESOLVED,
@@ -386,7 +386,7 @@ void LinkChecker::Engine::lookupsAnswered()
     }
 }
 
-void LinkChecker::Engine::lookupFailedFor(std::size_t index, const std::string &host)
+void LinkChecker::Engine::lookupFailedFor(std::size_t index)
 {
     Attempts &a = attempts_[index];
     const auto now = Clock::now();
@@ -407,7 +407,6 @@ void LinkChecker::Engine::lookupFailedFor(std::size_t index, const std::string &
     std::uint32_t error = 0;
     if (const auto target = prepareRequest(urlOf(index), error))
         outcome.requestedUrl = outcome.finalUrl = hopUrl(*target);
-    (void)host;
     attempts_.erase(index);
     refused_.emplace_back(idOf(index), std::move(outcome));
 }
@@ -597,6 +596,7 @@ void LinkChecker::Engine::startMore()
         transfer->keepBody = settings_.keepBody;
         transfer->host = start->host;
         transfer->firstHost = start->host;
+        transfer->endpoint = endpoint;
         transfer->started = Clock::now();
         Attempts &a = attempts_[start->id];
         if (a.tries++ == 0)
@@ -731,6 +731,7 @@ void LinkChecker::Engine::follow(Transfer &t)
         t.permanentRun = false;
     t.target = *next;
     t.url = hopUrl(t.target);
+    t.endpoint = endpointOf(t.target);
     if (const std::uint32_t refused = refusedHost(t.target.host)) {
         fail(t, refused);
         return;
@@ -822,9 +823,9 @@ void LinkChecker::Engine::tryEnded(Transfer &t, LinkOutcome outcome, TryEnd end,
     Endpoint *host = nullptr;
     if (t.connected || end == TryEnd::Answered || end == TryEnd::TimedOut ||
         end == TryEnd::Transient || end == TryEnd::RateLimited) {
-        endpoints_[endpointOf(t.target)].reached = true;
+        endpoints_[t.endpoint].reached = true;
     } else if (connectFailed(end)) {
-        host = &endpoints_[endpointOf(t.target)];
+        host = &endpoints_[t.endpoint];
         if (++host->connectFailures >= connectFailuresForVerdict && !host->reached &&
             !host->condemned) {
             host->condemned = true;

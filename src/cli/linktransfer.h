@@ -24,6 +24,7 @@ struct Transfer {
     std::string url;  // of the current hop
     std::string host; // whose slot this holds or waits for
     std::string firstHost; // of the link itself, before redirects
+    std::string endpoint;  // host and port of the hop, for what the run knows of them
     CURL *easy = nullptr;
     curl_slist *resolve = nullptr; // the addresses looked up for the hop's host
     bool connected = false;        // a connection to the hop's host was made (or reused)
