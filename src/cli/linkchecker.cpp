@@ -650,10 +650,14 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     // Removing a transfer whose name lookup hangs must not wait for the lookup to end.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
-    // The facility's silence limit: a connected server that sends nothing for this long.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
-                     static_cast<long>(inet::receiveTimeout().count()));
+    // The facility's silence limit: a connected server that sends nothing for this long. A
+    // silence that lasts to the time limit is the time limit's, which is final, not a silence
+    // that is tried again.
+    if (inet::receiveTimeout() < remaining) {
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
+                         static_cast<long>(inet::receiveTimeout().count()));
+    }
     // Direct, as the window goes: the environment's proxy settings are not ours.
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);

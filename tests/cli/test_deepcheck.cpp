@@ -111,6 +111,7 @@ TEST(DeepCheck, ReadingTheStartOfBodiesChangesNoDeadOrAliveVerdict)
                                         server.url("/gone")};
     CheckSettings settings;
     settings.timeout = 10s;
+    settings.retryWait = 20ms; // the reset body is tried again, with the same outcome
     const Report plain = checkCatalogue(catalogueOf(urls), "/fav", false, settings);
     const Report looked = checkCatalogue(catalogueOf(urls), "/fav", false, settings, {},
                                          &deep::ParkingPhrases::builtIn());

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <thread>
 
 using namespace quorvel;
 using namespace quorvel::cli;
@@ -37,7 +38,11 @@ struct StandInResolver {
                 ++lookups[host];
             }
             LookupResult result;
-            if (networkDown || host.starts_with("lame"))
+            if (host.starts_with("late")) {
+                // The network is gone by the time these are asked.
+                std::this_thread::sleep_for(200ms);
+                result.kind = LookupResult::Kind::Failed;
+            } else if (networkDown || host.starts_with("lame"))
                 result.kind = LookupResult::Kind::Failed;
             else if (host.starts_with("gone"))
                 result.kind = LookupResult::Kind::NoSuchHost;
@@ -250,6 +255,35 @@ TEST(Verdicts, WithoutANetworkTheRunSaysSoButAFolderOfGoneHostsIsAVerdict)
     EXPECT_FALSE(dead.networkDown);
     EXPECT_EQ(dead.tally().otherErrors, 3u);
     EXPECT_EQ(exitStatusOf(dead), 1);
+}
+
+TEST(Verdicts, LinksThatFailedAfterTheNetworkWasLostAreUnverifiedNotDead)
+{
+    TestServer server;
+    server.route("/ok", Reply::ok("fine"));
+    const std::string port = std::to_string(server.port());
+    const std::vector<std::string> urls = {
+        "http://site1.test:" + port + "/ok", "http://site2.test:" + port + "/ok",
+        "http://site3.test:" + port + "/ok", "http://gone.example/",
+        "http://late1.example/",             "http://late2.example/",
+        "http://late3.example/"};
+    StandInResolver resolver;
+    const Report report = checkCatalogue(catalogueOf(urls), "/fav", false, quick(resolver));
+
+    EXPECT_FALSE(report.networkDown);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(report.entries[i].result.kind, ResultKind::Alive) << i;
+    // Gone while the network still answered: that is a verdict.
+    EXPECT_EQ(report.entries[3].result.kind, ResultKind::Dead);
+    for (int i = 4; i < 7; ++i) {
+        const CheckResult &r = report.entries[i].result;
+        EXPECT_EQ(r.kind, ResultKind::Alive) << i;
+        EXPECT_TRUE(r.unverified) << i;
+        EXPECT_TRUE(r.networkLost) << i;
+        EXPECT_EQ(r.error, inet::ERROR_INTERNET_NAME_NOT_RESOLVED) << i;
+    }
+    EXPECT_EQ(report.tally().networkLost, 3u);
+    EXPECT_EQ(report.tally().dead(), 1u);
 }
 
 TEST(NetworkGuard, TellsADownOrLostNetworkFromHostsThatAreGone)
