@@ -1,50 +1,36 @@
 #include "cli/hostlookup.h"
 
+#include "inet/inet_lookup.h"
+
 #include <algorithm>
 #include <mutex>
 #include <thread>
 
-#include <arpa/inet.h>
 #include <netdb.h>
-#include <sys/socket.h>
 
 namespace quorvel::cli
 {
 
+namespace inet = platform::inet;
+
 LookupResult systemLookUp(const std::string &host)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
+    inet::HostAddresses found = inet::lookUpAddresses(host);
     LookupResult result;
-    const int status = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
-    if (status != 0) {
-        // EAI_AGAIN is a resolver that timed out or failed (SERVFAIL); EAI_FAIL and the rest
-        // are not a statement about the name either.
-        result.kind = status == EAI_NONAME
+    result.addresses = std::move(found.addresses);
+    if (found.status == 0)
+        result.kind =
+            result.addresses.empty() ? LookupResult::Kind::NoSuchHost : LookupResult::Kind::Found;
+    // EAI_AGAIN is a resolver that timed out or failed (SERVFAIL); EAI_FAIL and the rest are not
+    // a statement about the name either.
+    else if (found.status == EAI_NONAME
 #ifdef EAI_NODATA
-                              || status == EAI_NODATA
+             || found.status == EAI_NODATA
 #endif
-                          ? LookupResult::Kind::NoSuchHost
-                          : LookupResult::Kind::Failed;
-        return result;
-    }
-    for (addrinfo *entry = found; entry; entry = entry->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        const void *address = nullptr;
-        if (entry->ai_family == AF_INET)
-            address = &reinterpret_cast<sockaddr_in *>(entry->ai_addr)->sin_addr;
-        else if (entry->ai_family == AF_INET6)
-            address = &reinterpret_cast<sockaddr_in6 *>(entry->ai_addr)->sin6_addr;
-        if (address && ::inet_ntop(entry->ai_family, address, text, sizeof text) &&
-            std::find(result.addresses.begin(), result.addresses.end(), text) ==
-                result.addresses.end())
-            result.addresses.emplace_back(text);
-    }
-    ::freeaddrinfo(found);
-    result.kind =
-        result.addresses.empty() ? LookupResult::Kind::NoSuchHost : LookupResult::Kind::Found;
+    )
+        result.kind = LookupResult::Kind::NoSuchHost;
+    else
+        result.kind = LookupResult::Kind::Failed;
     return result;
 }
 

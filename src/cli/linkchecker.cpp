@@ -131,6 +131,8 @@ private:
     // Queues a link (or an added request, or a retry) for its host, once its host's name is
     // known; early ones go before links not yet started.
     void enqueue(std::size_t index, const std::string &host, bool early);
+    // The host's state, its lookup started when it has none yet.
+    HostState &lookedUp(const std::string &host);
     void lookupsAnswered();
     void dueRetries();
     // Answers a link with its host's verdict, from the loop.
@@ -299,23 +301,25 @@ void LinkChecker::Engine::enqueue(std::size_t index, const std::string &host, bo
         toSlots();
         return;
     }
-    HostState &state = hosts_[host];
-    switch (state.lookup) {
-    case HostState::Lookup::Found:
+    HostState &state = lookedUp(host);
+    if (state.lookup == HostState::Lookup::Found) {
         toSlots();
-        return;
-    case HostState::Lookup::NoSuchHost:
+    } else if (state.lookup == HostState::Lookup::NoSuchHost) {
         takeHostVerdict(index, inet::ERROR_INTERNET_NAME_NOT_RESOLVED, TryEnd::NoSuchHost);
-        return;
-    case HostState::Lookup::None:
-        state.lookup = HostState::Lookup::Pending;
-        lookups_->start(host);
-        [[fallthrough]];
-    case HostState::Lookup::Pending:
+    } else {
         state.waiting.emplace_back(index, early);
         ++waitingForLookup_;
-        return;
     }
+}
+
+LinkChecker::Engine::HostState &LinkChecker::Engine::lookedUp(const std::string &host)
+{
+    HostState &state = hosts_[host];
+    if (state.lookup == HostState::Lookup::None) {
+        state.lookup = HostState::Lookup::Pending;
+        lookups_->start(host);
+    }
+    return state;
 }
 
 void LinkChecker::Engine::lookupsAnswered()
@@ -749,22 +753,13 @@ void LinkChecker::Engine::follow(Transfer &t)
         slots_.addRedirected(index, t.host);
         return;
     }
-    HostState &host = hosts_[t.host];
-    switch (host.lookup) {
-    case HostState::Lookup::Found:
+    HostState &host = lookedUp(t.host);
+    if (host.lookup == HostState::Lookup::Found)
         slots_.addRedirected(index, t.host);
-        return;
-    case HostState::Lookup::NoSuchHost:
+    else if (host.lookup == HostState::Lookup::NoSuchHost)
         fail(t, inet::ERROR_INTERNET_NAME_NOT_RESOLVED, TryEnd::NoSuchHost);
-        return;
-    case HostState::Lookup::None:
-        host.lookup = HostState::Lookup::Pending;
-        lookups_->start(t.host);
-        [[fallthrough]];
-    case HostState::Lookup::Pending:
+    else
         host.waitingHops.push_back(index);
-        return;
-    }
 }
 
 void LinkChecker::Engine::timeLimits()

@@ -3,6 +3,7 @@
 // hosts are cut short, and a run without a network is told apart from a folder of dead hosts.
 
 #include "cli/checkrun.h"
+#include "cli/catalogueof.h"
 #include "inet/inet.h"
 #include "support/freeport.h"
 #include "support/testserver.h"
@@ -57,17 +58,6 @@ struct StandInResolver {
         return lookups[host];
     }
 };
-
-Catalogue catalogueOf(const std::vector<std::string> &urls)
-{
-    Catalogue catalogue;
-    for (std::size_t i = 0; i < urls.size(); ++i) {
-        catalogue.URL_Names.push_back("Link " + std::to_string(i));
-        catalogue.URL_List.push_back(urls[i]);
-        catalogue.Files.push_back("/fav/Link " + std::to_string(i) + ".url");
-    }
-    return catalogue;
-}
 
 CheckSettings quick(StandInResolver &resolver)
 {
