@@ -38,6 +38,8 @@ constexpr std::size_t lookupsAtOnce = 32;
 // A host whose tries failed to connect this often, and never connected, has its verdict: its
 // other links take it without a try of their own.
 constexpr int connectFailuresForVerdict = 3;
+// The same for a host that took connections but answered nothing until the time limit, twice.
+constexpr int silencesForVerdict = 2;
 
 bool isAddressLiteral(const std::string &host)
 {
@@ -106,6 +108,8 @@ private:
     struct Endpoint {
         int connectFailures = 0;
         bool reached = false; // a try connected: connect failures are then the link's own
+        int silentToTheLimit = 0; // tries that connected and had no answer within the limit
+        bool answered = false;    // an answer's head arrived
         bool condemned = false;
         std::uint32_t verdictError = 0;
         TryEnd verdictEnd = TryEnd::Answered;
@@ -819,18 +823,27 @@ void LinkChecker::Engine::tryEnded(Transfer &t, LinkOutcome outcome, TryEnd end,
 {
     const auto now = Clock::now();
     guard_.tryEnded(t.firstHost, networkAnswered(end) || t.connected, t.started, now);
-    Endpoint *host = nullptr;
+    Endpoint *host = &endpoints_[t.endpoint];
+    const auto condemn = [&] {
+        if (host->condemned)
+            return;
+        host->condemned = true;
+        host->verdictError = outcome.error;
+        host->verdictEnd = end;
+    };
+    if (t.headDone || outcome.status != 0)
+        host->answered = true;
     if (t.connected || end == TryEnd::Answered || end == TryEnd::TimedOut ||
         end == TryEnd::Transient || end == TryEnd::RateLimited) {
-        endpoints_[t.endpoint].reached = true;
+        host->reached = true;
+        // A server that takes connections but never answers within the time limit: each of
+        // its links would wait the whole limit again.
+        if (end == TryEnd::TimedOut && ++host->silentToTheLimit >= silencesForVerdict &&
+            !host->answered)
+            condemn();
     } else if (connectFailed(end)) {
-        host = &endpoints_[t.endpoint];
-        if (++host->connectFailures >= connectFailuresForVerdict && !host->reached &&
-            !host->condemned) {
-            host->condemned = true;
-            host->verdictError = outcome.error;
-            host->verdictEnd = end;
-        }
+        if (++host->connectFailures >= connectFailuresForVerdict && !host->reached)
+            condemn();
     }
     Attempts &a = attempts_[t.index];
     if (end != TryEnd::RateLimited)

@@ -190,6 +190,13 @@ TEST(Verdicts, DeadHostsAreCutShortAndTheirOtherLinksTakeTheirVerdict)
     for (int i = 0; i < 6; ++i)
         urls.push_back(refused + "/page" + std::to_string(i));
     urls.push_back("http://lame.example/");
+    TestServer stalled;
+    Reply silent = Reply::ok("never");
+    silent.delayBeforeHeaders = 1h;
+    stalled.route("/stall", silent);
+    for (int i = 0; i < 4; ++i)
+        urls.push_back(stalled.url("/stall"));
+    settings.timeout = 300ms;
     const Report report = checkCatalogue(catalogueOf(urls), "/fav", false, settings);
 
     // The name that does not exist is asked once; one link made that try, the rest took it.
@@ -217,6 +224,16 @@ TEST(Verdicts, DeadHostsAreCutShortAndTheirOtherLinksTakeTheirVerdict)
     }
     EXPECT_LE(refusedTries, 5);
     EXPECT_GE(verdicts, 3);
+
+    // A server that takes connections and answers nothing: two links wait out the time limit,
+    // the rest take their verdict.
+    EXPECT_EQ(stalled.requestCount("/stall"), 2);
+    for (int i = 11; i < 15; ++i) {
+        const CheckResult &r = report.entries[i].result;
+        EXPECT_EQ(r.kind, ResultKind::Dead) << i;
+        EXPECT_EQ(r.error, inet::ERROR_INTERNET_TIMEOUT) << i;
+        EXPECT_EQ(r.hostVerdict, i >= 13) << i;
+    }
 
     // A resolver that fails is asked again for each try, and its link is dead in the end.
     EXPECT_EQ(resolver.count("lame.example"), 3);
