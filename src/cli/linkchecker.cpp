@@ -138,6 +138,8 @@ private:
     // The host's state, its lookup started when it has none yet.
     HostState &lookedUp(const std::string &host);
     void lookupsAnswered();
+    // Ends the tries in flight to a host and port that has just got its verdict with it.
+    void cutShort(const std::string &endpoint, const Endpoint &verdict);
     void dueRetries();
     // Answers a link with its host's verdict, from the loop.
     void takeHostVerdict(std::size_t index, std::uint32_t error, TryEnd end);
@@ -824,9 +826,11 @@ void LinkChecker::Engine::tryEnded(Transfer &t, LinkOutcome outcome, TryEnd end,
     const auto now = Clock::now();
     guard_.tryEnded(t.firstHost, networkAnswered(end) || t.connected, t.started, now);
     Endpoint *host = &endpoints_[t.endpoint];
+    bool condemnedNow = false;
     const auto condemn = [&] {
         if (host->condemned)
             return;
+        condemnedNow = true;
         host->condemned = true;
         host->verdictError = outcome.error;
         host->verdictEnd = end;
@@ -873,7 +877,29 @@ void LinkChecker::Engine::tryEnded(Transfer &t, LinkOutcome outcome, TryEnd end,
     // The links that confirmed their host's verdict show it as such.
     outcome.hostVerdict = host && host->condemned && a.confirming;
     attempts_.erase(t.index);
+    const std::string endpoint = t.endpoint;
     complete(t, std::move(outcome));
+    if (condemnedNow)
+        cutShort(endpoint, *host);
+}
+
+void LinkChecker::Engine::cutShort(const std::string &endpoint, const Endpoint &verdict)
+{
+    // The other tries waiting on the host would only confirm its verdict, at the cost of their
+    // whole time-outs.
+    std::vector<std::size_t> waiting;
+    for (const auto &[index, transfer] : active_) {
+        if (transfer->endpoint == endpoint && !transfer->headDone)
+            waiting.push_back(index);
+    }
+    for (std::size_t index : waiting) {
+        const auto found = active_.find(index);
+        releaseEasy(*found->second);
+        if (found->second->holdsSlot)
+            slots_.release(found->second->host);
+        active_.erase(found);
+        takeHostVerdict(index, verdict.verdictError, verdict.verdictEnd);
+    }
 }
 
 void LinkChecker::Engine::fail(Transfer &t, std::uint32_t error, TryEnd end)
