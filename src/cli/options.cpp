@@ -308,8 +308,9 @@ body is read and thrown away (with --deep, the first 256 KiB of a 2xx answer are
 looked at first). Shortcuts without a URL and other schemes are listed as
 skipped, never as dead. 410 Gone is dead too (the window counts only 404).
 A link whose every answer was 429 or 503 is alive but listed as unverified.
-Once a name is known not to exist, or a host has not taken a connection on
-three tries, its other links take that verdict without waiting (host verdict).
+Once a name is known not to exist, a host has not taken a connection on three
+tries, or answered nothing until the time limit on two, its other links take
+that verdict without waiting (host verdict).
 A certificate for another name is accepted, as the
 window accepts it; an expired or untrusted certificate fails the request.
 An answer whose body is still arriving when the time limit strikes is judged by
