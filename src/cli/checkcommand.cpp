@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -116,6 +117,20 @@ CheckSettings settingsFrom(const Options &options, int stopFd)
         std::chrono::milliseconds(static_cast<long long>(options.timeoutSeconds * 1000.0 + 0.5));
     settings.userAgent = options.userAgent;
     settings.stopFd = stopFd;
+    settings.retries = options.retries;
+    settings.filter = options.filter;
+    // Hidden, for tests, which cannot wait seconds for every retry: the first retry's wait and
+    // the cap on Retry-After, in milliseconds.
+    const auto fromEnvironment = [](const char *name, std::chrono::milliseconds &value) {
+        if (const char *text = std::getenv(name)) {
+            char *end = nullptr;
+            const long long ms = std::strtoll(text, &end, 10);
+            if (end != text && *end == '\0' && ms >= 0)
+                value = std::chrono::milliseconds(ms);
+        }
+    };
+    fromEnvironment("QUORVEL_CHECK_RETRY_WAIT_MS", settings.retryWait);
+    fromEnvironment("QUORVEL_CHECK_RETRY_AFTER_CAP_MS", settings.retryAfterCap);
     return settings;
 }
 
@@ -182,15 +197,17 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
         report.complete = false;
     report.listRedirects = options.reportRedirects;
 
+    // Failures without a network prove nothing: then nothing is moved unless asked anyway.
+    const bool guarded = report.networkDown && !options.forceMove;
     // Nothing is moved after an interrupted check: the user asked to stop.
-    if (!moveTarget.empty() && report.complete)
+    if (!moveTarget.empty() && report.complete && !guarded)
         moveDeadShortcuts(report, folder, moveTarget, options.dryRun, options.suspectIsDead,
                           [&stop] { return stop.raised(); });
     // Ctrl+C during the moves leaves the rest in place; the report then says it was stopped.
     if (stop.raised())
         report.complete = false;
 
-    int status = exitStatusOf(report);
+    int status = exitStatusOf(report, options.forceMove);
     // The report in the chosen format goes to the file when one is named, and the text report
     // to standard output; without a file, standard output takes the chosen format.
     if (!options.output.empty()) {
@@ -205,6 +222,10 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     out.flush();
     if (!out)
         status = complain(err, "cannot write the report to standard output");
+    // Said last, so that it is what the user sees below the report.
+    if (report.networkDown && report.complete)
+        err << "The network looks unreachable: no host answered (" << report.hostsTried
+            << " hosts tried)." << (guarded ? " Nothing was moved." : "") << '\n';
     return status;
 }
 

@@ -41,8 +41,9 @@ void moveDeadShortcuts(Report &report, const std::string &folder, const std::str
                        bool dryRun, bool suspectIsDead = false,
                        const std::function<bool()> &stopAsked = {});
 
-// 0: no dead or suspect link, 1: at least one, 130: interrupted.
-int exitStatusOf(const Report &report);
+// 0: no dead or suspect link, 1: at least one, 3: the network looked unreachable (unless
+// forceMove), 130: interrupted.
+int exitStatusOf(const Report &report, bool forceMove = false);
 
 // A shortcut's path relative to the folder it was found in.
 std::string relativePath(const std::string &file, const std::string &folder);
