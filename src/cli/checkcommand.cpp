@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -118,6 +119,20 @@ CheckSettings settingsFrom(const Options &options, int stopFd)
         std::chrono::milliseconds(static_cast<long long>(options.timeoutSeconds * 1000.0 + 0.5));
     settings.userAgent = options.userAgent;
     settings.stopFd = stopFd;
+    settings.retries = options.retries;
+    settings.filter = options.filter;
+    // Hidden, for tests, which cannot wait seconds for every retry: the first retry's wait and
+    // the cap on Retry-After, in milliseconds.
+    const auto fromEnvironment = [](const char *name, std::chrono::milliseconds &value) {
+        if (const char *text = std::getenv(name)) {
+            char *end = nullptr;
+            const long long ms = std::strtoll(text, &end, 10);
+            if (end != text && *end == '\0' && ms >= 0)
+                value = std::chrono::milliseconds(ms);
+        }
+    };
+    fromEnvironment("QUORVEL_CHECK_RETRY_WAIT_MS", settings.retryWait);
+    fromEnvironment("QUORVEL_CHECK_RETRY_AFTER_CAP_MS", settings.retryAfterCap);
     return settings;
 }
 
@@ -193,12 +208,15 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
         report.complete = false;
     report.listRedirects = options.reportRedirects;
     report.confirm = options.confirm;
-    const bool recorded = checkHistory.record(report, options.suspectIsDead, err);
+    // Failures without a network prove nothing: then nothing is moved unless asked anyway, and
+    // they count for no link's streak.
+    const bool guarded = report.networkDown && !options.forceMove;
+    const bool recorded = checkHistory.record(report, options.suspectIsDead, guarded, err);
 
     // Nothing is moved after an interrupted check: the user asked to stop. Nor without the
     // history that journals each move.
     bool journaled = true;
-    if (!moveTarget.empty() && report.complete && recorded)
+    if (!moveTarget.empty() && report.complete && !guarded && recorded)
         journaled = moveDeadShortcuts(report, folder, moveTarget, options.dryRun,
                                       options.suspectIsDead, [&stop] { return stop.raised(); },
                                       checkHistory.journal());
@@ -210,7 +228,8 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
         report.complete = false;
     const bool finished = checkHistory.finish(report.complete, err);
 
-    int status = recorded && journaled && finished ? exitStatusOf(report) : usageStatus;
+    int status = recorded && journaled && finished ? exitStatusOf(report, options.forceMove)
+                                                   : usageStatus;
     // The report in the chosen format goes to the file when one is named, and the text report
     // to standard output; without a file, standard output takes the chosen format.
     if (!options.output.empty()) {
@@ -225,6 +244,10 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     out.flush();
     if (!out)
         status = complain(err, "cannot write the report to standard output");
+    // Said last, so that it is what the user sees below the report.
+    if (report.networkDown && report.complete)
+        err << "The network looks unreachable: no host answered (" << report.hostsTried
+            << " hosts tried)." << (guarded ? " Nothing was moved." : "") << '\n';
     return status;
 }
 

@@ -25,10 +25,13 @@ std::string_view kindName(ResultKind kind);
 namespace reason
 {
 inline constexpr std::string_view notFound = "404";       // dead: a 404 header line
+inline constexpr std::string_view gone = "410";           // dead: a 410 answer (quorvel-check only)
 inline constexpr std::string_view error = "error";        // dead: the request failed
 inline constexpr std::string_view noPath = "no-path";     // skipped: the shortcut has no URL
 inline constexpr std::string_view otherScheme = "scheme"; // skipped: not http or https
 inline constexpr std::string_view httpOnly = "http-only"; // skipped: https with --http-only
+inline constexpr std::string_view privateHost = "private"; // skipped: intranet or home address
+inline constexpr std::string_view excluded = "excluded";   // skipped: --exclude matched
 // Suspects carry the deeper checks' reasons: "soft 404", "moved to the home page", "parked".
 } // namespace reason
 
@@ -57,6 +60,12 @@ struct CheckResult {
     int redirects = 0;
     bool bodyCut = false;
     long long milliseconds = -1; // -1: no request was made
+    int tries = 0;               // requests made for the link, its retries included
+    // Alive by the rule, but no try gave a verdict: every answer asked to come back later (429,
+    // 503), or the network stopped answering before the link's last try.
+    bool unverified = false;
+    bool networkLost = false; // unverified because the network stopped answering
+    bool hostVerdict = false; // decided by what its host's other links showed
 
     // Consecutive recorded runs, ending with this one, in which the link was dead; 0 when alive.
     int deadRuns = 0;

@@ -46,7 +46,7 @@ namespace
 {
 
 ReportEntry entryOf(std::string name, std::string file, std::string url, const std::string &folder,
-                    bool httpOnly)
+                    bool httpOnly, const LinkFilter &filter)
 {
     ReportEntry entry;
     entry.name = std::move(name);
@@ -56,9 +56,44 @@ ReportEntry entryOf(std::string name, std::string file, std::string url, const s
     if (const auto why = skipReason(entry.url, httpOnly)) {
         entry.result.kind = ResultKind::Skipped;
         entry.result.reason = *why;
+    } else if (const auto filtered = filterReason(entry.url, filter)) {
+        entry.result.kind = ResultKind::Skipped;
+        entry.result.reason = *filtered;
     }
     return entry;
 }
+
+// Links whose last try met no network, and when it ended: once the run shows that the network
+// was lost, those that ended after its last answer are no verdict.
+class SilentEnds
+{
+public:
+    void note(std::size_t id, const LinkOutcome &outcome, const CheckResult &result)
+    {
+        if (result.kind == ResultKind::Dead && result.reason == reason::error &&
+            !networkAnswered(outcome.end))
+            ends_.emplace_back(id, outcome.endedAt);
+    }
+    void apply(Report &report, const NetworkGuard::Verdict &network) const
+    {
+        report.networkDown = network.down;
+        report.hostsTried = network.hostsTried;
+        if (!network.lostAfter)
+            return;
+        for (const auto &[id, ended] : ends_) {
+            CheckResult &r = report.entries[id].result;
+            if (ended <= *network.lostAfter || r.kind != ResultKind::Dead)
+                continue;
+            r.kind = ResultKind::Alive;
+            r.reason.clear();
+            r.unverified = true;
+            r.networkLost = true;
+        }
+    }
+
+private:
+    std::vector<std::pair<std::size_t, std::chrono::steady_clock::time_point>> ends_;
+};
 
 } // namespace
 
@@ -88,7 +123,8 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
             ReportEntry &entry = report.entries[taken];
             entry =
                 entryOf(std::move(catalogue.URL_Names[taken]), std::move(catalogue.Files[taken]),
-                        std::move(catalogue.URL_List[taken]), folder, httpOnly);
+                        std::move(catalogue.URL_List[taken]), folder, httpOnly,
+                        settings.filter);
             if (jobs && entry.result.kind == ResultKind::Unchecked) {
                 jobs->push_back(LinkJob{taken, entry.url});
                 ++links;
@@ -98,6 +134,7 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
 
     std::size_t done = 0;
     std::size_t dead = 0;
+    SilentEnds silent;
     LinkChecker checker(settings);
     // The links are checked as their shortcuts are read, by one thread: the checker's own
     // loop needs a core of its own more than the reading needs a second. The progress shows
@@ -106,6 +143,7 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
     report.complete = checker.run(
         [&](std::size_t id, LinkOutcome outcome) {
             CheckResult result = classifyOutcome(outcome);
+            silent.note(id, outcome, result);
             ++done;
             if (result.kind == ResultKind::Dead)
                 ++dead;
@@ -125,6 +163,7 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
     // A stop may come before every shortcut was read: the rest are listed unchecked.
     reader.finish();
     take(report.entries.size(), nullptr);
+    silent.apply(report, checker.network());
     report.elapsedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return report;
@@ -143,7 +182,8 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
     for (std::size_t i = 0; i < catalogue.size(); ++i)
         report.entries.push_back(entryOf(std::move(catalogue.URL_Names[i]),
                                          std::move(catalogue.Files[i]),
-                                         std::move(catalogue.URL_List[i]), folder, httpOnly));
+                                         std::move(catalogue.URL_List[i]), folder, httpOnly,
+                                         settings.filter));
     // The entries no longer move, so the jobs can point at their URLs.
     for (std::size_t i = 0; i < report.entries.size(); ++i) {
         if (report.entries[i].result.kind == ResultKind::Unchecked)
@@ -170,6 +210,7 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
     if (deepPhrases)
         runSettings.keepBody = deep::maxBodyBytes;
     LinkChecker checker(runSettings);
+    SilentEnds silent;
     std::optional<DeepStage> finder;
     if (deepPhrases) {
         finder.emplace(
@@ -181,19 +222,23 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
     }
     report.complete = checker.run(jobs, [&](std::size_t id, LinkOutcome outcome) {
         if (!finder) {
-            settle(id, classifyOutcome(outcome));
+            CheckResult result = classifyOutcome(outcome);
+            silent.note(id, outcome, result);
+            settle(id, std::move(result));
             return;
         }
         if (finder->isProbe(id)) {
             finder->probeAnswered(id, std::move(outcome));
         } else {
             CheckResult result = classifyOutcome(outcome);
+            silent.note(id, outcome, result);
             finder->linkAnswered(id, std::move(outcome), std::move(result));
         }
         checker.holdNewLinks(finder->waiting() >= mostWaitingPages);
     });
     if (finder)
         report.probes = finder->probesSent();
+    silent.apply(report, checker.network());
     report.elapsedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return report;
@@ -260,10 +305,12 @@ bool moveDeadShortcuts(Report &report, const std::string &folder, const std::str
     return !journalRefused;
 }
 
-int exitStatusOf(const Report &report)
+int exitStatusOf(const Report &report, bool forceMove)
 {
     if (!report.complete)
         return 130;
+    if (report.networkDown && !forceMove)
+        return 3;
     const Tally t = report.tally();
     return t.dead() > 0 || t.suspect > 0 ? 1 : 0;
 }

@@ -45,8 +45,9 @@ bool moveDeadShortcuts(Report &report, const std::string &folder, const std::str
                        const std::function<bool()> &stopAsked = {},
                        MoveJournal *journal = nullptr);
 
-// 0: no dead or suspect link, 1: at least one, 130: interrupted.
-int exitStatusOf(const Report &report);
+// 0: no dead or suspect link, 1: at least one, 3: the network looked unreachable (unless
+// forceMove), 130: interrupted.
+int exitStatusOf(const Report &report, bool forceMove = false);
 
 // A shortcut's path relative to the folder it was found in.
 std::string relativePath(const std::string &file, const std::string &folder);

@@ -35,6 +35,8 @@ CheckResult classifyOutcome(const LinkOutcome &outcome)
     result.redirects = outcome.redirects;
     result.bodyCut = outcome.bodyCut;
     result.milliseconds = outcome.elapsed.count();
+    result.tries = outcome.tries;
+    result.hostVerdict = outcome.hostVerdict;
 
     // A body that failed after a 404 counts as the 404 it was, as the window counts it too.
     const auto findings = notFoundFindings(outcome.headerLines);
@@ -45,8 +47,15 @@ CheckResult classifyOutcome(const LinkOutcome &outcome)
     } else if (outcome.error != 0) {
         result.kind = ResultKind::Dead;
         result.reason = reason::error;
+    } else if (outcome.status == 410) {
+        // Gone for good, as its server says: dead here, though the window's rule knows only 404.
+        result.kind = ResultKind::Dead;
+        result.reason = reason::gone;
+        result.evidence = outcome.statusLine;
     } else {
         result.kind = ResultKind::Alive;
+        // Every answer asked to come back later: alive by the rule, but not a verdict.
+        result.unverified = outcome.rateLimited;
     }
     return result;
 }

@@ -16,8 +16,8 @@ namespace quorvel::cli
 // schemes other than http (and https unless httpOnly).
 std::optional<std::string_view> skipReason(const std::string &url, bool httpOnly);
 
-// Dead when a header line of the final response holds a 404 text or the request failed;
-// alive otherwise.
+// Dead when a header line of the final response holds a 404 text, the request failed or the
+// final answer was 410; alive otherwise (unverified when every answer was 429 or 503).
 CheckResult classifyOutcome(const LinkOutcome &outcome);
 
 } // namespace quorvel::cli

@@ -8,8 +8,12 @@ namespace quorvel::cli
 namespace
 {
 
-history::Standing standingOf(const CheckResult &r, bool suspectIsDead)
+// A result that proves nothing (the network was down, or every answer asked to come back later)
+// neither extends a link's streak nor ends it.
+history::Standing standingOf(const CheckResult &r, bool suspectIsDead, bool networkDown)
 {
+    if (r.unverified || (networkDown && r.kind == ResultKind::Dead))
+        return history::Standing::NoVerdict;
     switch (r.kind) {
     case ResultKind::Dead:
         return history::Standing::Dead;
@@ -57,21 +61,21 @@ bool CheckHistory::open(const Options &options, const std::string &folder,
     }
 }
 
-void CheckHistory::countThisRunAlone(Report &report, bool suspectIsDead) const
+void CheckHistory::countThisRunAlone(Report &report, bool suspectIsDead, bool networkDown) const
 {
     for (ReportEntry &entry : report.entries) {
         CheckResult &r = entry.result;
-        if (standingOf(r, suspectIsDead) == history::Standing::Dead) {
+        if (standingOf(r, suspectIsDead, networkDown) == history::Standing::Dead) {
             r.deadRuns = 1;
             r.deadSince = started_;
         }
     }
 }
 
-bool CheckHistory::record(Report &report, bool suspectIsDead, std::ostream &err)
+bool CheckHistory::record(Report &report, bool suspectIsDead, bool networkDown, std::ostream &err)
 {
     if (!store_) {
-        countThisRunAlone(report, suspectIsDead);
+        countThisRunAlone(report, suspectIsDead, networkDown);
         return true;
     }
     history::LinkIndex links;
@@ -80,14 +84,14 @@ bool CheckHistory::record(Report &report, bool suspectIsDead, std::ostream &err)
         links = links_.get();
         started = store_->runStarted(run_);
     } catch (const history::StoreError &error) {
-        countThisRunAlone(report, suspectIsDead);
+        countThisRunAlone(report, suspectIsDead, networkDown);
         return lose(error, err);
     }
     // The streaks come from what was read; the writer counts them again against the store,
     // which differs only when another run recorded the same links meanwhile.
     for (ReportEntry &entry : report.entries) {
         CheckResult &r = entry.result;
-        const history::Standing standing = standingOf(r, suspectIsDead);
+        const history::Standing standing = standingOf(r, suspectIsDead, networkDown);
         if (standing != history::Standing::Dead)
             continue;
         history::Streak streak =
@@ -95,14 +99,14 @@ bool CheckHistory::record(Report &report, bool suspectIsDead, std::ostream &err)
         r.deadRuns = streak.deadRuns;
         r.deadSince = std::move(streak.deadSince);
     }
-    writer_ = std::async(std::launch::async,
-                         [this, &report, suspectIsDead, links = std::move(links)]() mutable {
-                             writeResults(report, suspectIsDead, std::move(links));
-                         });
+    writer_ = std::async(std::launch::async, [this, &report, suspectIsDead, networkDown,
+                                              links = std::move(links)]() mutable {
+        writeResults(report, suspectIsDead, networkDown, std::move(links));
+    });
     return true;
 }
 
-void CheckHistory::writeResults(const Report &report, bool suspectIsDead,
+void CheckHistory::writeResults(const Report &report, bool suspectIsDead, bool networkDown,
                                 history::LinkIndex links) const
 {
     history::HistoryStore store(file_, history::HistoryStore::Access::Another);
@@ -118,9 +122,9 @@ void CheckHistory::writeResults(const Report &report, bool suspectIsDead,
         row.reason = r.reason;
         row.status = r.status;
         row.error = r.error;
-        row.tries = 1;
+        row.tries = r.tries;
         row.milliseconds = r.milliseconds;
-        row.standing = standingOf(r, suspectIsDead);
+        row.standing = standingOf(r, suspectIsDead, networkDown);
         results.add(row);
     }
     results.commit();

@@ -34,8 +34,9 @@ public:
     // alone) and begins writing every result to the store, on a thread of its own, so that the
     // moves and the report need not wait for it. Until finish, the writer reads the entries'
     // paths, URLs and verdicts: only their moves may change meanwhile. False, with the reason
-    // written, when the store failed and nothing may move.
-    bool record(Report &report, bool suspectIsDead, std::ostream &err);
+    // written, when the store failed and nothing may move. With networkDown, failures prove
+    // nothing and leave the streaks as they were.
+    bool record(Report &report, bool suspectIsDead, bool networkDown, std::ostream &err);
 
     // The journal for the moves; nullptr without history.
     MoveJournal *journal();
@@ -49,8 +50,9 @@ public:
 private:
     bool lose(const history::StoreError &error, std::ostream &err);
     std::string storedPath(const std::string &file) const;
-    void countThisRunAlone(Report &report, bool suspectIsDead) const;
-    void writeResults(const Report &report, bool suspectIsDead, history::LinkIndex links) const;
+    void countThisRunAlone(Report &report, bool suspectIsDead, bool networkDown) const;
+    void writeResults(const Report &report, bool suspectIsDead, bool networkDown,
+                      history::LinkIndex links) const;
 
     std::unique_ptr<history::HistoryStore> store_;
     std::unique_ptr<history::StoreJournal> journal_;

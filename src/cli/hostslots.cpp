@@ -21,7 +21,7 @@ void HostSlots::refresh(const std::string &name, Host &host)
     // The key depends on the queues' fronts, so it is taken out before they change and put
     // back after.
     const bool shouldBeReady =
-        host.active < perHost_ &&
+        host.active < limitOf(name) &&
         (!host.queues[0].empty() || !host.queues[1].empty() || !host.queues[2].empty());
     if (shouldBeReady)
         ready_.insert(keyOf(name, host));
@@ -105,6 +105,21 @@ void HostSlots::forget(std::size_t id, const std::string &host)
         return;
     }
     refresh(found->first, state);
+}
+
+int HostSlots::limitOf(const std::string &host) const
+{
+    const auto found = limits_.find(host);
+    return found == limits_.end() ? perHost_ : found->second;
+}
+
+void HostSlots::lowerLimit(const std::string &host)
+{
+    limits_[host] = std::max(1, limitOf(host) / 2);
+    if (const auto found = hosts_.find(host); found != hosts_.end() && found->second.ready) {
+        ready_.erase(keyOf(found->first, found->second));
+        refresh(found->first, found->second);
+    }
 }
 
 int HostSlots::active(const std::string &host) const

@@ -47,6 +47,10 @@ public:
     // A link ends (or leaves the host for a redirect): its slot is free again.
     void release(const std::string &host);
 
+    // The host asked to come back later (429, 503): from now on it gets half its slots (at
+    // least one).
+    void lowerLimit(const std::string &host);
+
     bool waiting() const { return waitingCount_ != 0; }
     int active(const std::string &host) const;
 
@@ -67,8 +71,10 @@ private:
     ReadyKey keyOf(const std::string &name, const Host &host) const;
     void refresh(const std::string &name, Host &host);
     void push(Queue queue, std::size_t id, const std::string &host);
+    int limitOf(const std::string &host) const;
 
     int perHost_;
+    std::unordered_map<std::string, int> limits_; // lowered ones only
     std::size_t waitingCount_ = 0;
     std::unordered_map<std::string, Host> hosts_;
     std::set<ReadyKey> ready_;

@@ -11,9 +11,11 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <thread>
 #include <unordered_map>
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <poll.h>
 
@@ -31,6 +33,20 @@ constexpr std::chrono::milliseconds longestWait{500};
 // Requests added during the run are numbered from here, apart from the links, whose number
 // may still grow.
 constexpr std::size_t firstAdded = std::size_t(1) << 62;
+// Name lookups at once; each waits on a thread of its own.
+constexpr std::size_t lookupsAtOnce = 32;
+// A host whose tries failed to connect this often, and never connected, has its verdict: its
+// other links take it without a try of their own.
+constexpr int connectFailuresForVerdict = 3;
+// The same for a host that took connections but answered nothing until the time limit, twice.
+constexpr int silencesForVerdict = 2;
+
+bool isAddressLiteral(const std::string &host)
+{
+    unsigned char address[16];
+    return ::inet_pton(AF_INET, host.c_str(), address) == 1 ||
+           ::inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
 
 } // namespace
 
@@ -46,9 +62,13 @@ public:
                               static_cast<long>(std::max(settings_.jobs, 1) * 4));
         // libcurl's own "Accept: */*" is not sent by the window.
         headers_ = curl_slist_append(nullptr, "Accept:");
+        lookups_ = std::make_unique<HostLookups>(settings_.lookUp, lookupsAtOnce,
+                                                 [this] { wake(); });
     }
     ~Engine()
     {
+        // Lookup threads still running must no longer wake the multi handle.
+        lookups_.reset();
         abandonAll();
         for (CURL *easy : idle_)
             curl_easy_cleanup(easy);
@@ -65,6 +85,7 @@ public:
             curl_multi_wakeup(multi_);
     }
     void holdNewLinks(bool hold) { holdNew_ = hold; }
+    NetworkGuard::Verdict network() const { return guard_.verdict(); }
 
 private:
     // A request added during the run, by its index after the jobs'.
@@ -73,7 +94,62 @@ private:
         std::string url;
     };
 
+    // What the run knows of a host its links go to.
+    struct HostState {
+        enum class Lookup { None, Pending, Found, NoSuchHost };
+        Lookup lookup = Lookup::None;
+        std::string addresses; // for CURLOPT_RESOLVE: "a,b,[c]"
+        // Links (index, whether they go before new links) and redirected hops (index) waiting
+        // for the lookup.
+        std::vector<std::pair<std::size_t, bool>> waiting;
+        std::vector<std::size_t> waitingHops;
+    };
+    // What the run knows of a host and port: whether it takes connections.
+    struct Endpoint {
+        int connectFailures = 0;
+        bool reached = false; // a try connected: connect failures are then the link's own
+        int silentToTheLimit = 0; // tries that connected and had no answer within the limit
+        bool answered = false;    // an answer's head arrived
+        bool condemned = false;
+        std::uint32_t verdictError = 0;
+        TryEnd verdictEnd = TryEnd::Answered;
+    };
+    static std::string endpointOf(const RequestTarget &target)
+    {
+        return hostKey(target) + ":" + std::to_string(target.port);
+    }
+    const Endpoint *condemned(const std::string &endpoint) const
+    {
+        const auto found = endpoints_.find(endpoint);
+        return found != endpoints_.end() && found->second.condemned ? &found->second : nullptr;
+    }
+    // A link's tries so far, kept from its first try to its outcome.
+    struct Attempts {
+        int tries = 0;
+        bool onlyRateLimited = true; // every answer so far was 429 or 503
+        bool confirming = false;     // the try that confirms its host's verdict: no retry
+        Clock::time_point firstStarted;
+    };
+
     std::size_t inFlight() const { return active_.size() + parked_.size(); }
+    // Queues a link (or an added request, or a retry) for its host, once its host's name is
+    // known; early ones go before links not yet started.
+    void enqueue(std::size_t index, const std::string &host, bool early);
+    // The host's state, its lookup started when it has none yet.
+    HostState &lookedUp(const std::string &host);
+    void lookupsAnswered();
+    // Ends the tries in flight to a host and port that has just got its verdict with it.
+    void cutShort(const std::string &endpoint, const Endpoint &verdict);
+    void dueRetries();
+    // Answers a link with its host's verdict, from the loop.
+    void takeHostVerdict(std::size_t index, std::uint32_t error, TryEnd end);
+    // A try ended: tried again later when it may pass then, else the link's outcome.
+    void tryEnded(Transfer &t, LinkOutcome outcome, TryEnd end,
+                  std::chrono::milliseconds wait = std::chrono::milliseconds(-1));
+    // A lookup failure is a try of each link that waited for it.
+    void lookupFailedFor(std::size_t index);
+    std::size_t idOf(std::size_t index);
+    std::chrono::milliseconds retryDelay(int tries) const;
     // Takes job index into the run: answered at once when it cannot be requested at all,
     // otherwise queued for its host.
     void admit(std::size_t index);
@@ -89,7 +165,7 @@ private:
     void follow(Transfer &t);
     void timeLimits();
     void complete(Transfer &t, LinkOutcome outcome);
-    void fail(Transfer &t, std::uint32_t error);
+    void fail(Transfer &t, std::uint32_t error, TryEnd end = TryEnd::Answered);
     void answer(Transfer &t, bool bodyCut);
     void releaseEasy(Transfer &t);
     void abandonAll();
@@ -116,6 +192,14 @@ private:
     curl_slist *headers_ = nullptr;
     bool stopped_ = false;
     bool holdNew_ = false;
+
+    std::unique_ptr<HostLookups> lookups_;
+    std::unordered_map<std::string, HostState> hosts_;
+    std::unordered_map<std::string, Endpoint> endpoints_;
+    std::unordered_map<std::size_t, Attempts> attempts_;
+    std::multimap<Clock::time_point, std::size_t> retries_; // by when they are due
+    std::size_t waitingForLookup_ = 0;                         // links, not hops
+    NetworkGuard guard_;
 };
 
 LinkChecker::LinkChecker(CheckSettings settings)
@@ -150,6 +234,11 @@ void LinkChecker::holdNewLinks(bool hold)
     engine_->holdNewLinks(hold);
 }
 
+NetworkGuard::Verdict LinkChecker::network() const
+{
+    return engine_->network();
+}
+
 std::string LinkChecker::Engine::urlOf(std::size_t index) const
 {
     if (index < firstAdded)
@@ -173,7 +262,7 @@ void LinkChecker::Engine::add(std::size_t id, std::string url)
     }
     const std::size_t index = firstAdded + nextAdded_++;
     added_.emplace(index, Added{id, std::move(url)});
-    slots_.addEarly(index, hostKey(*target));
+    enqueue(index, hostKey(*target), true);
 }
 
 void LinkChecker::Engine::deliverRefused()
@@ -203,7 +292,185 @@ void LinkChecker::Engine::admit(std::size_t index)
         (*onDone_)(job.id, std::move(outcome));
         return;
     }
-    slots_.add(index, hostKey(*target));
+    enqueue(index, hostKey(*target), false);
+}
+
+void LinkChecker::Engine::enqueue(std::size_t index, const std::string &host, bool early)
+{
+    const auto toSlots = [&] {
+        if (early)
+            slots_.addEarly(index, host);
+        else
+            slots_.add(index, host);
+    };
+    if (isAddressLiteral(host)) {
+        toSlots();
+        return;
+    }
+    HostState &state = lookedUp(host);
+    if (state.lookup == HostState::Lookup::Found) {
+        toSlots();
+    } else if (state.lookup == HostState::Lookup::NoSuchHost) {
+        takeHostVerdict(index, inet::ERROR_INTERNET_NAME_NOT_RESOLVED, TryEnd::NoSuchHost);
+    } else {
+        state.waiting.emplace_back(index, early);
+        ++waitingForLookup_;
+    }
+}
+
+LinkChecker::Engine::HostState &LinkChecker::Engine::lookedUp(const std::string &host)
+{
+    HostState &state = hosts_[host];
+    if (state.lookup == HostState::Lookup::None) {
+        state.lookup = HostState::Lookup::Pending;
+        lookups_->start(host);
+    }
+    return state;
+}
+
+void LinkChecker::Engine::lookupsAnswered()
+{
+    for (HostLookups::Answer &answer :
+         lookups_->take(std::max(settings_.connectTimeout, std::chrono::milliseconds(1)))) {
+        HostState &state = hosts_[answer.host];
+        auto waiting = std::move(state.waiting);
+        auto hops = std::move(state.waitingHops);
+        state.waiting.clear();
+        state.waitingHops.clear();
+        waitingForLookup_ -= waiting.size();
+        const auto now = Clock::now();
+        switch (answer.result.kind) {
+        case LookupResult::Kind::Found:
+            state.lookup = HostState::Lookup::Found;
+            state.addresses.clear();
+            for (const std::string &address : answer.result.addresses) {
+                state.addresses += state.addresses.empty() ? "" : ",";
+                state.addresses +=
+                    address.find(':') != std::string::npos ? "[" + address + "]" : address;
+            }
+            for (const auto &[index, early] : waiting) {
+                if (early)
+                    slots_.addEarly(index, answer.host);
+                else
+                    slots_.add(index, answer.host);
+            }
+            for (std::size_t index : hops) {
+                if (parked_.count(index))
+                    slots_.addRedirected(index, answer.host);
+            }
+            break;
+        case LookupResult::Kind::NoSuchHost:
+            // The resolver's answer is the host's verdict: one link asked, the rest take it.
+            state.lookup = HostState::Lookup::NoSuchHost;
+            guard_.tryEnded(answer.host, true, now, now);
+            for (std::size_t i = 0; i < waiting.size(); ++i) {
+                if (i == 0) {
+                    Attempts &a = attempts_[waiting[i].first];
+                    if (a.tries++ == 0)
+                        a.firstStarted = now;
+                }
+                takeHostVerdict(waiting[i].first, inet::ERROR_INTERNET_NAME_NOT_RESOLVED,
+                                TryEnd::NoSuchHost);
+                if (i == 0)
+                    refused_.back().second.hostVerdict = false;
+            }
+            for (std::size_t index : hops) {
+                if (const auto found = parked_.find(index); found != parked_.end())
+                    fail(*found->second, inet::ERROR_INTERNET_NAME_NOT_RESOLVED,
+                         TryEnd::NoSuchHost);
+            }
+            break;
+        case LookupResult::Kind::Failed:
+            // Asked again for the next try.
+            state.lookup = HostState::Lookup::None;
+            guard_.tryEnded(answer.host, false, now, now);
+            for (const auto &[index, early] : waiting)
+                lookupFailedFor(index);
+            for (std::size_t index : hops) {
+                if (const auto found = parked_.find(index); found != parked_.end())
+                    fail(*found->second, inet::ERROR_INTERNET_NAME_NOT_RESOLVED,
+                         TryEnd::ResolverFailed);
+            }
+            break;
+        }
+    }
+}
+
+void LinkChecker::Engine::lookupFailedFor(std::size_t index)
+{
+    Attempts &a = attempts_[index];
+    const auto now = Clock::now();
+    if (a.tries == 0)
+        a.firstStarted = now;
+    ++a.tries;
+    a.onlyRateLimited = false;
+    if (a.tries < triesFor(TryEnd::ResolverFailed, settings_.retries) && !stopped_) {
+        retries_.emplace(now + retryDelay(a.tries), index);
+        return;
+    }
+    LinkOutcome outcome;
+    outcome.error = inet::ERROR_INTERNET_NAME_NOT_RESOLVED;
+    outcome.end = TryEnd::ResolverFailed;
+    outcome.tries = a.tries;
+    outcome.endedAt = now;
+    outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - a.firstStarted);
+    std::uint32_t error = 0;
+    if (const auto target = prepareRequest(urlOf(index), error))
+        outcome.requestedUrl = outcome.finalUrl = hopUrl(*target);
+    attempts_.erase(index);
+    refused_.emplace_back(idOf(index), std::move(outcome));
+}
+
+void LinkChecker::Engine::takeHostVerdict(std::size_t index, std::uint32_t error, TryEnd end)
+{
+    LinkOutcome outcome;
+    outcome.error = error;
+    outcome.end = end;
+    outcome.hostVerdict = true;
+    outcome.endedAt = Clock::now();
+    if (const auto found = attempts_.find(index); found != attempts_.end()) {
+        outcome.tries = found->second.tries;
+        if (found->second.tries > 0)
+            outcome.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                outcome.endedAt - found->second.firstStarted);
+        attempts_.erase(found);
+    }
+    std::uint32_t prepared = 0;
+    if (const auto target = prepareRequest(urlOf(index), prepared))
+        outcome.requestedUrl = outcome.finalUrl = hopUrl(*target);
+    refused_.emplace_back(idOf(index), std::move(outcome));
+}
+
+std::size_t LinkChecker::Engine::idOf(std::size_t index)
+{
+    if (index < firstAdded)
+        return jobs_[index].id;
+    const auto added = added_.find(index);
+    const std::size_t id = added->second.id;
+    added_.erase(added);
+    return id;
+}
+
+std::chrono::milliseconds LinkChecker::Engine::retryDelay(int tries) const
+{
+    // 1, 2, 4... times the wait: the last of the default three tries comes three waits after
+    // the first failure, when a passing fault has had time to pass.
+    return settings_.retryWait * (1LL << std::min(tries - 1, 10));
+}
+
+void LinkChecker::Engine::dueRetries()
+{
+    const auto now = Clock::now();
+    while (!retries_.empty() && retries_.begin()->first <= now) {
+        const std::size_t index = retries_.begin()->second;
+        retries_.erase(retries_.begin());
+        std::uint32_t error = 0;
+        const auto target = prepareRequest(urlOf(index), error);
+        if (const Endpoint *verdict = condemned(endpointOf(*target)))
+            takeHostVerdict(index, verdict->verdictError, verdict->verdictEnd);
+        else
+            enqueue(index, hostKey(*target), true);
+    }
 }
 
 void LinkChecker::Engine::takeMore()
@@ -229,6 +496,12 @@ bool LinkChecker::Engine::run(std::vector<LinkJob> jobs, const DoneHandler &onDo
     nextAdded_ = 0;
     refused_.clear();
     holdNew_ = false;
+    hosts_.clear();
+    endpoints_.clear();
+    attempts_.clear();
+    retries_.clear();
+    waitingForLookup_ = 0;
+    guard_ = NetworkGuard();
 
     // Links that cannot be requested at all are answered before any request goes out.
     for (std::size_t index = 0; index < jobs_.size(); ++index)
@@ -251,7 +524,13 @@ bool LinkChecker::Engine::run(std::vector<LinkJob> jobs, const DoneHandler &onDo
         return false;
     }
     deliverRefused();
-    while (slots_.waiting() || !active_.empty() || !allLinksIn()) {
+    const auto workLeft = [this] {
+        return slots_.waiting() || !active_.empty() || !parked_.empty() || !allLinksIn() ||
+               !retries_.empty() || waitingForLookup_ > 0 || !refused_.empty();
+    };
+    while (workLeft()) {
+        lookupsAnswered();
+        dueRetries();
         startMore();
         int running = 0;
         curl_multi_perform(multi_, &running);
@@ -261,7 +540,7 @@ bool LinkChecker::Engine::run(std::vector<LinkJob> jobs, const DoneHandler &onDo
         timeLimits();
         deliverRefused();
         takeMore();
-        if (!slots_.waiting() && active_.empty() && allLinksIn())
+        if (!workLeft())
             break;
         startMore();
         if (waitForWork()) {
@@ -312,14 +591,31 @@ void LinkChecker::Engine::startMore()
             startHop(std::move(transfer));
             continue;
         }
-        auto transfer = std::make_unique<Transfer>();
-        transfer->index = start->id;
         std::uint32_t error = 0;
         // Prepared again rather than kept: a long list holds only its URLs while it waits.
-        transfer->target = *prepareRequest(urlOf(start->id), error);
+        RequestTarget target = *prepareRequest(urlOf(start->id), error);
+        const std::string endpoint = endpointOf(target);
+        if (const Endpoint *verdict = condemned(endpoint)) {
+            slots_.release(start->host);
+            takeHostVerdict(start->id, verdict->verdictError, verdict->verdictEnd);
+            continue;
+        }
+        auto transfer = std::make_unique<Transfer>();
+        transfer->index = start->id;
+        transfer->target = std::move(target);
         transfer->keepBody = settings_.keepBody;
         transfer->host = start->host;
+        transfer->firstHost = start->host;
+        transfer->endpoint = endpoint;
         transfer->started = Clock::now();
+        Attempts &a = attempts_[start->id];
+        if (a.tries++ == 0)
+            a.firstStarted = transfer->started;
+        transfer->firstStarted = a.firstStarted;
+        if (const auto seen = endpoints_.find(endpoint);
+            seen != endpoints_.end() && !seen->second.reached &&
+            seen->second.connectFailures >= connectFailuresForVerdict - 1)
+            a.confirming = true;
         transfer->deadline = transfer->started + settings_.timeout;
         transfer->holdsSlot = true;
         startHop(std::move(transfer));
@@ -364,10 +660,14 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     // Removing a transfer whose name lookup hangs must not wait for the lookup to end.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
-    // The facility's silence limit: a connected server that sends nothing for this long.
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
-                     static_cast<long>(inet::receiveTimeout().count()));
+    // The facility's silence limit: a connected server that sends nothing for this long. A
+    // silence that lasts to the time limit is the time limit's, which is final, not a silence
+    // that is tried again.
+    if (inet::receiveTimeout() < remaining) {
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
+                         static_cast<long>(inet::receiveTimeout().count()));
+    }
     // Direct, as the window goes: the environment's proxy settings are not ours.
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
@@ -388,6 +688,18 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onTransferBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+    t.connected = false;
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onTransferConnected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &t);
+    // The name was looked up here; libcurl connects to the same addresses.
+    if (const auto host = hosts_.find(t.host);
+        host != hosts_.end() && host->second.lookup == HostState::Lookup::Found) {
+        t.resolve = curl_slist_append(nullptr, (hostKey(t.target) + ":" +
+                                                std::to_string(t.target.port) + ":" +
+                                                host->second.addresses)
+                                                   .c_str());
+        curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolve);
+    }
     return true;
 }
 
@@ -402,7 +714,9 @@ void LinkChecker::Engine::finished(Transfer &t, CURLcode result)
         return;
     }
     if (result != CURLE_OK) {
-        fail(t, inet::errorFromCurl(result));
+        long osErrno = 0;
+        curl_easy_getinfo(t.easy, CURLINFO_OS_ERRNO, &osErrno);
+        fail(t, inet::errorFromCurl(result), tryEndOf(result, osErrno, t.connected));
         return;
     }
     if (!t.headDone) {
@@ -431,16 +745,27 @@ void LinkChecker::Engine::follow(Transfer &t)
         t.permanentRun = false;
     t.target = *next;
     t.url = hopUrl(t.target);
+    t.endpoint = endpointOf(t.target);
     if (const std::uint32_t refused = refusedHost(t.target.host)) {
         fail(t, refused);
         return;
     }
-    // The next hop waits for room at its host like any other request.
+    // The next hop waits for room at its host like any other request, and for its name.
     t.host = hostKey(t.target);
     const std::size_t index = t.index;
     parked_[index] = std::move(active_.at(index));
     active_.erase(index);
-    slots_.addRedirected(index, t.host);
+    if (isAddressLiteral(t.host)) {
+        slots_.addRedirected(index, t.host);
+        return;
+    }
+    HostState &host = lookedUp(t.host);
+    if (host.lookup == HostState::Lookup::Found)
+        slots_.addRedirected(index, t.host);
+    else if (host.lookup == HostState::Lookup::NoSuchHost)
+        fail(t, inet::ERROR_INTERNET_NAME_NOT_RESOLVED, TryEnd::NoSuchHost);
+    else
+        host.waitingHops.push_back(index);
 }
 
 void LinkChecker::Engine::timeLimits()
@@ -461,7 +786,8 @@ void LinkChecker::Engine::timeLimits()
         if (t->headDone && !t->redirectTo && !t->headTooLong && t->easy)
             answer(*t, true);
         else
-            fail(*t, inet::ERROR_INTERNET_TIMEOUT);
+            fail(*t, inet::ERROR_INTERNET_TIMEOUT,
+                 t->connected ? TryEnd::TimedOut : TryEnd::ConnectTimedOut);
     }
 }
 
@@ -470,6 +796,7 @@ void LinkChecker::Engine::answer(Transfer &t, bool bodyCut)
     LinkOutcome outcome;
     outcome.status = t.status;
     outcome.bodyCut = bodyCut;
+    outcome.statusLine = t.head.substr(0, t.head.find("\r\n"));
     // Without a credential prompt a challenge cannot be answered; the window's component
     // gives up on it with this error too.
     if (t.status == 401 || t.status == 407) {
@@ -481,10 +808,101 @@ void LinkChecker::Engine::answer(Transfer &t, bool bodyCut)
             outcome.contentType = inet::headerValue(t.head, "Content-Type").value_or("");
         }
     }
-    complete(t, std::move(outcome));
+    if (t.status == 429 || t.status == 503) {
+        // Not a verdict: asked to come back later, and to ask less at once.
+        slots_.lowerLimit(t.host);
+        const auto after = inet::headerValue(t.head, "Retry-After");
+        const auto wait = after ? retryAfter(*after, settings_.retryAfterCap) : std::nullopt;
+        tryEnded(t, std::move(outcome), TryEnd::RateLimited,
+                 wait.value_or(std::chrono::milliseconds(-1)));
+        return;
+    }
+    tryEnded(t, std::move(outcome), TryEnd::Answered);
 }
 
-void LinkChecker::Engine::fail(Transfer &t, std::uint32_t error)
+void LinkChecker::Engine::tryEnded(Transfer &t, LinkOutcome outcome, TryEnd end,
+                                   std::chrono::milliseconds wait)
+{
+    const auto now = Clock::now();
+    guard_.tryEnded(t.firstHost, networkAnswered(end) || t.connected, t.started, now);
+    Endpoint *host = &endpoints_[t.endpoint];
+    bool condemnedNow = false;
+    const auto condemn = [&] {
+        if (host->condemned)
+            return;
+        condemnedNow = true;
+        host->condemned = true;
+        host->verdictError = outcome.error;
+        host->verdictEnd = end;
+    };
+    if (t.headDone || outcome.status != 0)
+        host->answered = true;
+    if (t.connected || end == TryEnd::Answered || end == TryEnd::TimedOut ||
+        end == TryEnd::Transient || end == TryEnd::RateLimited) {
+        host->reached = true;
+        // A server that takes connections but never answers within the time limit: each of
+        // its links would wait the whole limit again.
+        if (end == TryEnd::TimedOut && ++host->silentToTheLimit >= silencesForVerdict &&
+            !host->answered)
+            condemn();
+    } else if (connectFailed(end)) {
+        if (++host->connectFailures >= connectFailuresForVerdict && !host->reached)
+            condemn();
+    }
+    Attempts &a = attempts_[t.index];
+    if (end != TryEnd::RateLimited)
+        a.onlyRateLimited = false;
+    const int allowed =
+        a.confirming || (host && host->condemned) ? 1 : triesFor(end, settings_.retries);
+    if (a.tries < allowed && !stopped_) {
+        if (wait.count() < 0)
+            wait = retryDelay(a.tries);
+        const std::size_t index = t.index;
+        releaseEasy(t);
+        if (t.holdsSlot)
+            slots_.release(t.host);
+        if (const auto found = active_.find(index); found != active_.end()) {
+            active_.erase(found);
+        } else if (const auto waiting = parked_.find(index); waiting != parked_.end()) {
+            slots_.forget(index, t.host);
+            parked_.erase(waiting);
+        }
+        retries_.emplace(now + wait, index);
+        return;
+    }
+    outcome.tries = a.tries;
+    outcome.end = end;
+    outcome.endedAt = now;
+    outcome.rateLimited = end == TryEnd::RateLimited && a.onlyRateLimited;
+    // The links that confirmed their host's verdict show it as such.
+    outcome.hostVerdict = host && host->condemned && a.confirming;
+    attempts_.erase(t.index);
+    const std::string endpoint = t.endpoint;
+    complete(t, std::move(outcome));
+    if (condemnedNow)
+        cutShort(endpoint, *host);
+}
+
+void LinkChecker::Engine::cutShort(const std::string &endpoint, const Endpoint &verdict)
+{
+    // The other tries waiting on the host would only confirm its verdict, at the cost of their
+    // whole time-outs.
+    std::vector<std::size_t> waiting;
+    for (const auto &[index, transfer] : active_) {
+        if (transfer->endpoint == endpoint && !transfer->headDone)
+            waiting.push_back(index);
+    }
+    for (std::size_t index : waiting) {
+        const auto found = active_.find(index);
+        releaseEasy(*found->second);
+        if (found->second->holdsSlot)
+            slots_.release(found->second->host);
+        active_.erase(found);
+        takeHostVerdict(index, verdict.verdictError, verdict.verdictEnd);
+    }
+}
+
+void LinkChecker::Engine::fail(Transfer &t, std::uint32_t error, TryEnd end)
 {
     LinkOutcome outcome;
     outcome.error = error;
@@ -492,8 +910,9 @@ void LinkChecker::Engine::fail(Transfer &t, std::uint32_t error)
         // The headers arrived before the body failed: the window classifies them as well.
         outcome.status = t.status;
         outcome.headerLines = headerLinesOf(t.head);
+        outcome.statusLine = t.head.substr(0, t.head.find("\r\n"));
     }
-    complete(t, std::move(outcome));
+    tryEnded(t, std::move(outcome), end);
 }
 
 void LinkChecker::Engine::complete(Transfer &t, LinkOutcome outcome)
@@ -503,7 +922,7 @@ void LinkChecker::Engine::complete(Transfer &t, LinkOutcome outcome)
     outcome.permanentUrl = t.permanentUrl;
     outcome.redirects = t.hops;
     outcome.elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.started);
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t.firstStarted);
     releaseEasy(t);
     if (t.holdsSlot)
         slots_.release(t.host);
@@ -517,15 +936,8 @@ void LinkChecker::Engine::complete(Transfer &t, LinkOutcome outcome)
         transfer = std::move(waiting->second);
         parked_.erase(waiting);
     }
-    std::size_t id = 0;
-    if (t.index < firstAdded) {
-        id = jobs_[t.index].id;
-    } else {
-        const auto added = added_.find(t.index);
-        id = added->second.id;
-        added_.erase(added);
-    }
-    (*onDone_)(id, std::move(outcome));
+    attempts_.erase(t.index);
+    (*onDone_)(idOf(t.index), std::move(outcome));
 }
 
 void LinkChecker::Engine::releaseEasy(Transfer &t)
@@ -535,6 +947,8 @@ void LinkChecker::Engine::releaseEasy(Transfer &t)
     curl_multi_remove_handle(multi_, t.easy);
     idle_.push_back(t.easy);
     t.easy = nullptr;
+    curl_slist_free_all(t.resolve);
+    t.resolve = nullptr;
 }
 
 void LinkChecker::Engine::abandonAll()
@@ -544,12 +958,19 @@ void LinkChecker::Engine::abandonAll()
             curl_multi_remove_handle(multi_, transfer->easy);
             curl_easy_cleanup(transfer->easy);
             transfer->easy = nullptr;
+            curl_slist_free_all(transfer->resolve);
+            transfer->resolve = nullptr;
         }
     }
     active_.clear();
     parked_.clear();
     added_.clear();
     refused_.clear();
+    retries_.clear();
+    attempts_.clear();
+    hosts_.clear();
+    endpoints_.clear();
+    waitingForLookup_ = 0;
 }
 
 std::chrono::milliseconds LinkChecker::Engine::nextWait() const
@@ -559,6 +980,15 @@ std::chrono::milliseconds LinkChecker::Engine::nextWait() const
     auto wait =
         curlWait < 0 ? longestWait : std::min(longestWait, std::chrono::milliseconds(curlWait));
     const auto now = Clock::now();
+    const auto until = [&](Clock::time_point when) {
+        if (when == Clock::time_point::max())
+            return;
+        wait = std::min(wait, std::chrono::duration_cast<std::chrono::milliseconds>(when - now) +
+                                  std::chrono::milliseconds(1));
+    };
+    if (!retries_.empty())
+        until(retries_.begin()->first);
+    until(lookups_->nextLimit(std::max(settings_.connectTimeout, std::chrono::milliseconds(1))));
     for (const auto *map : {&active_, &parked_}) {
         for (const auto &[id, transfer] : *map) {
             const auto left =

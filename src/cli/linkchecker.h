@@ -6,6 +6,11 @@
 // read and thrown away, but for the start of a 2xx answer's body when the deeper checks ask
 // for it.
 
+#include "cli/hostlookup.h"
+#include "cli/linkfilter.h"
+#include "cli/networkguard.h"
+#include "cli/tryend.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +24,10 @@ namespace quorvel::cli
 {
 
 struct CheckSettings {
-    int jobs = 16;
+    // Most requests in flight only wait (to connect, or for a slow server), which costs a socket
+    // and a few kilobytes, not bandwidth; the per-host limit keeps any one server from seeing
+    // more than perHost of them.
+    int jobs = 128;
     int perHost = 2;
     std::chrono::milliseconds timeout{30000}; // the whole request, redirects included
     std::chrono::milliseconds connectTimeout{10000};
@@ -29,6 +37,15 @@ struct CheckSettings {
     // How much of a 2xx final answer's body is kept for a closer look (0: none). The rest is
     // read and thrown away as always, so keeping changes no verdict.
     std::size_t keepBody = 0;
+
+    // Tries after the first for failures that may pass later (see TryEnd), and the wait before
+    // the first of them; each further one waits twice as long.
+    int retries = 2;
+    std::chrono::milliseconds retryWait{2000};
+    // The longest wait a Retry-After may ask for.
+    std::chrono::milliseconds retryAfterCap{60000};
+    LookUpFunction lookUp; // empty: the system's resolver
+    LinkFilter filter;     // links not to request
 };
 
 struct LinkJob {
@@ -53,6 +70,13 @@ struct LinkOutcome {
     // Content-Type header's value.
     std::string body;
     std::string contentType;
+
+    std::string statusLine; // of the final response
+    int tries = 0;          // requests made for this link; 0 when its host's verdict was taken
+    TryEnd end = TryEnd::Answered; // how its last try ended
+    std::chrono::steady_clock::time_point endedAt;
+    bool rateLimited = false; // every answer was 429 or 503
+    bool hostVerdict = false; // the verdict of its host, without a try of its own that showed it
 };
 
 class LinkChecker
@@ -86,6 +110,9 @@ public:
     // go on), so that what waits for added requests stays bounded. Never stalls a run: with
     // nothing in flight, links start all the same.
     void holdNewLinks(bool hold);
+
+    // After run(): what the tries showed of the network.
+    NetworkGuard::Verdict network() const;
 
 private:
     class Engine;

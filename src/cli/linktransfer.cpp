@@ -84,6 +84,12 @@ size_t onTransferBody(char *data, size_t size, size_t count, void *user)
     return bytes;
 }
 
+int onTransferConnected(void *user, char *, char *, int, int)
+{
+    static_cast<Transfer *>(user)->connected = true;
+    return CURL_PREREQFUNC_OK;
+}
+
 std::vector<std::string> headerLinesOf(const std::string &block)
 {
     std::vector<std::string> lines;

@@ -23,7 +23,12 @@ struct Transfer {
     std::string firstUrl;
     std::string url;  // of the current hop
     std::string host; // whose slot this holds or waits for
+    std::string firstHost; // of the link itself, before redirects
+    std::string endpoint;  // host and port of the hop, for what the run knows of them
     CURL *easy = nullptr;
+    curl_slist *resolve = nullptr; // the addresses looked up for the hop's host
+    bool connected = false;        // a connection to the hop's host was made (or reused)
+    std::chrono::steady_clock::time_point firstStarted; // of the link's first try
     std::chrono::steady_clock::time_point started;
     std::chrono::steady_clock::time_point deadline;
     int hops = 0;
@@ -50,6 +55,8 @@ struct Transfer {
 // CURLOPT_HEADERFUNCTION and CURLOPT_WRITEFUNCTION for a Transfer given as their user data.
 size_t onTransferHeader(char *data, size_t size, size_t count, void *user);
 size_t onTransferBody(char *data, size_t size, size_t count, void *user);
+// CURLOPT_PREREQFUNCTION: the connection is there and the request about to go out.
+int onTransferConnected(void *user, char *, char *, int, int);
 
 // The lines of a header block, for the dead-link rule; none when no line can hold a 404.
 std::vector<std::string> headerLinesOf(const std::string &block);

@@ -27,6 +27,11 @@ enum LongOnly {
     ReportRedirects,
     Deep,
     SuspectIsDead,
+    Retries,
+    IncludePrivate,
+    Exclude,
+    ExcludeFile,
+    ForceMove,
     History,
     NoHistory,
     Confirm,
@@ -49,6 +54,11 @@ constexpr option longOptions[] = {
     {"report-redirects", no_argument, nullptr, ReportRedirects},
     {"deep", no_argument, nullptr, Deep},
     {"suspect-is-dead", no_argument, nullptr, SuspectIsDead},
+    {"retries", required_argument, nullptr, Retries},
+    {"include-private", no_argument, nullptr, IncludePrivate},
+    {"exclude", required_argument, nullptr, Exclude},
+    {"exclude-file", required_argument, nullptr, ExcludeFile},
+    {"force-move", no_argument, nullptr, ForceMove},
     {"history", required_argument, nullptr, History},
     {"no-history", no_argument, nullptr, NoHistory},
     {"confirm", required_argument, nullptr, Confirm},
@@ -204,6 +214,24 @@ CommandLine parseCommandLine(int argc, char *const argv[])
         case SuspectIsDead:
             o.suspectIsDead = true;
             break;
+        case Retries:
+            if (!wholeNumber(optarg, 0, 10, o.retries))
+                return failure("--retries takes a whole number from 0 to 10, not '" + value + "'");
+            break;
+        case IncludePrivate:
+            o.filter.includePrivate = true;
+            break;
+        case Exclude:
+        case ExcludeFile: {
+            std::string error;
+            if (!(c == Exclude ? addExclude(o.filter, value, error)
+                               : addExcludeFile(o.filter, value, error)))
+                return failure(error);
+            break;
+        }
+        case ForceMove:
+            o.forceMove = true;
+            break;
         case History:
             if (value.empty())
                 return failure("--history needs a file name");
@@ -283,14 +311,31 @@ Without FOLDER, the favorites folder that Quorvel uses is checked (the registry'
 "Favorites" value, else ~/Favorites).
 
 Checking:
-  -j, --jobs=N             at most N requests in flight at once (default 16)
-      --per-host=M         at most M requests at once to one host (default 2)
+  -j, --jobs=N             at most N requests in flight at once (default 128;
+                             most of them only wait for a server)
+      --per-host=M         at most M requests at once to one host (default 2;
+                             a host that answers 429 or 503 gets fewer)
       --timeout=SECONDS    time limit of each request, redirects included
                              (default 30); connecting may take at most 10 s
       --http-only          check only http: links, as the window does; https:
                              links are then skipped
       --user-agent=TEXT    the User-Agent header (default "Merrowin WinInet
                              Component", as the window sends)
+      --retries=N          try a failure that may pass later up to N more
+                             times (default 2): a reset, a connection closed
+                             early, a silent server, a resolver that did not
+                             answer, a TLS handshake cut short, 429 or 503 (its
+                             Retry-After honoured, at most 60 s). A connect
+                             time-out or refused connection is tried once more;
+                             "no such host" is final at once.
+      --include-private    also check intranet and home addresses (single-label
+                             names but localhost, .local, .lan, .internal,
+                             .home.arpa, private and link-local addresses),
+                             which are otherwise skipped as private
+      --exclude=REGEX      skip links whose URL matches REGEX (ECMAScript
+                             syntax, searched anywhere in the URL); repeatable
+      --exclude-file=FILE  skip links matching a pattern of FILE, one a line;
+                             blank lines and lines starting with # are left out
 
 Reports:
   -f, --format=FORMAT      text (default), json, csv or markdown
@@ -318,6 +363,8 @@ Moving:
                              stay where they are
       --dry-run            only show what --move-dead-to would move, suspects
                              included (or, with --undo, what it would put back)
+      --force-move         move by the verdicts even when the network looked
+                             unreachable (for a folder of only dead hosts)
       --confirm=N          move only links dead in at least N checks in a row,
                              this one included (default 1); the others are
                              reported as not yet confirmed
@@ -339,12 +386,24 @@ History:
 Links whose URL starts with http: or https: are requested with GET; the answer's
 body is read and thrown away (with --deep, the first 256 KiB of a 2xx answer are
 looked at first). Shortcuts without a URL and other schemes are listed as
-skipped, never as dead. A certificate for another name is accepted, as the
+skipped, never as dead. 410 Gone is dead too (the window counts only 404).
+A link whose every answer was 429 or 503 is alive but listed as unverified.
+Once a name is known not to exist, a host has not taken a connection on three
+tries, or answered nothing until the time limit on two, its other links take
+that verdict without waiting (host verdict).
+A certificate for another name is accepted, as the
 window accepts it; an expired or untrusted certificate fails the request.
 An answer whose body is still arriving when the time limit strikes is judged by
 its headers. A progress bar is shown on standard error when it is a terminal.
 Ctrl+C stops the check: requests are cancelled, nothing is moved, and the report
 of what was checked is written.
+
+Network guard: when no host answered at all (at least 3 tried), or at least 90%
+of at least 10 hosts tried gave no answer (no resolver answer, no connection),
+the network looks unreachable: nothing is moved, standard error says so, and
+the exit status is 3. A resolver's "no such host" and a refused connection are
+answers. When the network stops answering during a run, links that failed
+after that are unverified, never dead.
 
 Every check is recorded in the history (unless --no-history): each link's
 result, and how many checks in a row it has been dead (dead_runs, dead_since in
@@ -355,6 +414,7 @@ Exit status:
   1  at least one link is dead or, with --deep, suspect; --undo: some file stays
   2  bad usage, a folder that cannot be read, a report that cannot be written,
      or a history store that cannot be read or written
+  3  the network looked unreachable; nothing was moved (see --force-move)
   130  stopped with Ctrl+C (or SIGTERM)
 )";
 }

@@ -1,6 +1,7 @@
 #pragma once
 // quorvel-check's command line: GNU-style long options (and a few short ones).
 
+#include "cli/linkfilter.h"
 #include "cli/report.h"
 
 #include <string>
@@ -10,7 +11,7 @@ namespace quorvel::cli
 
 struct Options {
     std::string folder; // "" when none was given: the window's favorites folder is used
-    int jobs = 16;
+    int jobs = 128;
     int perHost = 2;
     double timeoutSeconds = 30;
     bool httpOnly = false;
@@ -22,6 +23,9 @@ struct Options {
     bool reportRedirects = false;
     bool deep = false;          // look again at 2xx answers for dead pages that hide behind them
     bool suspectIsDead = false; // --move-dead-to moves suspects too
+    int retries = 2;
+    bool forceMove = false; // move by the verdicts even when the network looked unreachable
+    LinkFilter filter;      // --include-private, --exclude, --exclude-file
 
     // The history store: "" for the default one.
     std::string historyFile;

@@ -13,11 +13,17 @@ Tally Report::tally() const
         case ResultKind::Alive:
             ++t.checked;
             ++t.alive;
+            if (r.unverified) {
+                ++t.unverified;
+                ++(r.networkLost ? t.networkLost : t.rateLimited);
+            }
             break;
         case ResultKind::Dead:
             ++t.checked;
             if (r.reason == reason::notFound)
                 ++t.deadBy404;
+            else if (r.reason == reason::gone)
+                ++t.deadBy410;
             else
                 ++t.otherErrors;
             break;

@@ -27,7 +27,11 @@ struct Tally {
     std::size_t checked = 0; // requested and answered: alive, dead or suspect
     std::size_t alive = 0;
     std::size_t deadBy404 = 0;
+    std::size_t deadBy410 = 0;
     std::size_t otherErrors = 0;
+    std::size_t unverified = 0;   // of the alive: no try gave a verdict
+    std::size_t rateLimited = 0;  // of those: the server asked to come back later
+    std::size_t networkLost = 0;  // of those: the network stopped answering
     std::size_t suspect = 0;
     std::size_t skipped = 0;
     std::size_t unchecked = 0;
@@ -36,7 +40,7 @@ struct Tally {
     std::size_t staying = 0; // suspects left in place without --suspect-is-dead
     std::size_t unconfirmed = 0; // dead, but in fewer runs in a row than --confirm asks
 
-    std::size_t dead() const { return deadBy404 + otherErrors; }
+    std::size_t dead() const { return deadBy404 + deadBy410 + otherErrors; }
 };
 
 struct Report {
@@ -49,6 +53,8 @@ struct Report {
     bool listRedirects = false; // --report-redirects
     bool deep = false;          // --deep: suspects were looked for
     std::size_t probes = 0;     // requests for addresses that cannot exist, made for --deep
+    bool networkDown = false;   // the run showed no usable network: its failures prove nothing
+    std::size_t hostsTried = 0;
     int confirm = 1;            // --confirm: runs in a row a link must be dead to move
 
     Tally tally() const;

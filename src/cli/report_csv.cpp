@@ -31,7 +31,8 @@ std::string number(long long value, bool present)
 void writeCsv(std::ostream &out, const Report &report)
 {
     out << "name,path,url,result,reason,evidence,status,error,error_text,final_url,redirects,"
-           "permanent_redirect,ms,move,move_to,dead_runs,dead_since\r\n";
+           "permanent_redirect,ms,move,move_to,tries,unverified,host_verdict,dead_runs,"
+           "dead_since\r\n";
     for (const ReportEntry &entry : report.entries) {
         const CheckResult &r = entry.result;
         out << field(entry.name) << ',' << field(entry.path) << ',' << field(entry.url) << ','
@@ -40,7 +41,9 @@ void writeCsv(std::ostream &out, const Report &report)
             << field(r.errorText) << ',' << field(r.finalUrl) << ','
             << number(r.redirects, r.milliseconds >= 0) << ',' << field(r.permanentUrl) << ','
             << number(r.milliseconds, r.milliseconds >= 0) << ',' << moveStateName(r.move) << ','
-            << field(r.moveTo) << ',' << r.deadRuns << ',' << field(r.deadSince) << "\r\n";
+            << field(r.moveTo) << ',' << r.tries << ',' << (r.unverified ? "true" : "false") << ','
+            << (r.hostVerdict ? "true" : "false") << ',' << r.deadRuns << ','
+            << field(r.deadSince) << "\r\n";
     }
 }
 

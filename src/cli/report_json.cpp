@@ -30,6 +30,8 @@ void writeEntry(std::ostream &out, const ReportEntry &entry)
         << ", \"permanent_redirect\": " << textOrNull(r.permanentUrl)
         << ", \"body_cut\": " << (r.bodyCut ? "true" : "false")
         << ", \"ms\": " << (requested ? std::to_string(r.milliseconds) : "null")
+        << ", \"tries\": " << r.tries << ", \"unverified\": " << (r.unverified ? "true" : "false")
+        << ", \"host_verdict\": " << (r.hostVerdict ? "true" : "false")
         << ", \"dead_runs\": " << r.deadRuns << ", \"dead_since\": " << textOrNull(r.deadSince);
     if (r.move != MoveState::None)
         out << ", \"move\": {\"result\": " << jsonString(moveStateName(r.move))
@@ -48,7 +50,10 @@ void writeJson(std::ostream &out, const Report &report)
         << ", \"alive\": " << t.alive << ", \"dead_404\": " << t.deadBy404
         << ", \"other_errors\": " << t.otherErrors << ", \"suspect\": " << t.suspect
         << ", \"skipped\": " << t.skipped << ", \"unchecked\": " << t.unchecked
-        << ", \"seconds\": " << report.elapsedSeconds;
+        << ", \"seconds\": " << report.elapsedSeconds << ", \"dead_410\": " << t.deadBy410
+        << ", \"unverified\": " << t.unverified
+        << ", \"network_down\": " << (report.networkDown ? "true" : "false")
+        << ", \"hosts_tried\": " << report.hostsTried;
     if (report.deep)
         out << ", \"deep\": true, \"probes\": " << report.probes;
     if (!report.moveTarget.empty())

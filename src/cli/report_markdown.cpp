@@ -47,14 +47,14 @@ void writeMarkdown(std::ostream &out, const Report &report)
     out << "# Favorites check of " << cell(report.folder) << "\n\n";
     out << summaryLine(report) << "\n\n";
     if (report.deep)
-        out << "| Links checked | Alive | Dead by 404 | Other errors | Suspect | Skipped |\n"
+        out << "| Links checked | Alive | Dead by 404 or 410 | Other errors | Suspect | Skipped |\n"
                "|---:|---:|---:|---:|---:|---:|\n"
-            << "| " << t.checked << " | " << t.alive << " | " << t.deadBy404 << " | "
+            << "| " << t.checked << " | " << t.alive << " | " << t.deadBy404 + t.deadBy410 << " | "
             << t.otherErrors << " | " << t.suspect << " | " << t.skipped << " |\n";
     else
-        out << "| Links checked | Alive | Dead by 404 | Other errors | Skipped |\n"
+        out << "| Links checked | Alive | Dead by 404 or 410 | Other errors | Skipped |\n"
                "|---:|---:|---:|---:|---:|\n"
-            << "| " << t.checked << " | " << t.alive << " | " << t.deadBy404 << " | "
+            << "| " << t.checked << " | " << t.alive << " | " << t.deadBy404 + t.deadBy410 << " | "
             << t.otherErrors << " | " << t.skipped << " |\n";
     table(out, report, "Dead links", ResultKind::Dead);
     table(out, report, "Suspect links", ResultKind::Suspect);

@@ -68,12 +68,19 @@ std::string summaryLine(const Report &report)
     else
         line = countOf(t.checked, "link", "links") + " checked in " +
                formatSeconds(report.elapsedSeconds);
-    line += ": " + std::to_string(t.alive) + " alive, " + std::to_string(t.deadBy404) +
-            " dead by 404, " + countOf(t.otherErrors, "other error", "other errors");
+    line += ": " + std::to_string(t.alive) + " alive, " + std::to_string(t.deadBy404 + t.deadBy410) +
+            " dead by 404 or 410, " + countOf(t.otherErrors, "other error", "other errors");
     if (report.deep)
         line += ", " + std::to_string(t.suspect) + " suspect";
     line += "; " + std::to_string(t.skipped) + " skipped (" +
             countOf(t.shortcuts, "shortcut", "shortcuts") + ").";
+    // Alive by the rule, but without a verdict: counted apart so that nobody reads them as fine.
+    if (t.rateLimited > 0)
+        line += "\n" + std::to_string(t.rateLimited) +
+                " unverified: the server asked to come back later.";
+    if (t.networkLost > 0)
+        line += "\n" + std::to_string(t.networkLost) +
+                " unverified: the network stopped answering before their last try.";
     return line;
 }
 
@@ -99,9 +106,9 @@ void writeText(std::ostream &out, const Report &report)
     for (const ReportEntry &entry : report.entries) {
         const CheckResult &r = entry.result;
         // Every kind but the unremarkable ones gets its line, kinds added later included.
-        if (r.kind == ResultKind::Alive || r.kind == ResultKind::Unchecked)
+        if ((r.kind == ResultKind::Alive && !r.unverified) || r.kind == ResultKind::Unchecked)
             continue;
-        const std::string label = std::string(kindName(r.kind));
+        const std::string label = r.unverified ? "unverified" : std::string(kindName(r.kind));
         out << label << std::string(label.size() < 9 ? 9 - label.size() : 1, ' ')
             << printable(entry.path) << "  " << printable(entry.url) << "  ("
             << printable(verdictDetail(r)) << ")" << deadSince(r) << "\n";

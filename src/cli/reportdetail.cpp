@@ -36,6 +36,14 @@ std::string verdictDetail(const CheckResult &result)
     }
     if (result.redirects > 0 && !result.finalUrl.empty())
         detail += ", at " + result.finalUrl;
+    if (result.unverified && result.networkLost)
+        detail += ": the network stopped answering";
+    else if (result.unverified)
+        detail = "HTTP " + std::to_string(result.status) + ": the server asked to come back later";
+    if (result.hostVerdict)
+        detail += ", as its host's other links showed";
+    else if (result.tries > 1)
+        detail += " after " + std::to_string(result.tries) + " tries";
     return detail;
 }
 

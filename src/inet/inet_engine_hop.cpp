@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 
 #include "inet/idna.h"
+#include "inet/inet_lookup.h"
 #include "inet/inet_text.h"
 #include "inet/inet_timeouts.h"
 #include "inet/inet_transfer.h"
@@ -52,26 +53,7 @@ std::string lower(std::string text)
 
 std::vector<std::string> lookUp(const std::string &host)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    std::vector<std::string> addresses;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0)
-        return addresses;
-    for (addrinfo *entry = found; entry; entry = entry->ai_next) {
-        char text[INET6_ADDRSTRLEN] = {};
-        const void *address = nullptr;
-        if (entry->ai_family == AF_INET)
-            address = &reinterpret_cast<sockaddr_in *>(entry->ai_addr)->sin_addr;
-        else if (entry->ai_family == AF_INET6)
-            address = &reinterpret_cast<sockaddr_in6 *>(entry->ai_addr)->sin6_addr;
-        if (address && ::inet_ntop(entry->ai_family, address, text, sizeof text) &&
-            std::find(addresses.begin(), addresses.end(), text) == addresses.end())
-            addresses.emplace_back(text);
-    }
-    ::freeaddrinfo(found);
-    return addresses;
+    return lookUpAddresses(host).addresses;
 }
 } // namespace
 

@@ -46,7 +46,8 @@ TEST(CommandLine, LongAndShortFormsWithValuesJoinedOrApartAndOptionsAfterTheFold
     const CommandLine defaults = parse({});
     EXPECT_EQ(defaults.action, CommandLine::Action::Check);
     EXPECT_EQ(defaults.options.folder, "");
-    EXPECT_EQ(defaults.options.jobs, 16);
+    EXPECT_EQ(defaults.options.jobs, 128);
+    EXPECT_EQ(defaults.options.retries, 2);
     EXPECT_EQ(defaults.options.perHost, 2);
     EXPECT_DOUBLE_EQ(defaults.options.timeoutSeconds, 30);
     EXPECT_EQ(defaults.options.userAgent, "Merrowin WinInet Component");

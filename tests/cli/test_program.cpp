@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <poll.h>
 #include <pty.h>
@@ -68,7 +70,7 @@ TEST_F(ProgramTest, ExitStatusTellsWhetherALinkIsDeadAndTheTextListsDeadAndSkipp
                                "  (HTTP/1.1 404 NOT FOUND)"),
               std::string::npos)
         << oneDead.out;
-    EXPECT_NE(oneDead.out.find("1 alive, 1 dead by 404, 0 other errors; 1 skipped"),
+    EXPECT_NE(oneDead.out.find("1 alive, 1 dead by 404 or 410, 0 other errors; 1 skipped"),
               std::string::npos)
         << oneDead.out;
 }
@@ -95,7 +97,12 @@ TEST_F(ProgramTest, BadUsageAndAFolderThatCannotBeReadGiveStatusTwoAndAMessage)
         {{"--move-dead-to", (temp.path() / "a-file").string(), temp.str()}, "is not a folder"},
         {{"--suspect-is-dead", "--move-dead-to", "x", "."}, "--suspect-is-dead needs --deep"},
         {{"--deep", "--suspect-is-dead", "."}, "decides what --move-dead-to moves"},
+        {{"--retries", "11", "."}, "--retries takes a whole number from 0 to 10"},
+        {{"--exclude", "(ads", "."}, "--exclude: '(ads' is not a valid regular expression"},
+        {{"--exclude-file", (temp.path() / "missing").string(), "."}, "--exclude-file: cannot read"},
+        {{"--exclude-file", (temp.path() / "patterns").string(), "."}, "patterns, line 2: '[x'"},
     };
+    temp.write("patterns", "# comment\n[x\n");
     for (const auto &c : cases) {
         const Finished done = run(c.args);
         EXPECT_EQ(done.status, 2) << c.message;
@@ -160,6 +167,39 @@ TEST_F(ProgramTest, TheJsonReportHasOneObjectPerShortcutInCatalogueOrder)
     EXPECT_EQ(results[0].toObject()["error_text"].toString().toStdString(),
               "The server name or address could not be resolved");
     EXPECT_EQ(results[3].toObject()["url"].toString().toStdString(), "no path");
+    // What the tries showed, per link and for the run.
+    EXPECT_EQ(results[2].toObject()["tries"].toInt(), 1);
+    EXPECT_FALSE(results[2].toObject()["unverified"].toBool(true));
+    EXPECT_FALSE(results[2].toObject()["host_verdict"].toBool(true));
+    EXPECT_FALSE(root["summary"]["network_down"].toBool(true));
+    EXPECT_EQ(root["summary"]["dead_410"].toInt(-1), 0);
+    EXPECT_EQ(root["summary"]["unverified"].toInt(-1), 0);
+}
+
+TEST_F(ProgramTest, ExcludedAndPrivateLinksAreSkippedAndCheckedWhenAsked)
+{
+    add("Ads.url", server.url("/ok?ad=1"));
+    add("Gone.url", server.url("/gone"));
+    add("Intranet.url", "http://intranet/");
+    add("Router.url", "http://192.168.1.1/");
+    temp.write("patterns", "# the ad server\n\n  [?&]ad=  \n");
+
+    const Finished skipped =
+        run({"--exclude", "/gone$", "--exclude-file", (temp.path() / "patterns").string(),
+             favorites()});
+    EXPECT_EQ(skipped.status, 0) << skipped.out;
+    for (const char *line : {"skipped  Ads.url", "skipped  Gone.url", "skipped  Intranet.url",
+                             "skipped  Router.url"})
+        EXPECT_NE(skipped.out.find(line), std::string::npos) << line << "\n" << skipped.out;
+    EXPECT_EQ(server.requestCount("/gone"), 0);
+
+    const Finished json = run({"--format", "json", "--exclude", "/gone$", favorites()});
+    const QJsonArray results =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()["results"].toArray();
+    ASSERT_EQ(results.size(), 4);
+    EXPECT_EQ(results[1].toObject()["reason"].toString().toStdString(), "excluded");
+    EXPECT_EQ(results[2].toObject()["reason"].toString().toStdString(), "private");
+    EXPECT_EQ(results[3].toObject()["reason"].toString().toStdString(), "private");
 }
 
 TEST_F(ProgramTest, DeadShortcutsMoveWithTheirSubFoldersAndNeverOverwrite)
@@ -308,7 +348,7 @@ TEST_F(DeepProgramTest, SuspectsAppearInEveryReportAndMakeTheExitStatusOne)
               "  (moved to the home page: redirected to the home page " + server.url("/") + ")",
           "suspect  Sale.url  " + server.url("/sale") + "  (parked: title matches ",
           std::string("4 links checked"),
-          std::string("1 alive, 0 dead by 404, 0 other errors, "
+          std::string("1 alive, 0 dead by 404 or 410, 0 other errors, "
                       "3 suspect; 0 skipped")})
         EXPECT_NE(deep.out.find(line), std::string::npos) << line << "\n" << deep.out;
     EXPECT_EQ(deep.out.find("Regatta"), std::string::npos) << deep.out;
@@ -390,8 +430,9 @@ TEST_F(ProgramTest, HelpNamesEveryOptionAndVersionNamesTheProgram)
     for (const char *option :
          {"--jobs", "--per-host", "--timeout", "--http-only", "--user-agent", "--format",
           "--output", "--move-dead-to", "--dry-run", "--report-redirects", "--deep",
-          "--suspect-is-dead", "--history", "--no-history", "--confirm", "--moves", "--undo",
-          "--help", "--version", "Exit status"})
+          "--suspect-is-dead", "--retries", "--include-private", "--exclude", "--exclude-file",
+          "--force-move", "--history", "--no-history", "--confirm", "--moves", "--undo",
+          "--help", "--version", "Exit status", "  3  "})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     const Finished version = run({"--version"});
     EXPECT_EQ(version.status, 0);
@@ -399,3 +440,44 @@ TEST_F(ProgramTest, HelpNamesEveryOptionAndVersionNamesTheProgram)
 }
 
 } // namespace
+
+// A network namespace of its own, with only loopback and a resolver address where nothing
+// listens: the machine without a network that a laptop offline is.
+TEST_F(ProgramTest, WithoutANetworkNothingIsMovedAndTheExitStatusIsThree)
+{
+    if (std::system("unshare -n -m true >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "no network namespace can be made here (it takes root and unshare)";
+    add("One.url", "http://one.example/");
+    add("News/Two.url", "http://two.example/page");
+    add("News/Three.url", "https://three.example/");
+    add("Local.url", "http://intranet/");
+    temp.write("resolv.conf", "nameserver 127.0.0.1\n");
+    const fs::path dead = temp.path() / "Dead";
+    const auto offline = [&](const std::string &extra) {
+        const std::string script =
+            "export QUORVEL_CHECK_RETRY_WAIT_MS=20; ip link set lo up 2>/dev/null; mount --bind '" + (temp.path() / "resolv.conf").string() +
+            "' /etc/resolv.conf && exec '" + QUORVEL_CHECK_PROGRAM + "' " + extra +
+            " --move-dead-to '" + dead.string() + "' '" + favorites() + "' >'" +
+            (temp.path() / "out").string() + "' 2>'" + (temp.path() / "err").string() + "'";
+        const int status = std::system(("unshare -n -m sh -c \"" + script + "\"").c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const auto read = [&](const char *name) {
+        std::ifstream in(temp.path() / name);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+
+    EXPECT_EQ(offline(""), 3);
+    EXPECT_EQ(read("err"), "The network looks unreachable: no host answered (3 hosts tried). "
+                           "Nothing was moved.\n");
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / "One.url"));
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / "News" / "Two.url"));
+    EXPECT_FALSE(fs::exists(dead / "One.url"));
+    EXPECT_NE(read("out").find("skipped  Local.url  http://intranet/"), std::string::npos);
+
+    // For a folder of only dead hosts, the user may move by the verdicts all the same.
+    EXPECT_EQ(offline("--force-move"), 1);
+    EXPECT_TRUE(fs::exists(dead / "One.url"));
+    EXPECT_TRUE(fs::exists(dead / "News" / "Three.url"));
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / "Local.url"));
+}

@@ -97,7 +97,8 @@ TEST(Reports, CsvQuotesFieldsThatHoldCommasQuotesOrLineBreaks)
     const std::string csv = written(writeCsv, awkwardReport());
     EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
               "name,path,url,result,reason,evidence,status,error,error_text,final_url,redirects,"
-              "permanent_redirect,ms,move,move_to,dead_runs,dead_since");
+              "permanent_redirect,ms,move,move_to,tries,unverified,host_verdict,dead_runs,"
+              "dead_since");
     EXPECT_NE(csv.find(",\"http://a.test/\"\"q\"\",x\",dead,error,,,12029,"), std::string::npos)
         << csv;
     EXPECT_NE(csv.find("\"Two\nlines\",\"Two\nlines.url\""), std::string::npos) << csv;
