@@ -334,4 +334,22 @@ TEST_F(HistoryProgramTest, AnAnswerThatProvesNothingNeitherEndsNorExtendsAStreak
     EXPECT_EQ(deadRuns(), 2) << "the 503 in between did not make it alive again";
 }
 
+TEST_F(HistoryProgramTest, AReadOnlyStoreStopsMovesAndIsLeftAsItIs)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write a read-only file";
+    server.route("/gone", gone);
+    const fs::path file = add("Gone.url", server.url("/gone"));
+    ASSERT_EQ(run({"--history", store(), favorites()}).status, 1);
+    fs::permissions(store(), fs::perms::owner_read | fs::perms::group_read);
+    const std::string before = readFile(store());
+    const Finished moving = run({"--history", store(), "--move-dead-to", dead(), favorites()});
+    EXPECT_EQ(moving.status, 2);
+    EXPECT_NE(moving.err.find("'" + store() + "'"), std::string::npos) << moving.err;
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(readFile(store()), before);
+    const Finished listed = run({"--history", store(), "--moves"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+}
+
 } // namespace
