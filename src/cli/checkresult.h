@@ -58,7 +58,8 @@ struct CheckResult {
     long long milliseconds = -1; // -1: no request was made
 
     MoveState move = MoveState::None;
-    std::string moveTo;
+    std::string moveTo;      // as the window shows names
+    std::string moveToBytes; // its own bytes when they are not UTF-8, else ""
 };
 
 } // namespace quorvel::cli

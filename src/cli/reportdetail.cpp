@@ -1,5 +1,7 @@
 #include "cli/reportdetail.h"
 
+#include "platform/codepage.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -41,7 +43,7 @@ std::string verdictDetail(const CheckResult &result)
 
 std::string printable(std::string_view text)
 {
-    std::string out(text);
+    std::string out = platform::validUtf8(text);
     for (char &c : out) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             c = '?';
