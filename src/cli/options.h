@@ -4,6 +4,8 @@
 #include "cli/report.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quorvel::cli
 {
@@ -32,6 +34,20 @@ struct CommandLine {
 };
 
 CommandLine parseCommandLine(int argc, char *const argv[]);
+
+// One option as the parser knows it: its long name, its short letter ('\0' when none), and
+// whether it takes a value.
+struct OptionSpec {
+    std::string name;
+    char letter = '\0';
+    bool takesValue = false;
+};
+
+// Every option the parser takes, in the order of its table.
+std::vector<OptionSpec> optionSpecs();
+
+// The names --format takes.
+std::vector<std::string_view> formatNames();
 
 std::string helpText();
 std::string versionText();
