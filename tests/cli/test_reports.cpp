@@ -4,6 +4,7 @@
 #include "cli/jsontext.h"
 #include "cli/report.h"
 #include "cli/reportdetail.h"
+#include "deep/weburl.h"
 #include "platform/codepage.h"
 
 #include <QJsonArray>
@@ -212,19 +213,7 @@ std::vector<std::map<std::string, std::string>> csvRows(const std::string &csv)
     return keyed;
 }
 
-std::string percentDecoded(const std::string &text)
-{
-    std::string bytes;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            bytes += text[i];
-        }
-    }
-    return bytes;
-}
+using quorvel::deep::percentDecoded;
 
 TEST(Reports, CsvCellsThatASpreadsheetWouldRunAsFormulasAreTextButNumbersStayNumbers)
 {
