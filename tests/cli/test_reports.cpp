@@ -251,7 +251,8 @@ TEST(Reports, EveryFormatIsUtf8AndJsonAndCsvGiveTheExactBytesOfPathsThatAreNot)
     ReportEntry e = entry("-Caf\xc3\xa9 100%.url", "http://a.test/\xff", ResultKind::Dead,
                           std::string(reason::notFound));
     e.pathBytes = "-Caf\xe9 100%.url"; // as an old system wrote it
-    e.result.evidence = "HTTP/1.1 404 Nicht gefunden \xfc\xc0\xaf";
+    e.result.evidence = "HTTP/1.1 404 Nicht gefunden \xfc\xc0\xaf \x1b[2J\xc2\x9b"
+                        "2J\xc2\xa0";
     e.result.finalUrl = "http://a.test/\xe2\x82";
     e.result.errorText = "\xed\xa0\x80";
     e.result.move = MoveState::WouldMove;
@@ -265,6 +266,10 @@ TEST(Reports, EveryFormatIsUtf8AndJsonAndCsvGiveTheExactBytesOfPathsThatAreNot)
         EXPECT_TRUE(quorvel::platform::isUtf8(written(writer, report)));
     EXPECT_NE(written(writeText, report).find("dead     -Caf\xc3\xa9 100%.url"), std::string::npos);
     EXPECT_NE(written(writeMarkdown, report).find("| -Caf\xc3\xa9 100%.url |"), std::string::npos);
+    EXPECT_NE(written(writeText, report)
+                  .find("gefunden \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd ?[2J?2J\xc2\xa0)"),
+              std::string::npos)
+        << "no byte a server sent may steer the terminal";
 
     const QJsonArray results =
         QJsonDocument::fromJson(QByteArray::fromStdString(written(writeJson, report)))
