@@ -129,7 +129,8 @@ std::string bashScript(const std::vector<CompletedOption> &options)
     std::string cases;
     const auto addCase = [&cases](const std::string &names, const std::string &action) {
         if (!names.empty())
-            cases += "        " + names + ")\n            " + action + "\n            return\n"
+            cases += "        " + names + ")\n            " + action +
+                     "\n            return\n"
                      "            ;;\n";
     };
     addCase(formats, "COMPREPLY=($(compgen -W '" + formatWords() + "' -- \"$cur\"))");
@@ -192,16 +193,17 @@ std::string zshScript(const std::vector<CompletedOption> &options)
             break;
         }
         const std::string after = o.value == ValueKind::None ? "" : "=";
-        const std::string describe = "'[" + zshDescription(o.description) + "]" +
-                                     (action.empty() ? "" : singleQuoted(action)) + "'";
+        // Inside single quotes, after the option's name.
+        const std::string describe =
+            "[" + zshDescription(o.description) + "]" + singleQuoted(action) + "'";
         std::string spec;
         if (o.letter) {
             const std::string letter = "-" + std::string(1, o.letter);
-            spec = "'(" + std::string(ends ? "- : *" : letter + " --" + o.name) + ")'{" +
-                   letter + (o.value == ValueKind::None ? "" : "+") + ",--" + o.name + after +
-                   "}" + describe;
+            spec = "'(" + std::string(ends ? "- : *" : letter + " --" + o.name) + ")'{" + letter +
+                   (o.value == ValueKind::None ? "" : "+") + ",--" + o.name + after + "}'" +
+                   describe;
         } else {
-            spec = (ends ? "'(- : *)'" : std::string()) + "'--" + o.name + after + "'" + describe;
+            spec = (ends ? "'(- : *)'" : std::string()) + "'--" + o.name + after + describe;
         }
         specs += "    " + spec + " \\\n";
     }

@@ -77,10 +77,8 @@ bool seconds(const char *text, double &value)
 }
 
 constexpr std::pair<std::string_view, ReportFormat> formats[] = {
-    {"text", ReportFormat::Text},
-    {"json", ReportFormat::Json},
-    {"csv", ReportFormat::Csv},
-    {"markdown", ReportFormat::Markdown},
+    {"text", ReportFormat::Text},   {"json", ReportFormat::Json},
+    {"csv", ReportFormat::Csv},     {"markdown", ReportFormat::Markdown},
     {"md", ReportFormat::Markdown},
 };
 

@@ -49,9 +49,9 @@ TEST(Completions, EveryOptionOfHelpAndEveryFormatIsInEachShellsScript)
         const std::string script = completionScript(shell);
         for (const std::string &option : help) {
             const bool letter = option.size() == 1;
-            const std::string word =
-                shell == Shell::Fish ? (letter ? " -s " : " -l ") + option + " "
-                                     : (letter ? "-" : "--") + option;
+            const std::string word = shell == Shell::Fish
+                                         ? (letter ? " -s " : " -l ") + option + " "
+                                         : (letter ? "-" : "--") + option;
             EXPECT_NE(script.find(word), std::string::npos) << word << " in\n" << script;
         }
         for (const char *format : {"text", "json", "csv", "markdown"})
@@ -80,9 +80,9 @@ protected:
     {
         fs::create_directories(temp.path() / "work/Favorites");
         temp.write("work/notes.txt", "");
-        for (const auto &[file, shell] : {std::pair{"bash", Shell::Bash},
-                                          std::pair{"zsh", Shell::Zsh},
-                                          std::pair{"fish", Shell::Fish}})
+        for (const auto &[file, shell] :
+             {std::pair{"bash", Shell::Bash}, std::pair{"zsh", Shell::Zsh},
+              std::pair{"fish", Shell::Fish}})
             temp.write(file, completionScript(shell));
     }
 
@@ -111,8 +111,8 @@ TEST_F(CompletionShells, FishCompletesOptionsFormatsAndFolders)
     if (!has("fish"))
         GTEST_SKIP() << "fish is not installed (scripts/install-deps installs it)";
     const auto complete = [&](const std::string &line) {
-        return shell("fish --no-config -c 'source " + script("fish") + "; complete -C \"" +
-                     line + "\"'");
+        return shell("fish --no-config -c 'source " + script("fish") + "; complete -C \"" + line +
+                     "\"'");
     };
     EXPECT_EQ(complete("quorvel-check --fo").substr(0, 9), "--format\t");
     const std::string formats = complete("quorvel-check --format ");
@@ -131,8 +131,11 @@ TEST_F(CompletionShells, BashCompletesOptionsFormatsAndFolders)
     // the one being completed last. compopt works only inside a real completion.
     const auto complete = [&](const std::string &line, const std::string &words) {
         return shell("bash -c '. " + helpers + "; . " + script("bash") +
-                     "; compopt() { :; }; COMP_LINE=\"" + line + "\"; COMP_POINT=${#COMP_LINE};"
-                     " COMP_WORDS=(" + words + "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1));"
+                     "; compopt() { :; }; COMP_LINE=\"" + line +
+                     "\"; COMP_POINT=${#COMP_LINE};"
+                     " COMP_WORDS=(" +
+                     words +
+                     "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1));"
                      " _quorvel_check quorvel-check; printf \"%s\\n\" \"${COMPREPLY[@]}\"'");
     };
     EXPECT_EQ(complete("quorvel-check --fo", "quorvel-check --fo"), "--format=\n");

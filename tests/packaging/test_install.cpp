@@ -129,9 +129,9 @@ TEST_F(Installed, DesktopEntryMetainfoIconsAndManPageAreInPlace)
 TEST_F(Installed, QuorvelCheckCompletionsAreWhereEachShellLooks)
 {
     const fs::path share = prefix() / "share";
-    for (const char *file : {"bash-completion/completions/quorvel-check",
-                             "zsh/vendor-completions/_quorvel-check",
-                             "fish/vendor_completions.d/quorvel-check.fish"}) {
+    for (const char *file :
+         {"bash-completion/completions/quorvel-check", "zsh/vendor-completions/_quorvel-check",
+          "fish/vendor_completions.d/quorvel-check.fish"}) {
         const std::string script = readText(share / file);
         EXPECT_NE(script.find("quorvel-check"), std::string::npos) << file;
         EXPECT_NE(script.find("move-dead-to"), std::string::npos) << file;

@@ -119,10 +119,10 @@ TEST(FileMove, FailedCopyKeepsSourceAndLeavesNoCopyBehind)
     const auto moves = runUnprivileged({src.path(), dst.path()}, [&] {
         std::string result;
         for (const auto &from : {unreadable, pinned})
-            result += platform::detail::moveByCopy(from.string(),
-                                                   (dst.path() / from.filename()).string())
-                          ? "moved "
-                          : "kept ";
+            result +=
+                platform::detail::moveByCopy(from.string(), (dst.path() / from.filename()).string())
+                    ? "moved "
+                    : "kept ";
         return result;
     });
     if (!moves.ran)
