@@ -67,7 +67,8 @@ struct CheckResult {
     bool hostVerdict = false; // decided by what its host's other links showed
 
     MoveState move = MoveState::None;
-    std::string moveTo;
+    std::string moveTo;      // as the window shows names
+    std::string moveToBytes; // its own bytes when they are not UTF-8, else ""
 };
 
 } // namespace quorvel::cli
