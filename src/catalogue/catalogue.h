@@ -52,6 +52,10 @@ std::string readShortcutURL(const std::string &path, unsigned ansiCodePage);
 // is not (copied from an 8-bit system) is decoded from the ANSI code page.
 std::string displayNameOf(const std::string &fileName, platform::CodePageDecoder &ansi);
 
+// A path as the lists would show its names: each part between separators that is not UTF-8
+// is decoded from the ANSI code page, the others stay as they are.
+std::string displayPathOf(const std::string &path, platform::CodePageDecoder &ansi);
+
 // The display name of a shortcut file name: the name without its four-character extension, or
 // "None" when nothing is left.
 std::string displayNameOf(const std::string &fileName);

@@ -6,6 +6,7 @@
 #include "platform/inifile.h"
 
 #include <array>
+#include <filesystem>
 
 namespace quorvel
 {
@@ -54,6 +55,24 @@ std::string displayNameOf(const std::string &fileName, platform::CodePageDecoder
     if (!platform::isUtf8(name))
         name = ansi.decode(name);
     return name;
+}
+
+std::string displayPathOf(const std::string &path, platform::CodePageDecoder &ansi)
+{
+    if (platform::isUtf8(path))
+        return path;
+    constexpr char separator = std::filesystem::path::preferred_separator;
+    std::string shown;
+    shown.reserve(path.size() + 16);
+    for (std::size_t start = 0;;) {
+        const std::size_t end = path.find(separator, start);
+        const std::string part = path.substr(start, end - start);
+        shown += platform::isUtf8(part) ? part : ansi.decode(part);
+        if (end == std::string::npos)
+            return shown;
+        shown += separator;
+        start = end + 1;
+    }
 }
 
 } // namespace quorvel

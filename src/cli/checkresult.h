@@ -72,7 +72,8 @@ struct CheckResult {
     std::string deadSince; // ISO 8601 time of the first of them; "" when alive
 
     MoveState move = MoveState::None;
-    std::string moveTo;
+    std::string moveTo;      // as the window shows names
+    std::string moveToBytes; // its own bytes when they are not UTF-8, else ""
 };
 
 } // namespace quorvel::cli

@@ -5,6 +5,7 @@
 #include "cli/deepstage.h"
 #include "cli/stopsignals.h"
 #include "deep/verdict.h"
+#include "platform/codepage.h"
 #include "verify/deadlinkmover.h"
 
 #include <chrono>
@@ -45,13 +46,22 @@ std::string normalizedFolder(std::string folder)
 namespace
 {
 
+// A path for a report: as the window shows names, with its own bytes beside it when they are
+// not UTF-8, so a script can still name the file.
+void shownPath(const std::string &path, platform::CodePageDecoder &ansi, std::string &shown,
+               std::string &bytes)
+{
+    shown = displayPathOf(path, ansi);
+    bytes = platform::isUtf8(path) ? std::string() : path;
+}
+
 ReportEntry entryOf(std::string name, std::string file, std::string url, const std::string &folder,
-                    bool httpOnly, const LinkFilter &filter)
+                    bool httpOnly, const LinkFilter &filter, platform::CodePageDecoder &ansi)
 {
     ReportEntry entry;
     entry.name = std::move(name);
     entry.file = std::move(file);
-    entry.path = relativePath(entry.file, folder);
+    shownPath(relativePath(entry.file, folder), ansi, entry.path, entry.pathBytes);
     entry.url = std::move(url);
     if (const auto why = skipReason(entry.url, httpOnly)) {
         entry.result.kind = ResultKind::Skipped;
@@ -111,8 +121,9 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
     Catalogue catalogue;
     listShortcuts(folder, catalogue);
     const auto started = std::chrono::steady_clock::now();
+    platform::CodePageDecoder ansi(platform::GetACP());
     Report report;
-    report.folder = folder;
+    report.folder = displayPathOf(folder, ansi);
     // Sized once: the links point at their entries' URLs.
     report.entries.resize(catalogue.size());
     std::size_t taken = 0; // entries filled in, in catalogue order
@@ -121,10 +132,9 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
     const auto take = [&](std::size_t upTo, std::vector<LinkJob> *jobs) {
         for (; taken < upTo; ++taken) {
             ReportEntry &entry = report.entries[taken];
-            entry =
-                entryOf(std::move(catalogue.URL_Names[taken]), std::move(catalogue.Files[taken]),
-                        std::move(catalogue.URL_List[taken]), folder, httpOnly,
-                        settings.filter);
+            entry = entryOf(std::move(catalogue.URL_Names[taken]),
+                            std::move(catalogue.Files[taken]), std::move(catalogue.URL_List[taken]),
+                            folder, httpOnly, settings.filter, ansi);
             if (jobs && entry.result.kind == ResultKind::Unchecked) {
                 jobs->push_back(LinkJob{taken, entry.url});
                 ++links;
@@ -174,16 +184,16 @@ Report checkCatalogue(Catalogue catalogue, const std::string &folder, bool httpO
                       const deep::ParkingPhrases *deepPhrases)
 {
     const auto started = std::chrono::steady_clock::now();
+    platform::CodePageDecoder ansi(platform::GetACP());
     Report report;
-    report.folder = folder;
+    report.folder = displayPathOf(folder, ansi);
     report.deep = deepPhrases != nullptr;
     report.entries.reserve(catalogue.size());
     std::vector<LinkJob> jobs;
     for (std::size_t i = 0; i < catalogue.size(); ++i)
-        report.entries.push_back(entryOf(std::move(catalogue.URL_Names[i]),
-                                         std::move(catalogue.Files[i]),
-                                         std::move(catalogue.URL_List[i]), folder, httpOnly,
-                                         settings.filter));
+        report.entries.push_back(
+            entryOf(std::move(catalogue.URL_Names[i]), std::move(catalogue.Files[i]),
+                    std::move(catalogue.URL_List[i]), folder, httpOnly, settings.filter, ansi));
     // The entries no longer move, so the jobs can point at their URLs.
     for (std::size_t i = 0; i < report.entries.size(); ++i) {
         if (report.entries[i].result.kind == ResultKind::Unchecked)
@@ -248,7 +258,8 @@ bool moveDeadShortcuts(Report &report, const std::string &folder, const std::str
                        bool dryRun, bool suspectIsDead, const std::function<bool()> &stopAsked,
                        MoveJournal *journal)
 {
-    report.moveTarget = target;
+    platform::CodePageDecoder ansi(platform::GetACP());
+    report.moveTarget = displayPathOf(target, ansi);
     report.dryRun = dryRun;
     bool stopped = false;
     bool journalRefused = false;
@@ -257,7 +268,8 @@ bool moveDeadShortcuts(Report &report, const std::string &folder, const std::str
         if (r.kind != ResultKind::Dead && r.kind != ResultKind::Suspect)
             continue;
         const std::string &source = entry.file;
-        r.moveTo = destinationPathFor(source, folder, target);
+        const std::string destination = destinationPathFor(source, folder, target);
+        shownPath(destination, ansi, r.moveTo, r.moveToBytes);
         if (r.kind == ResultKind::Suspect && !suspectIsDead) {
             r.move = MoveState::SuspectStays;
             continue;
@@ -273,7 +285,7 @@ bool moveDeadShortcuts(Report &report, const std::string &folder, const std::str
         }
         if (dryRun) {
             std::error_code error;
-            r.move = std::filesystem::symlink_status(r.moveTo, error).type() ==
+            r.move = std::filesystem::symlink_status(destination, error).type() ==
                              std::filesystem::file_type::not_found
                          ? MoveState::WouldMove
                          : MoveState::DestinationExists;

@@ -1,69 +1,20 @@
 #include "cli/jsontext.h"
 
+#include "platform/codepage.h"
+
 #include <cstdio>
 
 namespace quorvel::cli
 {
 
-namespace
-{
-
-// The length of the valid UTF-8 sequence at text[i], or 0 when it is not one.
-std::size_t utf8Length(std::string_view text, std::size_t i)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0; // no overlong forms
-        if (lead == 0xED)
-            high = 0x9F; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F; // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    if (i + length > text.size())
-        return 0;
-    if (byte(i + 1) < low || byte(i + 1) > high)
-        return 0;
-    for (std::size_t k = 2; k < length; ++k) {
-        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
-            return 0;
-    }
-    return length;
-}
-
-} // namespace
-
 std::string jsonString(std::string_view text)
 {
+    const std::string valid = platform::validUtf8(text);
     std::string out;
-    out.reserve(text.size() + 2);
+    out.reserve(valid.size() + 2);
     out.push_back('"');
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = utf8Length(text, i);
-            if (length == 0) {
-                out += "\xEF\xBF\xBD";
-                ++i;
-            } else {
-                out.append(text.substr(i, length));
-                i += length;
-            }
-            continue;
-        }
+    for (const char byte : valid) {
+        const auto c = static_cast<unsigned char>(byte);
         switch (c) {
         case '"':
             out += "\\\"";
@@ -86,10 +37,9 @@ std::string jsonString(std::string_view text)
                 std::snprintf(escape, sizeof escape, "\\u%04x", c);
                 out += escape;
             } else {
-                out.push_back(static_cast<char>(c));
+                out.push_back(byte);
             }
         }
-        ++i;
     }
     out.push_back('"');
     return out;

@@ -1,8 +1,11 @@
 #include "cli/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <getopt.h>
@@ -93,19 +96,21 @@ bool seconds(const char *text, double &value)
     return true;
 }
 
+constexpr std::pair<std::string_view, ReportFormat> formats[] = {
+    {"text", ReportFormat::Text},   {"json", ReportFormat::Json},
+    {"csv", ReportFormat::Csv},     {"markdown", ReportFormat::Markdown},
+    {"md", ReportFormat::Markdown},
+};
+
 bool formatNamed(const std::string &name, ReportFormat &format)
 {
-    if (name == "text")
-        format = ReportFormat::Text;
-    else if (name == "json")
-        format = ReportFormat::Json;
-    else if (name == "csv")
-        format = ReportFormat::Csv;
-    else if (name == "markdown" || name == "md")
-        format = ReportFormat::Markdown;
-    else
-        return false;
-    return true;
+    for (const auto &[known, value] : formats) {
+        if (name == known) {
+            format = value;
+            return true;
+        }
+    }
+    return false;
 }
 
 CommandLine failure(std::string message)
@@ -300,6 +305,27 @@ CommandLine parseCommandLine(int argc, char *const argv[])
     if (o.suspectIsDead && o.moveDeadTo.empty())
         return failure("--suspect-is-dead decides what --move-dead-to moves; give both");
     return line;
+}
+
+std::vector<OptionEntry> optionTable()
+{
+    std::vector<OptionEntry> table;
+    for (const option &o : longOptions) {
+        if (!o.name)
+            break;
+        const bool hasShort = o.val > 0 && o.val < 128 && std::isalnum(o.val);
+        table.push_back(OptionEntry{o.name, hasShort ? static_cast<char>(o.val) : '\0',
+                                    o.has_arg == required_argument});
+    }
+    return table;
+}
+
+std::vector<std::string_view> formatNames()
+{
+    std::vector<std::string_view> names;
+    for (const auto &format : formats)
+        names.push_back(format.first);
+    return names;
 }
 
 std::string helpText()

@@ -5,6 +5,8 @@
 #include "cli/report.h"
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quorvel::cli
 {
@@ -42,6 +44,20 @@ struct CommandLine {
 };
 
 CommandLine parseCommandLine(int argc, char *const argv[]);
+
+// One option as the parser knows it: its long name, its short letter ('\0' when none), and
+// whether it takes a value.
+struct OptionEntry {
+    std::string name;
+    char letter = '\0';
+    bool takesValue = false;
+};
+
+// Every option the parser takes, in the order of its table.
+std::vector<OptionEntry> optionTable();
+
+// The names --format takes.
+std::vector<std::string_view> formatNames();
 
 std::string helpText();
 std::string versionText();

@@ -16,8 +16,9 @@ enum class ReportFormat { Text, Json, Csv, Markdown };
 
 struct ReportEntry {
     std::string name; // the display name, as the window lists it
-    std::string path; // of the shortcut file, relative to the folder
-    std::string file; // the full path, as the catalogue holds it
+    std::string path; // of the shortcut file, relative to the folder, as the window shows names
+    std::string pathBytes; // the relative path's own bytes when they are not UTF-8, else ""
+    std::string file;      // the full path, as the catalogue holds it
     std::string url;
     CheckResult result;
 };
@@ -43,6 +44,8 @@ struct Tally {
     std::size_t dead() const { return deadBy404 + deadBy410 + otherErrors; }
 };
 
+// Texts are UTF-8 (paths decoded as the window decodes file names); the writers still make
+// sure that no byte a server sent can make a report invalid UTF-8.
 struct Report {
     std::string folder;
     std::vector<ReportEntry> entries; // in catalogue order

@@ -3,6 +3,7 @@
 #include "cli/report.h"
 
 #include "cli/jsontext.h"
+#include "cli/pathbytes.h"
 
 namespace quorvel::cli
 {
@@ -19,8 +20,10 @@ void writeEntry(std::ostream &out, const ReportEntry &entry)
 {
     const CheckResult &r = entry.result;
     const bool requested = r.milliseconds >= 0;
-    out << "{\"name\": " << jsonString(entry.name) << ", \"path\": " << jsonString(entry.path)
-        << ", \"url\": " << jsonString(entry.url)
+    out << "{\"name\": " << jsonString(entry.name) << ", \"path\": " << jsonString(entry.path);
+    if (!entry.pathBytes.empty())
+        out << ", \"path_bytes\": " << jsonString(percentEncodedBytes(entry.pathBytes));
+    out << ", \"url\": " << jsonString(entry.url)
         << ", \"result\": " << jsonString(kindName(r.kind))
         << ", \"reason\": " << textOrNull(r.reason) << ", \"evidence\": " << textOrNull(r.evidence)
         << ", \"status\": " << (r.status != 0 ? std::to_string(r.status) : "null")
@@ -33,9 +36,13 @@ void writeEntry(std::ostream &out, const ReportEntry &entry)
         << ", \"tries\": " << r.tries << ", \"unverified\": " << (r.unverified ? "true" : "false")
         << ", \"host_verdict\": " << (r.hostVerdict ? "true" : "false")
         << ", \"dead_runs\": " << r.deadRuns << ", \"dead_since\": " << textOrNull(r.deadSince);
-    if (r.move != MoveState::None)
+    if (r.move != MoveState::None) {
         out << ", \"move\": {\"result\": " << jsonString(moveStateName(r.move))
-            << ", \"to\": " << jsonString(r.moveTo) << "}";
+            << ", \"to\": " << jsonString(r.moveTo);
+        if (!r.moveToBytes.empty())
+            out << ", \"to_bytes\": " << jsonString(percentEncodedBytes(r.moveToBytes));
+        out << "}";
+    }
     out << "}";
 }
 

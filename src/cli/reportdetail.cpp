@@ -1,5 +1,7 @@
 #include "cli/reportdetail.h"
 
+#include "platform/codepage.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -49,10 +51,21 @@ std::string verdictDetail(const CheckResult &result)
 
 std::string printable(std::string_view text)
 {
-    std::string out(text);
-    for (char &c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
+    const std::string valid = platform::validUtf8(text);
+    std::string out;
+    out.reserve(valid.size());
+    for (std::size_t i = 0; i < valid.size(); ++i) {
+        const auto c = static_cast<unsigned char>(valid[i]);
+        // U+0080..U+009F (C2 80..C2 9F) are controls too; a terminal may take U+009B for the
+        // start of an escape sequence.
+        const bool c1 =
+            c == 0xC2 && i + 1 < valid.size() && static_cast<unsigned char>(valid[i + 1]) < 0xA0;
+        if (c < 0x20 || c == 0x7f || c1) {
+            out += '?';
+            i += c1 ? 1 : 0;
+        } else {
+            out += valid[i];
+        }
     }
     return out;
 }

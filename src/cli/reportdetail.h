@@ -15,7 +15,8 @@ namespace quorvel::cli
 std::string verdictDetail(const CheckResult &result);
 
 // Control characters (a file name may hold a line break) shown as '?', so one entry stays on
-// one line.
+// one line and a server's header line cannot steer the terminal; bytes that are not UTF-8
+// shown as U+FFFD.
 std::string printable(std::string_view text);
 
 // "0.4 s", "12.3 s", "2 min 05 s".

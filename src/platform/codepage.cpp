@@ -163,43 +163,74 @@ std::optional<std::string> decodeUtf7(std::string_view text)
     return convert(converter.handle, text, false);
 }
 
+namespace
+{
+
+// The length of the well-formed UTF-8 sequence at text[i], 0 when there is none there.
+std::size_t utf8SequenceAt(std::string_view text, std::size_t i)
+{
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    char32_t cp = 0;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+    static constexpr char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < minimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+} // namespace
+
 bool isUtf8(std::string_view text)
 {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        char32_t cp = 0;
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            cp = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            cp = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            cp = lead & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        static constexpr char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < minimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceAt(text, i);
+        if (length == 0)
             return false;
         i += length;
     }
     return true;
+}
+
+std::string validUtf8(std::string_view text)
+{
+    if (isUtf8(text))
+        return std::string(text);
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceAt(text, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
 }
 
 } // namespace quorvel::platform

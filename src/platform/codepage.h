@@ -45,4 +45,8 @@ std::optional<std::string> decodeUtf7(std::string_view text);
 // True when text is well-formed UTF-8.
 bool isUtf8(std::string_view text);
 
+// The text with each byte that is not part of a well-formed UTF-8 sequence replaced by U+FFFD,
+// so that whatever a file name or a server holds can go where only UTF-8 may.
+std::string validUtf8(std::string_view text);
+
 } // namespace quorvel::platform

@@ -2,6 +2,7 @@
 // the report file, moves, the default folder, Ctrl+C and the progress bar on a terminal.
 
 #include "checkprogram.h"
+#include "platform/codepage.h"
 #include "support/tempdir.h"
 #include "support/testserver.h"
 
@@ -200,6 +201,48 @@ TEST_F(ProgramTest, ExcludedAndPrivateLinksAreSkippedAndCheckedWhenAsked)
     EXPECT_EQ(results[1].toObject()["reason"].toString().toStdString(), "excluded");
     EXPECT_EQ(results[2].toObject()["reason"].toString().toStdString(), "private");
     EXPECT_EQ(results[3].toObject()["reason"].toString().toStdString(), "private");
+}
+
+// Names copied from an old system are shown as the window shows them (decoded with the
+// registry's code page, here 1251) and their own bytes come beside them, so a script can open
+// the file; bytes a server sends cannot break a report either.
+TEST_F(ProgramTest, EveryReportIsUtf8AndNamesFilesThatAreNotExactly)
+{
+    temp.write("config/quorvel/registry/HKEY_LOCAL_MACHINE.reg",
+               "Windows Registry Editor Version 5.00\r\n\r\n"
+               "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage]\r\n"
+               "\"ACP\"=\"1251\"\r\n");
+    const std::vector<std::string> env{"XDG_CONFIG_HOME=" + (temp.path() / "config").string()};
+    server.route("/hostile", Reply::status("HTTP/1.1 404 \xff\xfe\xc0\xaf gone"));
+    const std::string raw = "\xcf\xf0\xe8\xe2\xe5\xf2/%\xc4\xe0.url"; // "Привет/%Да.url"
+    add(raw, server.url("/hostile"));
+    const std::string dead = (temp.path() / "Dead").string();
+
+    for (const char *format : {"json", "csv", "markdown", "text"}) {
+        SCOPED_TRACE(format);
+        const Finished done =
+            run({"-f", format, "--move-dead-to", dead, "--dry-run", favorites()}, env);
+        EXPECT_EQ(done.status, 1) << done.err;
+        EXPECT_TRUE(quorvel::platform::isUtf8(done.out)) << done.out;
+        const std::string shown =
+            "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82/%\xd0\x94\xd0\xb0.url";
+        EXPECT_NE(done.out.find(shown), std::string::npos) << done.out;
+        if (std::string(format) == "json") {
+            const QJsonObject r = QJsonDocument::fromJson(QByteArray::fromStdString(done.out))
+                                      .object()["results"]
+                                      .toArray()[0]
+                                      .toObject();
+            EXPECT_EQ(r["path"].toString().toStdString(), shown);
+            EXPECT_EQ(r["path_bytes"].toString().toStdString(), "%CF%F0%E8%E2%E5%F2/%25%C4%E0.url");
+            EXPECT_EQ(r["move"]["to_bytes"].toString().toStdString(),
+                      dead + "/%CF%F0%E8%E2%E5%F2/%25%C4%E0.url");
+            EXPECT_EQ(r["evidence"].toString().toStdString().substr(0, 13), "HTTP/1.1 404 ");
+        }
+        if (std::string(format) == "csv") {
+            EXPECT_NE(done.out.find(",%CF%F0%E8%E2%E5%F2/%25%C4%E0.url,"), std::string::npos);
+        }
+    }
+    EXPECT_TRUE(fs::exists(fs::path(favorites()) / raw)) << "a dry run moves nothing";
 }
 
 TEST_F(ProgramTest, DeadShortcutsMoveWithTheirSubFoldersAndNeverOverwrite)

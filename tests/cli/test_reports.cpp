@@ -4,13 +4,17 @@
 #include "cli/jsontext.h"
 #include "cli/report.h"
 #include "cli/reportdetail.h"
+#include "deep/weburl.h"
+#include "platform/codepage.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
+#include <vector>
 
 using namespace quorvel::cli;
 
@@ -96,9 +100,9 @@ TEST(Reports, CsvQuotesFieldsThatHoldCommasQuotesOrLineBreaks)
 {
     const std::string csv = written(writeCsv, awkwardReport());
     EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
-              "name,path,url,result,reason,evidence,status,error,error_text,final_url,redirects,"
-              "permanent_redirect,ms,move,move_to,tries,unverified,host_verdict,dead_runs,"
-              "dead_since");
+              "name,path,path_bytes,url,result,reason,evidence,status,error,error_text,final_url,"
+              "redirects,permanent_redirect,ms,move,move_to,move_to_bytes,tries,unverified,"
+              "host_verdict,dead_runs,dead_since");
     EXPECT_NE(csv.find(",\"http://a.test/\"\"q\"\",x\",dead,error,,,12029,"), std::string::npos)
         << csv;
     EXPECT_NE(csv.find("\"Two\nlines\",\"Two\nlines.url\""), std::string::npos) << csv;
@@ -169,6 +173,123 @@ TEST(Reports, ASuspectsDetailNamesWhereItEndedOnce)
         e.result.finalUrl = "http://c.test/";
         EXPECT_EQ(verdictDetail(e.result), c.detail);
     }
+}
+
+// RFC 4180 read back: rows of cells, each row keyed by the header's names.
+std::vector<std::map<std::string, std::string>> csvRows(const std::string &csv)
+{
+    std::vector<std::vector<std::string>> rows(1);
+    std::string cell;
+    bool quoted = false;
+    for (std::size_t i = 0; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < csv.size() && csv[i + 1] == '"')
+                cell += csv[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                cell += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().push_back(std::exchange(cell, {}));
+        } else if (c == '\r' && i + 1 < csv.size() && csv[i + 1] == '\n') {
+            rows.back().push_back(std::exchange(cell, {}));
+            rows.emplace_back();
+            ++i;
+        } else {
+            cell += c;
+        }
+    }
+    rows.pop_back(); // after the last line break
+    std::vector<std::map<std::string, std::string>> keyed;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        EXPECT_EQ(rows[r].size(), rows[0].size()) << "row " << r;
+        std::map<std::string, std::string> row;
+        for (std::size_t k = 0; k < rows[0].size() && k < rows[r].size(); ++k)
+            row[rows[0][k]] = rows[r][k];
+        keyed.push_back(std::move(row));
+    }
+    return keyed;
+}
+
+using quorvel::deep::percentDecoded;
+
+TEST(Reports, CsvCellsThatASpreadsheetWouldRunAsFormulasAreTextButNumbersStayNumbers)
+{
+    Report report;
+    for (const char *name : {"=HYPERLINK(\"http:evil\",\"x\")", "+1", "-2", "@SUM(A1)", "\t=1",
+                             "\r=1", "a=1", "'quoted"}) {
+        report.entries.push_back(entry(std::string(name) + ".url", name, ResultKind::Dead,
+                                       std::string(reason::notFound)));
+        report.entries.back().result.evidence = name;
+        report.entries.back().result.status = 404;
+        report.entries.back().result.redirects = -1;
+    }
+    const auto rows = csvRows(written(writeCsv, report));
+    ASSERT_EQ(rows.size(), report.entries.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string name = report.entries[i].url;
+        const bool formula = std::string("=+-@\t\r").find(name[0]) != std::string::npos;
+        const std::string expected = (formula ? "'" : "") + name;
+        for (const char *column : {"name", "url", "evidence"})
+            EXPECT_EQ(rows[i].at(column), expected) << column;
+        EXPECT_EQ(rows[i].at("path"), expected + ".url");
+        EXPECT_EQ(rows[i].at("status"), "404");
+        EXPECT_EQ(rows[i].at("ms"), "12");
+        EXPECT_EQ(rows[i].at("redirects"), "-1") << "a number keeps its sign";
+    }
+}
+
+// Every report is UTF-8 whatever bytes it is given; a path that was not UTF-8 is shown decoded
+// and its own bytes come beside it, percent-encoded, so a script can still open the file.
+TEST(Reports, EveryFormatIsUtf8AndJsonAndCsvGiveTheExactBytesOfPathsThatAreNot)
+{
+    Report report;
+    report.folder = "/fav";
+    report.moveTarget = "/dead";
+    ReportEntry e = entry("-Caf\xc3\xa9 100%.url", "http://a.test/\xff", ResultKind::Dead,
+                          std::string(reason::notFound));
+    e.pathBytes = "-Caf\xe9 100%.url"; // as an old system wrote it
+    e.result.evidence = "HTTP/1.1 404 Nicht gefunden \xfc\xc0\xaf \x1b[2J\xc2\x9b"
+                        "2J\xc2\xa0";
+    e.result.finalUrl = "http://a.test/\xe2\x82";
+    e.result.errorText = "\xed\xa0\x80";
+    e.result.move = MoveState::WouldMove;
+    e.result.moveTo = "/dead/Caf\xc3\xa9.url";
+    e.result.moveToBytes = "/dead/Caf\xe9.url";
+    report.entries.push_back(e);
+    report.entries.push_back(
+        entry("Plain.url", "http://b.test/", ResultKind::Dead, std::string(reason::notFound)));
+
+    for (auto writer : {writeText, writeMarkdown, writeJson, writeCsv})
+        EXPECT_TRUE(quorvel::platform::isUtf8(written(writer, report)));
+    EXPECT_NE(written(writeText, report).find("dead     -Caf\xc3\xa9 100%.url"), std::string::npos);
+    EXPECT_NE(written(writeMarkdown, report).find("| -Caf\xc3\xa9 100%.url |"), std::string::npos);
+    EXPECT_NE(written(writeText, report)
+                  .find("gefunden \xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd ?[2J?2J\xc2\xa0)"),
+              std::string::npos)
+        << "no byte a server sent may steer the terminal";
+
+    const QJsonArray results =
+        QJsonDocument::fromJson(QByteArray::fromStdString(written(writeJson, report)))
+            .object()["results"]
+            .toArray();
+    ASSERT_EQ(results.size(), 2);
+    const QJsonObject first = results[0].toObject();
+    EXPECT_EQ(first["path"].toString().toStdString(), "-Caf\xc3\xa9 100%.url");
+    EXPECT_EQ(first["path_bytes"].toString().toStdString(), "-Caf%E9 100%25.url");
+    EXPECT_EQ(percentDecoded(first["path_bytes"].toString().toStdString()), e.pathBytes);
+    EXPECT_EQ(first["move"].toObject()["to_bytes"].toString().toStdString(), "/dead/Caf%E9.url");
+    EXPECT_FALSE(results[1].toObject().contains("path_bytes")) << "only for paths not UTF-8";
+
+    const auto rows = csvRows(written(writeCsv, report));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].at("path_bytes"), "%2DCaf%E9 100%25.url") << "never taken for a formula";
+    EXPECT_EQ(percentDecoded(rows[0].at("path_bytes")), e.pathBytes);
+    EXPECT_EQ(percentDecoded(rows[0].at("move_to_bytes")), e.result.moveToBytes);
+    EXPECT_EQ(rows[1].at("path_bytes"), "");
 }
 
 } // namespace

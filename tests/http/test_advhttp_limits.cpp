@@ -130,7 +130,9 @@ TEST_F(AdvHttpLimits, BodyThatNeverEndsIsCutShortAndCountsByItsStatusLine)
             if (cut == Cut::TimeLimit) {
                 EXPECT_GE(took, http->RequestTimeLimit() - 100ms);
             }
-            EXPECT_LT(took, http->RequestTimeLimit() + 3s);
+            // About the limit on an idle machine (1.5 s); the bound only has to tell a cut from
+            // a body that never ends, with room for a busy machine.
+            EXPECT_LT(took, http->RequestTimeLimit() + 6s);
             EXPECT_GT(http->Response().size(), 0u);
             EXPECT_LE(http->Response().size(), TAdvHttp::MaxResponseSize);
             EXPECT_TRUE(http->Response() == quorvel::test::patternBody(http->Response().size()));

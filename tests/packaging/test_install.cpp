@@ -125,6 +125,19 @@ TEST_F(Installed, DesktopEntryMetainfoIconsAndManPageAreInPlace)
     EXPECT_TRUE(fs::exists(share / "doc/quorvel/examples/Favorites/Debian.url"));
 }
 
+// Each shell looks for completions in its own folder under the prefix, by its own file name.
+TEST_F(Installed, QuorvelCheckCompletionsAreWhereEachShellLooks)
+{
+    const fs::path share = prefix() / "share";
+    for (const char *file :
+         {"bash-completion/completions/quorvel-check", "zsh/vendor-completions/_quorvel-check",
+          "fish/vendor_completions.d/quorvel-check.fish"}) {
+        const std::string script = readText(share / file);
+        EXPECT_NE(script.find("quorvel-check"), std::string::npos) << file;
+        EXPECT_NE(script.find("move-dead-to"), std::string::npos) << file;
+    }
+}
+
 // Runs the installed program through its bin/ link; --version needs no display.
 TEST_F(Installed, ProgramRunsThroughItsLink)
 {
