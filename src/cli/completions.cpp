@@ -22,7 +22,9 @@ struct HelpEntry {
 // are indented further.
 std::map<std::string, HelpEntry> helpEntries()
 {
-    static const std::regex head(R"(^ +(?:-\w, )?--([A-Za-z0-9-]+)(?:=(\S+))?(?: {2,}(.*))?$)");
+    // An optional value is shown in brackets: --undo[=ID].
+    static const std::regex head(
+        R"(^ +(?:-\w, )?--([A-Za-z0-9-]+)(?:\[?=([^\s\]]+)\]?)?(?: {2,}(.*))?$)");
     static const std::regex more(R"(^ {20,}\S.*$)");
     std::map<std::string, HelpEntry> entries;
     std::istringstream help(helpText());
