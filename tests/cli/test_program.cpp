@@ -498,7 +498,7 @@ TEST_F(ProgramTest, WithoutANetworkNothingIsMovedAndTheExitStatusIsThree)
     const fs::path dead = temp.path() / "Dead";
     const auto offline = [&](const std::string &extra) {
         const std::string script =
-            "export QUORVEL_CHECK_RETRY_WAIT_MS=20; ip link set lo up 2>/dev/null; mount --bind '" + (temp.path() / "resolv.conf").string() +
+            "export QUORVEL_CHECK_RETRY_WAIT_MS=20 XDG_STATE_HOME='" + (temp.path() / "state").string() + "'; ip link set lo up 2>/dev/null; mount --bind '" + (temp.path() / "resolv.conf").string() +
             "' /etc/resolv.conf && exec '" + QUORVEL_CHECK_PROGRAM + "' " + extra +
             " --move-dead-to '" + dead.string() + "' '" + favorites() + "' >'" +
             (temp.path() / "out").string() + "' 2>'" + (temp.path() / "err").string() + "'";
