@@ -19,6 +19,7 @@ CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER DEF
     parent INTEGER, position INTEGER, title LONGVARCHAR, keyword_id INTEGER,
     folder_type TEXT, dateAdded INTEGER, lastModified INTEGER, guid TEXT,
     syncStatus INTEGER NOT NULL DEFAULT 0, syncChangeCounter INTEGER NOT NULL DEFAULT 1);
+CREATE UNIQUE INDEX moz_places_url_uniqueindex ON moz_places (url);
 CREATE INDEX moz_bookmarks_itemindex ON moz_bookmarks (fk, type);
 CREATE INDEX moz_bookmarks_parentindex ON moz_bookmarks (parent, position);
 INSERT INTO moz_bookmarks (id, type, parent, position, title, guid) VALUES
