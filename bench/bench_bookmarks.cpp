@@ -67,9 +67,9 @@ private:
         places_ = std::make_unique<quorvel::test::PlacesFile>(places());
         places_->exec("BEGIN");
         for (int f = 0; f < folders; ++f) {
-            const auto group = f % 10 == 0 ? places_->folder(places_->toolbar(), "Group " +
-                                                                              std::to_string(f))
-                                           : lastGroup_;
+            const auto group =
+                f % 10 == 0 ? places_->folder(places_->toolbar(), "Group " + std::to_string(f))
+                            : lastGroup_;
             lastGroup_ = group;
             const auto folder = places_->folder(group, "Folder " + std::to_string(f));
             for (int l = 0; l < linksPerFolder; ++l)

@@ -142,8 +142,7 @@ std::optional<fs::path> findBrowserStore(Browser browser, const fs::path &home)
         const auto profile = firefoxDefaultProfile(home / ".mozilla" / "firefox");
         return profile ? existingFile(*profile / "places.sqlite") : std::nullopt;
     }
-    return existingFile(home / ".config" / fs::path(entry.configFolder) / "Default" /
-                        "Bookmarks");
+    return existingFile(home / ".config" / fs::path(entry.configFolder) / "Default" / "Bookmarks");
 }
 
 std::vector<FoundStore> findBrowserStores(const fs::path &home)

@@ -32,6 +32,7 @@ struct FoundStore {
 std::vector<FoundStore> findBrowserStores(const std::filesystem::path &home);
 
 // The default profile's folder that a profiles.ini (in firefoxFolder) names, or nothing.
-std::optional<std::filesystem::path> firefoxDefaultProfile(const std::filesystem::path &firefoxFolder);
+std::optional<std::filesystem::path>
+firefoxDefaultProfile(const std::filesystem::path &firefoxFolder);
 
 } // namespace quorvel::bookmarks

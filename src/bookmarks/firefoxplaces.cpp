@@ -75,12 +75,10 @@ std::string problemOf(const SqliteFailure &failure)
     switch (failure.code) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return std::string("the database is locked and could not be read (") + failure.what() +
-               ")";
+        return std::string("the database is locked and could not be read (") + failure.what() + ")";
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT:
-        return std::string("the database is damaged or not a database (") + failure.what() +
-               ")";
+        return std::string("the database is damaged or not a database (") + failure.what() + ")";
     default:
         return std::string("the database could not be read (") + failure.what() + ")";
     }
@@ -103,9 +101,9 @@ BookmarkTree readFirefoxPlaces(const std::filesystem::path &file)
         std::unordered_map<std::string, std::int64_t> rootIds;
         Children children;
         {
-            SqliteStatement hasTables(
-                db, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                    "name IN ('moz_bookmarks', 'moz_places')");
+            SqliteStatement hasTables(db,
+                                      "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                      "name IN ('moz_bookmarks', 'moz_places')");
             if (!hasTables.step() || hasTables.integer(0) != 2)
                 throw BookmarkError(file, "an SQLite database without Firefox's bookmarks (no "
                                           "moz_bookmarks and moz_places tables)");

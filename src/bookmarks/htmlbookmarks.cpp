@@ -52,7 +52,7 @@ std::string plainText(std::string_view raw)
 }
 
 struct Tag {
-    std::string name; // lower case, with a leading '/' for an end tag
+    std::string name;                              // lower case, with a leading '/' for an end tag
     std::map<std::string, std::string> attributes; // names in lower case, values decoded
 };
 

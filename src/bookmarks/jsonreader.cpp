@@ -188,8 +188,9 @@ std::string JsonReader::readString()
             if (cp >= 0xD800 && cp < 0xDC00 && text_.substr(at_, 2) == "\\u") {
                 at_ += 2;
                 const unsigned low = readHex4();
-                cp = low >= 0xDC00 && low < 0xE000 ? 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00)
-                                                   : 0xFFFD;
+                cp = low >= 0xDC00 && low < 0xE000
+                         ? 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00)
+                         : 0xFFFD;
             } else if (cp >= 0xD800 && cp < 0xE000) {
                 cp = 0xFFFD; // half a surrogate pair is no character
             }

@@ -13,7 +13,8 @@ class PrivateCopy
 {
 public:
     // Throws BookmarkError naming file when it cannot be read or copied.
-    PrivateCopy(const std::filesystem::path &file, std::initializer_list<std::string_view> companions);
+    PrivateCopy(const std::filesystem::path &file,
+                std::initializer_list<std::string_view> companions);
     ~PrivateCopy();
     PrivateCopy(const PrivateCopy &) = delete;
     PrivateCopy &operator=(const PrivateCopy &) = delete;

@@ -16,9 +16,7 @@ namespace quorvel::bookmarks
 class SqliteFailure : public std::runtime_error
 {
 public:
-    SqliteFailure(const std::string &message, int code) : std::runtime_error(message), code(code)
-    {
-    }
+    SqliteFailure(const std::string &message, int code) : std::runtime_error(message), code(code) {}
     int code; // SQLite's primary result code
 };
 

@@ -84,13 +84,14 @@ std::int64_t PlacesFile::folder(std::int64_t parent, const std::string &title,
     return insert(2, 0, parent, &title, dateAdded);
 }
 
-std::int64_t PlacesFile::link(std::int64_t parent, const std::string &title,
-                              const std::string &url, std::int64_t dateAdded)
+std::int64_t PlacesFile::link(std::int64_t parent, const std::string &title, const std::string &url,
+                              std::int64_t dateAdded)
 {
     // Firefox keeps one moz_places row per URL, shared by every bookmark of it.
     sqlite3_stmt *statement = nullptr;
-    sqlite3_prepare_v2(db_, "INSERT INTO moz_places (url) SELECT ?1 WHERE NOT EXISTS "
-                            "(SELECT 1 FROM moz_places WHERE url = ?1)",
+    sqlite3_prepare_v2(db_,
+                       "INSERT INTO moz_places (url) SELECT ?1 WHERE NOT EXISTS "
+                       "(SELECT 1 FROM moz_places WHERE url = ?1)",
                        -1, &statement, nullptr);
     sqlite3_bind_text(statement, 1, url.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_step(statement);

@@ -18,11 +18,13 @@ TEST(BookmarkFile, KindComesFromContentNotName)
         quorvel::test::PlacesFile places(home.path() / "Bookmarks.html");
         places.link(places.menu(), "F", "http://f.example/");
     }
-    const auto html = home.write("places.sqlite", "\xEF\xBB\xBF  <!DOCTYPE NETSCAPE-Bookmark-file-1>"
-                                                  "<DL><DT><A HREF=\"http://h.example/\">H</A></DL>");
-    const auto json = home.write("bookmarks.html", "\n {\"roots\": {\"other\": {\"type\": "
-                                                   "\"folder\", \"children\": [{\"type\": \"url\", "
-                                                   "\"name\": \"C\", \"url\": \"http://c.example/\"}]}}}");
+    const auto html =
+        home.write("places.sqlite", "\xEF\xBB\xBF  <!DOCTYPE NETSCAPE-Bookmark-file-1>"
+                                    "<DL><DT><A HREF=\"http://h.example/\">H</A></DL>");
+    const auto json =
+        home.write("bookmarks.html", "\n {\"roots\": {\"other\": {\"type\": "
+                                     "\"folder\", \"children\": [{\"type\": \"url\", "
+                                     "\"name\": \"C\", \"url\": \"http://c.example/\"}]}}}");
     const std::vector<std::tuple<std::filesystem::path, StoreKind, std::string>> cases{
         {home.path() / "Bookmarks.html", StoreKind::Firefox, "http://f.example/"},
         {html, StoreKind::Html, "http://h.example/"},

@@ -24,7 +24,8 @@ BookmarkTree sampleTree()
     toolbar.added = 1500000000;
     BookmarkNode news = BookmarkNode::folder("News");
     BookmarkNode paper = BookmarkNode::folder("Old paper");
-    paper.children.push_back(BookmarkNode::link("Fish & \"Chips\" <b>", "https://a.example/?x=1&y=\"2\"", 1600000000));
+    paper.children.push_back(
+        BookmarkNode::link("Fish & \"Chips\" <b>", "https://a.example/?x=1&y=\"2\"", 1600000000));
     paper.children.push_back(BookmarkNode::separator());
     paper.children.push_back(BookmarkNode::link("", "https://b.example/"));
     news.children.push_back(std::move(paper));
@@ -98,6 +99,7 @@ TEST(CleanedCopy, WritingReplacesTheFileWholeAndAnUnwritablePlaceIsReported)
     writeCleanedBookmarks(file, sampleTree(), {true});
     EXPECT_EQ(flatten(readBookmarksHtml(quorvel::test::readFile(file), file)).size(), 5u);
     EXPECT_FALSE(std::filesystem::exists(file.string() + ".partial"));
-    EXPECT_THROW(writeCleanedBookmarks(home.path() / "no" / "such" / "folder.html", sampleTree(), {}),
-                 BookmarkError);
+    EXPECT_THROW(
+        writeCleanedBookmarks(home.path() / "no" / "such" / "folder.html", sampleTree(), {}),
+        BookmarkError);
 }

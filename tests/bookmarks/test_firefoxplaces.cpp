@@ -107,8 +107,7 @@ TEST(FirefoxPlaces, AnExclusivelyLockedDatabaseIsReadWithoutWaitingForTheLock)
             EXPECT_EQ(flatten(readFirefoxPlaces(file)), profileEntries);
         } catch (const BookmarkError &error) {
             // A clear refusal is acceptable too; a hang or a crash is not.
-            EXPECT_NE(std::string(error.what()).find("locked"), std::string::npos)
-                << error.what();
+            EXPECT_NE(std::string(error.what()).find("locked"), std::string::npos) << error.what();
         }
         // The reader's own busy wait is bounded at 2 s; 10 s leaves room for a loaded machine.
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));

@@ -54,8 +54,7 @@ TEST(HtmlBookmarks, FirefoxExportGivesEveryLinkWithItsFolderPathTitleAndDate)
         {"Fish & Chips <best>", "", "https://example.org/a?x=1&y=2", 1600000000},
         {"Café – ☺ Zürich", "Bookmarks Toolbar/News/Old paper", "http://example.com/caf%C3%A9",
          std::nullopt},
-        {"Same URL again", "Bookmarks Toolbar/News", "https://example.org/a?x=1&y=2",
-         std::nullopt},
+        {"Same URL again", "Bookmarks Toolbar/News", "https://example.org/a?x=1&y=2", std::nullopt},
         {"", "Bookmarks Toolbar", "https://untitled.example/", std::nullopt},
         {"A bookmarklet", "Bookmarks Toolbar", "javascript:void(0)", std::nullopt},
     };
@@ -115,7 +114,8 @@ TEST(HtmlBookmarks, TruncatedOrForeignFilesAreRefusedNamingTheFile)
     const std::vector<std::pair<std::string, std::string>> cases{
         {"<html><body><a href=\"http://x/\">x</a></body></html>", "NETSCAPE-Bookmark-file-1"},
         {"<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://x/", "ends inside a tag"},
-        {"<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://x/\">tit", "ends inside a title"},
+        {"<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://x/\">tit",
+         "ends inside a title"},
         {"<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><H3>F</H3><DL><DT><A HREF=\"http://x/\">x</A>",
          "truncated"},
         {"<!DOCTYPE NETSCAPE-Bookmark-file-1><DL></DL></DL>", "never opened"},
