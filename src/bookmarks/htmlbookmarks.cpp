@@ -16,6 +16,9 @@ namespace
 
 constexpr std::string_view doctype = "<!doctype netscape-bookmark-file-1>";
 
+// Far deeper than anyone files bookmarks; the tree is walked recursively later, so a bound.
+constexpr std::size_t maxDepth = 1000;
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -146,6 +149,9 @@ public:
     void openList()
     {
         if (pending_) {
+            if (open_.size() > maxDepth)
+                throw BookmarkError(file_, "its folders nest deeper than " +
+                                               std::to_string(maxDepth) + " levels");
             open_.push_back(std::move(*pending_));
             pending_.reset();
             pushed_.push_back(true);

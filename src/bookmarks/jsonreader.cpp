@@ -1,5 +1,6 @@
 #include "bookmarks/jsonreader.h"
 
+#include "deep/textfold.h"
 #include "platform/asciitext.h"
 
 namespace quorvel::bookmarks
@@ -64,26 +65,38 @@ JsonReader::Type JsonReader::peek()
     }
 }
 
-void JsonReader::beginObject()
+void JsonReader::open(char c)
 {
-    expect('{');
+    expect(c);
     if (++depth_ > maxDepth)
         fail("nested too deeply");
     first_ = true;
 }
 
-bool JsonReader::nextKey(std::string &key)
+bool JsonReader::closes(char c)
 {
     skipBlanks();
-    if (at_ < text_.size() && text_[at_] == '}') {
+    if (at_ < text_.size() && text_[at_] == c) {
         ++at_;
         --depth_;
         first_ = false;
-        return false;
+        return true;
     }
     if (!first_)
         expect(',');
     first_ = false;
+    return false;
+}
+
+void JsonReader::beginObject()
+{
+    open('{');
+}
+
+bool JsonReader::nextKey(std::string &key)
+{
+    if (closes('}'))
+        return false;
     if (peek() != Type::String)
         fail("expected a member name");
     key = readString();
@@ -93,25 +106,12 @@ bool JsonReader::nextKey(std::string &key)
 
 void JsonReader::beginArray()
 {
-    expect('[');
-    if (++depth_ > maxDepth)
-        fail("nested too deeply");
-    first_ = true;
+    open('[');
 }
 
 bool JsonReader::hasNext()
 {
-    skipBlanks();
-    if (at_ < text_.size() && text_[at_] == ']') {
-        ++at_;
-        --depth_;
-        first_ = false;
-        return false;
-    }
-    if (!first_)
-        expect(',');
-    first_ = false;
-    return true;
+    return !closes(']');
 }
 
 unsigned JsonReader::readHex4()
@@ -124,25 +124,6 @@ unsigned JsonReader::readHex4()
         value = value * 16 + static_cast<unsigned>(digit);
     }
     return value;
-}
-
-void JsonReader::appendCodePoint(std::string &out, unsigned cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
 }
 
 std::string JsonReader::readString()
@@ -194,7 +175,7 @@ std::string JsonReader::readString()
             } else if (cp >= 0xD800 && cp < 0xE000) {
                 cp = 0xFFFD; // half a surrogate pair is no character
             }
-            appendCodePoint(out, cp);
+            deep::appendUtf8(out, cp);
             break;
         }
         default:

@@ -40,11 +40,13 @@ public:
 
 private:
     void skipBlanks();
+    void open(char c);
+    // Whether the innermost container ends here; else consumes the ',' before its next item.
+    bool closes(char c);
     void expect(char c);
     [[noreturn]] void fail(const std::string &what) const;
     void skipNumber();
     void skipWord(std::string_view word);
-    void appendCodePoint(std::string &out, unsigned codePoint);
     unsigned readHex4();
 
     std::string_view text_;

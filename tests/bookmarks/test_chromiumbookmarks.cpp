@@ -1,8 +1,8 @@
 // Chromium-family Bookmarks files as the browsers write them: roots, nested children, dates in
 // microseconds since 1601, members in any order.
 
-#include "bookmarks/bookmarkerror.h"
 #include "bookmarks/chromiumbookmarks.h"
+#include "bookmarks/refusal.h"
 
 #include <gtest/gtest.h>
 
@@ -83,13 +83,8 @@ TEST(ChromiumBookmarks, DamagedFilesAreRefusedNamingTheFileAndTheFault)
     };
     for (const auto &[file, problem] : cases) {
         SCOPED_TRACE(file.substr(0, 80));
-        try {
-            readChromiumBookmarks(file, "/home/u/Default/Bookmarks");
-            ADD_FAILURE() << "read without complaint";
-        } catch (const BookmarkError &error) {
-            const std::string message = error.what();
-            EXPECT_EQ(message.rfind("/home/u/Default/Bookmarks: ", 0), 0u) << message;
-            EXPECT_NE(message.find(problem), std::string::npos) << message;
-        }
+        quorvel::test::expectRefused(
+            [&] { readChromiumBookmarks(file, "/home/u/Default/Bookmarks"); },
+            "/home/u/Default/Bookmarks", problem);
     }
 }
