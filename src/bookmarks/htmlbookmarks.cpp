@@ -5,6 +5,7 @@
 #include "deep/htmlentities.h"
 #include "platform/asciitext.h"
 
+#include <cctype>
 #include <charconv>
 #include <map>
 #include <optional>
@@ -52,6 +53,28 @@ std::string plainText(std::string_view raw)
         ++at;
     }
     return out;
+}
+
+// An attribute's value with its character references replaced. As in browsers, a reference
+// without its ';' followed by a letter, digit or '=' stays as it is: "?a=1&copy=2" in an
+// unescaped URL is a query, not a copyright sign.
+std::string attributeText(std::string_view raw)
+{
+    std::string value;
+    value.reserve(raw.size());
+    for (std::size_t at = 0; at < raw.size();) {
+        std::size_t end = at;
+        std::string decoded;
+        if (raw[at] == '&' && deep::readCharacterReference(raw, end, decoded) &&
+            (raw[end - 1] == ';' || end == raw.size() ||
+             !(std::isalnum(static_cast<unsigned char>(raw[end])) || raw[end] == '='))) {
+            value += decoded;
+            at = end;
+        } else {
+            value += raw[at++];
+        }
+    }
+    return value;
 }
 
 struct Tag {
@@ -107,10 +130,7 @@ std::optional<Tag> readTag(std::string_view text, std::size_t &at)
                     ++pos;
                 valueEnd = pos;
             }
-            const std::string_view raw = text.substr(valueStart, valueEnd - valueStart);
-            for (std::size_t i = 0; i < raw.size();)
-                if (raw[i] != '&' || !deep::readCharacterReference(raw, i, value))
-                    value += raw[i++];
+            value = attributeText(text.substr(valueStart, valueEnd - valueStart));
         }
         if (!key.empty())
             tag.attributes.emplace(std::move(key), std::move(value));

@@ -110,6 +110,10 @@ TEST(HtmlBookmarks, LettersCaseLooseMarkupAndDeclaredCharsetsAreReadAsBrowsersRe
          "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><!-- <A HREF=\"http://no.example/\">x</A> -->"
          "<DT><A HREF=\"http://d.example/\"><b>Bold</b>   title</A></DL>",
          {{"Bold title", "", "http://d.example/", std::nullopt}}},
+        {"an unescaped query in a URL keeps its & and =",
+         "<!DOCTYPE NETSCAPE-Bookmark-file-1><DL><DT><A HREF=\"http://e.example/?a=1&copy=2&amp;"
+         "b=&lt;&reg\">E</A></DL>",
+         {{"E", "", "http://e.example/?a=1&copy=2&b=<®", std::nullopt}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
