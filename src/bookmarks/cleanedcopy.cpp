@@ -1,6 +1,7 @@
 #include "bookmarks/cleanedcopy.h"
 
 #include "bookmarks/bookmarkerror.h"
+#include "bookmarks/htmlbookmarks.h"
 
 #include <cstdio>
 #include <fstream>
@@ -165,6 +166,18 @@ std::string cleanedBookmarksHtml(const BookmarkTree &tree, const std::vector<boo
 void writeCleanedBookmarks(const std::filesystem::path &file, const BookmarkTree &tree,
                            const std::vector<bool> &dead)
 {
+    // The destination may be a slip of the user's: whatever is there and is not a bookmarks HTML
+    // file (a browser's own store above all) is left alone.
+    std::error_code error;
+    if (std::filesystem::exists(file, error)) {
+        std::ifstream in(file, std::ios::binary);
+        std::string head(512, '\0');
+        in.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(in.gcount()));
+        if (!std::filesystem::is_regular_file(file, error) || !looksLikeBookmarksHtml(head))
+            throw BookmarkError(file, "exists and is not a bookmarks HTML file; it is not "
+                                      "overwritten");
+    }
     const std::string text = cleanedBookmarksHtml(tree, dead);
     const std::filesystem::path partial = file.string() + ".partial";
     {
@@ -176,7 +189,6 @@ void writeCleanedBookmarks(const std::filesystem::path &file, const BookmarkTree
             throw BookmarkError(file, "cannot be written");
         }
     }
-    std::error_code error;
     std::filesystem::rename(partial, file, error);
     if (error) {
         std::filesystem::remove(partial, error);

@@ -16,7 +16,8 @@ namespace quorvel::bookmarks
 std::string cleanedBookmarksHtml(const BookmarkTree &tree, const std::vector<bool> &dead);
 
 // Writes the same text to file, whole or not at all (a temporary file beside it, then a
-// rename). Throws BookmarkError naming file when it cannot.
+// rename). Throws BookmarkError naming file when it cannot, or when file exists and is anything
+// but a bookmarks HTML file (never a browser's own store).
 void writeCleanedBookmarks(const std::filesystem::path &file, const BookmarkTree &tree,
                            const std::vector<bool> &dead);
 

@@ -92,14 +92,26 @@ TEST(CleanedCopy, NothingDeadGivesTheSameTreeAndNoDeadLinksFolder)
     EXPECT_EQ(flatten(readBookmarksHtml(text, "clean.html")), flatten(tree));
 }
 
-TEST(CleanedCopy, WritingReplacesTheFileWholeAndAnUnwritablePlaceIsReported)
+TEST(CleanedCopy, AnEarlierCleanedFileIsReplacedWholeAndNothingElseIsOverwritten)
 {
     const TempDir home;
-    const auto file = home.write("clean.html", "old contents");
-    writeCleanedBookmarks(file, sampleTree(), {true});
-    EXPECT_EQ(flatten(readBookmarksHtml(quorvel::test::readFile(file), file)).size(), 5u);
-    EXPECT_FALSE(std::filesystem::exists(file.string() + ".partial"));
-    EXPECT_THROW(
-        writeCleanedBookmarks(home.path() / "no" / "such" / "folder.html", sampleTree(), {}),
-        BookmarkError);
+    const auto earlier = home.write("clean.html", "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<DL></DL>");
+    writeCleanedBookmarks(earlier, sampleTree(), {true});
+    EXPECT_EQ(flatten(readBookmarksHtml(quorvel::test::readFile(earlier), earlier)).size(), 5u);
+    EXPECT_FALSE(std::filesystem::exists(earlier.string() + ".partial"));
+
+    const std::vector<std::pair<std::string, std::string>> stores{
+        {"places.sqlite", std::string("SQLite format 3\0", 16) + "pages"},
+        {"Bookmarks", "{\"roots\": {}}"},
+        {"notes.txt", "keep me"},
+    };
+    for (const auto &[name, content] : stores) {
+        SCOPED_TRACE(name);
+        const auto file = home.write(name, content);
+        EXPECT_THROW(writeCleanedBookmarks(file, sampleTree(), {}), BookmarkError);
+        EXPECT_EQ(quorvel::test::readFile(file), content);
+    }
+    EXPECT_THROW(writeCleanedBookmarks(home.path() / "no" / "such.html", sampleTree(), {}),
+                 BookmarkError);
+    EXPECT_THROW(writeCleanedBookmarks(home.path(), sampleTree(), {}), BookmarkError);
 }
