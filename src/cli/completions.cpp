@@ -15,6 +15,7 @@ namespace
 struct HelpEntry {
     std::string valueName;
     std::string firstLine;
+    std::string nextLine;   // the description's second line, "" when it has one line only
     bool continues = false; // the description goes on below its first line
 };
 
@@ -37,7 +38,8 @@ std::map<std::string, HelpEntry> helpEntries()
             current->firstLine = match[3].str();
         } else if (current && std::regex_match(line, more)) {
             current->continues = true;
-            current = nullptr; // only whether it goes on matters
+            current->nextLine = line.substr(line.find_first_not_of(' '));
+            current = nullptr; // a clause never runs past the second line
         } else {
             current = nullptr;
         }
@@ -66,10 +68,18 @@ std::string firstClause(const HelpEntry &entry)
             if (at != std::string::npos && (clause == std::string::npos || at > clause))
                 clause = at;
         }
-        if (open != std::string::npos && text.find(')', open) == std::string::npos)
+        if (open != std::string::npos && text.find(')', open) == std::string::npos) {
             text.erase(open);
-        else if (clause != std::string::npos)
+        } else if (clause != std::string::npos) {
             text.erase(clause);
+        } else {
+            // The first line breaks inside the clause: its end is on the next line.
+            const std::size_t end = entry.nextLine.find_first_of("(,;:.");
+            std::string rest = entry.nextLine.substr(0, end);
+            trimEnd(rest);
+            if (!rest.empty())
+                text += " " + rest;
+        }
     }
     trimEnd(text);
     return text;

@@ -67,6 +67,8 @@ TEST(Completions, DescriptionsAreTheFirstWholeClauseOfHelp)
     EXPECT_EQ(described["timeout"], "time limit of each request");
     EXPECT_EQ(described["user-agent"], "the User-Agent header") << "no paren left open";
     EXPECT_EQ(described["http-only"], "check only http: links, as the window does");
+    EXPECT_EQ(described["retries"], "try a failure that may pass later up to N more times")
+        << "a clause the line breaks in";
     EXPECT_EQ(described["jobs"], "at most N requests in flight at once")
         << "a paren --help leaves open on its line";
     for (const auto &[name, text] : described)
