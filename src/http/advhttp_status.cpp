@@ -86,6 +86,8 @@ void TAdvHttp::StatusCallback(HINTERNET, std::uintptr_t context, std::uint32_t s
             if (!frame.gone)
                 self->RecordError(inet::ERROR_INTERNET_INTERNAL_ERROR);
         } catch (...) {
+            // OnError raised as well, or destroyed the component (frame.gone tells): the
+            // request has its error either way, and the facility's thread has no one to tell.
         }
     }
     if (!frame.gone)
