@@ -17,6 +17,7 @@
 
 #include "app/tfmverify.h"
 #include "http/advhttp.h"
+#include "inet/curlhandle.h"
 #include "procstatus.h"
 #include "support/testserver.h"
 #include "verify/verifyview.h"
@@ -152,7 +153,8 @@ Figures measure(const OneRequest &request, int rounds)
 
 // The bare loop: what libcurl alone costs for the same requests.
 struct BareCurl {
-    CURL *easy = curl_easy_init();
+    quorvel::platform::inet::CurlEasy owner = quorvel::platform::inet::makeCurlEasy();
+    CURL *easy = owner.get();
     std::string body;
 
     explicit BareCurl(const std::string &url)
@@ -163,7 +165,6 @@ struct BareCurl {
         curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &BareCurl::write);
         curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     }
-    ~BareCurl() { curl_easy_cleanup(easy); }
 
     static size_t write(char *data, size_t size, size_t count, void *self)
     {

@@ -3,7 +3,9 @@
 
 #include "app/tfmverify.h"
 
+#include "app/credentialdialog.h"
 #include "http/advhttp.h"
+#include "http/credentialprompt.h"
 #include "verify/connectionlog.h"
 #include "widgets/searchlistbox.h"
 
@@ -12,6 +14,8 @@ namespace quorvel
 
 void TTfmVerify::createBrowseTo()
 {
+    // A server that asks for a password is answered through the program's dialog.
+    installCredentialPrompt(&CredentialDialog::ask);
     // Owned by the window, so every event of the component is handled on the GUI thread.
     browseTo_ = new TAdvHttp(this);
     browseTo_->setObjectName(QStringLiteral("BrowseTo"));

@@ -3,6 +3,7 @@
 #include "cli/hostslots.h"
 #include "cli/linktransfer.h"
 #include "cli/requesttarget.h"
+#include "inet/curlhandle.h"
 #include "inet/curlmulti.h"
 #include "inet/inet.h"
 #include "inet/inet_errors.h"
@@ -55,13 +56,13 @@ class LinkChecker::Engine
 public:
     explicit Engine(CheckSettings settings) : settings_(std::move(settings)), slots_(1)
     {
-        multi_ = curl_multi_init();
+        multi_ = inet::makeCurlMulti();
         // Idle kept-alive connections each hold a descriptor; a few per request slot is plenty.
         if (multi_)
-            curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS,
+            curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS,
                               static_cast<long>(std::max(settings_.jobs, 1) * 4));
         // libcurl's own "Accept: */*" is not sent by the window.
-        headers_ = curl_slist_append(nullptr, "Accept:");
+        inet::appendTo(headers_, "Accept:");
         lookups_ = std::make_unique<HostLookups>(settings_.lookUp, lookupsAtOnce,
                                                  [this] { wake(); });
     }
@@ -69,12 +70,8 @@ public:
     {
         // Lookup threads still running must no longer wake the multi handle.
         lookups_.reset();
+        // The kept easy handles go before the multi handle: they are declared after it.
         abandonAll();
-        for (CURL *easy : idle_)
-            curl_easy_cleanup(easy);
-        if (multi_)
-            curl_multi_cleanup(multi_);
-        curl_slist_free_all(headers_);
     }
 
     bool run(std::vector<LinkJob> jobs, const DoneHandler &onDone, const MoreLinks &more);
@@ -82,7 +79,7 @@ public:
     void wake()
     {
         if (multi_)
-            curl_multi_wakeup(multi_);
+            curl_multi_wakeup(multi_.get());
     }
     void holdNewLinks(bool hold) { holdNew_ = hold; }
     NetworkGuard::Verdict network() const { return guard_.verdict(); }
@@ -175,7 +172,7 @@ private:
     bool waitForWork();
 
     CheckSettings settings_;
-    CURLM *multi_ = nullptr;
+    inet::CurlMulti multi_;
     HostSlots slots_;
     std::vector<LinkJob> jobs_;
     const DoneHandler *onDone_ = nullptr;
@@ -183,13 +180,13 @@ private:
     // Both by index in the job list; a link not yet started is in neither.
     std::unordered_map<std::size_t, std::unique_ptr<Transfer>> active_;
     std::unordered_map<std::size_t, std::unique_ptr<Transfer>> parked_; // redirected, waiting
-    std::vector<CURL *> idle_; // easy handles kept for reuse
+    std::vector<inet::CurlEasy> idle_; // easy handles kept for reuse
     std::unordered_map<std::size_t, Added> added_;
     std::size_t nextAdded_ = 0;
     // Added requests that cannot be sent, answered from the run's loop rather than from add()
     // itself, which is called from inside an onDone.
     std::deque<std::pair<std::size_t, LinkOutcome>> refused_;
-    curl_slist *headers_ = nullptr;
+    inet::CurlList headers_;
     bool stopped_ = false;
     bool holdNew_ = false;
 
@@ -533,8 +530,8 @@ bool LinkChecker::Engine::run(std::vector<LinkJob> jobs, const DoneHandler &onDo
         dueRetries();
         startMore();
         int running = 0;
-        curl_multi_perform(multi_, &running);
-        inet::takeFinished<Transfer>(multi_, [this](Transfer &transfer, CURLcode result) {
+        curl_multi_perform(multi_.get(), &running);
+        inet::takeFinished<Transfer>(multi_.get(), [this](Transfer &transfer, CURLcode result) {
             finished(transfer, result);
         });
         timeLimits();
@@ -557,7 +554,7 @@ bool LinkChecker::Engine::waitForWork()
     stopWait.fd = settings_.stopFd;
     stopWait.events = CURL_WAIT_POLLIN;
     const bool watchStop = settings_.stopFd >= 0;
-    curl_multi_poll(multi_, watchStop ? &stopWait : nullptr, watchStop ? 1 : 0,
+    curl_multi_poll(multi_.get(), watchStop ? &stopWait : nullptr, watchStop ? 1 : 0,
                     static_cast<int>(nextWait().count()), nullptr);
     // Only a readable stop descriptor is looked at again, so the loop costs no extra call.
     if (watchStop && stopWait.revents != 0)
@@ -630,22 +627,22 @@ void LinkChecker::Engine::startHop(std::unique_ptr<Transfer> transfer)
     if (t.hops == 0)
         t.firstUrl = t.url;
     active_[t.index] = std::move(transfer);
-    if (!setUpEasy(t) || curl_multi_add_handle(multi_, t.easy) != CURLM_OK)
+    if (!setUpEasy(t) || curl_multi_add_handle(multi_.get(), t.easy.get()) != CURLM_OK)
         fail(t, inet::ERROR_INTERNET_INTERNAL_ERROR);
 }
 
 bool LinkChecker::Engine::setUpEasy(Transfer &t)
 {
     if (!idle_.empty()) {
-        t.easy = idle_.back();
+        t.easy = std::move(idle_.back());
         idle_.pop_back();
-        curl_easy_reset(t.easy);
+        curl_easy_reset(t.easy.get());
     } else {
-        t.easy = curl_easy_init();
+        t.easy = inet::makeCurlEasy();
     }
     if (!t.easy)
         return false;
-    CURL *easy = t.easy;
+    CURL *easy = t.easy.get();
     const auto remaining =
         std::chrono::duration_cast<std::chrono::milliseconds>(t.deadline - Clock::now());
     const long connectLimit =
@@ -673,7 +670,7 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     if (!settings_.userAgent.empty())
         curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.userAgent.c_str());
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
     // The window ignores a certificate issued for another name; libcurl cannot ignore only an
     // expired date, so that, like an unknown issuer, fails the request.
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
@@ -694,11 +691,11 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     // The name was looked up here; libcurl connects to the same addresses.
     if (const auto host = hosts_.find(t.host);
         host != hosts_.end() && host->second.lookup == HostState::Lookup::Found) {
-        t.resolve = curl_slist_append(nullptr, (hostKey(t.target) + ":" +
-                                                std::to_string(t.target.port) + ":" +
-                                                host->second.addresses)
-                                                   .c_str());
-        curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolve);
+        t.resolve.reset();
+        inet::appendTo(t.resolve, (hostKey(t.target) + ":" + std::to_string(t.target.port) +
+                                   ":" + host->second.addresses)
+                                      .c_str());
+        curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolve.get());
     }
     return true;
 }
@@ -715,7 +712,7 @@ void LinkChecker::Engine::finished(Transfer &t, CURLcode result)
     }
     if (result != CURLE_OK) {
         long osErrno = 0;
-        curl_easy_getinfo(t.easy, CURLINFO_OS_ERRNO, &osErrno);
+        curl_easy_getinfo(t.easy.get(), CURLINFO_OS_ERRNO, &osErrno);
         fail(t, inet::errorFromCurl(result), tryEndOf(result, osErrno, t.connected));
         return;
     }
@@ -944,22 +941,18 @@ void LinkChecker::Engine::releaseEasy(Transfer &t)
 {
     if (!t.easy)
         return;
-    curl_multi_remove_handle(multi_, t.easy);
-    idle_.push_back(t.easy);
-    t.easy = nullptr;
-    curl_slist_free_all(t.resolve);
-    t.resolve = nullptr;
+    curl_multi_remove_handle(multi_.get(), t.easy.get());
+    idle_.push_back(std::move(t.easy));
+    t.resolve.reset();
 }
 
 void LinkChecker::Engine::abandonAll()
 {
     for (auto &[id, transfer] : active_) {
         if (transfer->easy) {
-            curl_multi_remove_handle(multi_, transfer->easy);
-            curl_easy_cleanup(transfer->easy);
-            transfer->easy = nullptr;
-            curl_slist_free_all(transfer->resolve);
-            transfer->resolve = nullptr;
+            curl_multi_remove_handle(multi_.get(), transfer->easy.get());
+            transfer->easy.reset();
+            transfer->resolve.reset();
         }
     }
     active_.clear();
@@ -976,7 +969,7 @@ void LinkChecker::Engine::abandonAll()
 std::chrono::milliseconds LinkChecker::Engine::nextWait() const
 {
     long curlWait = -1;
-    curl_multi_timeout(multi_, &curlWait);
+    curl_multi_timeout(multi_.get(), &curlWait);
     auto wait =
         curlWait < 0 ? longestWait : std::min(longestWait, std::chrono::milliseconds(curlWait));
     const auto now = Clock::now();

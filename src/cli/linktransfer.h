@@ -4,6 +4,7 @@
 // redirect's own body thrown away, and only the start of a final 2xx body kept.
 
 #include "cli/requesttarget.h"
+#include "inet/curlhandle.h"
 
 #include <chrono>
 #include <cstddef>
@@ -21,13 +22,13 @@ struct Transfer {
     bool holdsSlot = false;
     RequestTarget target;
     std::string firstUrl;
-    std::string url;  // of the current hop
-    std::string host; // whose slot this holds or waits for
+    std::string url;       // of the current hop
+    std::string host;      // whose slot this holds or waits for
     std::string firstHost; // of the link itself, before redirects
     std::string endpoint;  // host and port of the hop, for what the run knows of them
-    CURL *easy = nullptr;
-    curl_slist *resolve = nullptr; // the addresses looked up for the hop's host
-    bool connected = false;        // a connection to the hop's host was made (or reused)
+    platform::inet::CurlEasy easy;
+    platform::inet::CurlList resolve; // the addresses looked up for the hop's host
+    bool connected = false;           // a connection to the hop's host was made (or reused)
     std::chrono::steady_clock::time_point firstStarted; // of the link's first try
     std::chrono::steady_clock::time_point started;
     std::chrono::steady_clock::time_point deadline;

@@ -560,7 +560,11 @@ void TAdvHttp::runStage(std::uint64_t stage)
         // A handler's exception has no caller here either: report it as the request's error.
         try {
             RecordError(inet::ERROR_INTERNET_INTERNAL_ERROR);
+        } catch (const ComponentGone &) {
+            // OnError destroyed the component: nothing below may touch it.
+            throw;
         } catch (...) {
+            // OnError raised as well: the request has its error, and there is no one to tell.
         }
     }
     bool endRequest = false;

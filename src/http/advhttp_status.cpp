@@ -4,7 +4,7 @@
 #include "http/advhttp.h"
 
 #include "http/advhttp_private.h"
-#include "http/credentialdialog.h"
+#include "http/credentialprompt.h"
 #include "http/httpnotifier.h"
 
 #include <cstring>
@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QThread>
 
@@ -86,6 +86,8 @@ void TAdvHttp::StatusCallback(HINTERNET, std::uintptr_t context, std::uint32_t s
             if (!frame.gone)
                 self->RecordError(inet::ERROR_INTERNET_INTERNAL_ERROR);
         } catch (...) {
+            // OnError raised as well, or destroyed the component (frame.gone tells): the
+            // request has its error either way, and the facility's thread has no one to tell.
         }
     }
     if (!frame.gone)
@@ -307,8 +309,11 @@ bool TAdvHttp::askCredentials()
 bool TAdvHttp::promptForCredentials(const std::string &host, bool proxy, std::string &user,
                                     std::string &password)
 {
-    // Widgets live on the GUI thread only: the dialog is handed over like an event. The answer
-    // is shared, as destruction may release this thread while the dialog is still open.
+    const CredentialPrompt prompt = installedCredentialPrompt();
+    if (!prompt)
+        return false;
+    // The prompt is a window, and windows live on the GUI thread only: it is handed over like an
+    // event. The answer is shared, as destruction may release this thread while it is open.
     struct Answer {
         std::string host;
         bool proxy = false;
@@ -317,12 +322,11 @@ bool TAdvHttp::promptForCredentials(const std::string &host, bool proxy, std::st
         bool accepted = false;
     };
     auto answer = std::make_shared<Answer>(Answer{host, proxy, user, std::string(), false});
-    auto ask = [answer] {
-        answer->accepted =
-            CredentialDialog::ask(answer->host, answer->proxy, answer->user, answer->password);
+    auto ask = [answer, prompt] {
+        answer->accepted = prompt(answer->host, answer->proxy, answer->user, answer->password);
     };
 
-    QObject *gui = qobject_cast<QApplication *>(QCoreApplication::instance());
+    QObject *gui = QCoreApplication::instance();
     TAdvHttp *component = promptingComponent;
     bool ran = false;
     if (gui && QThread::currentThread() == gui->thread()) {

@@ -386,36 +386,31 @@ void Engine::releaseCurl(Transfer &t)
             if (owner.transfer == &t)
                 owner.transfer = nullptr;
         }
-        curl_multi_remove_handle(multi_, t.easy);
-        keepEasy(t.easy);
-        t.easy = nullptr;
+        curl_multi_remove_handle(multi_.get(), t.easy.get());
+        keepEasy(std::move(t.easy));
     }
-    curl_slist_free_all(t.headerList);
-    t.headerList = nullptr;
-    curl_slist_free_all(t.resolveList);
-    t.resolveList = nullptr;
+    t.headerList.reset();
+    t.resolveList.reset();
 }
 
-CURL *Engine::takeEasy()
+CurlEasy Engine::takeEasy()
 {
     if (idleEasy_.empty())
-        return curl_easy_init();
-    CURL *easy = idleEasy_.back();
+        return makeCurlEasy();
+    CurlEasy easy = std::move(idleEasy_.back());
     idleEasy_.pop_back();
     return easy;
 }
 
-void Engine::keepEasy(CURL *easy)
+void Engine::keepEasy(CurlEasy easy)
 {
     // One request at a time is the usual load; a few spare handles cover redirects and the
     // odd parallel request without keeping many.
     constexpr std::size_t keptAtMost = 4;
-    if (idleEasy_.size() >= keptAtMost || !multi_) {
-        curl_easy_cleanup(easy);
+    if (idleEasy_.size() >= keptAtMost || !multi_)
         return;
-    }
-    curl_easy_reset(easy);
-    idleEasy_.push_back(easy);
+    curl_easy_reset(easy.get());
+    idleEasy_.push_back(std::move(easy));
 }
 
 void Engine::drop(Request *key)
@@ -442,7 +437,7 @@ void Engine::resumeNow(const std::shared_ptr<Request> &request)
     const auto found = transfers_.find(request.get());
     if (found != transfers_.end() && found->second->easy) {
         found->second->lastActivity = std::chrono::steady_clock::now();
-        curl_easy_pause(found->second->easy, CURLPAUSE_CONT);
+        curl_easy_pause(found->second->easy.get(), CURLPAUSE_CONT);
     }
 }
 

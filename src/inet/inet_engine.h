@@ -25,6 +25,7 @@
 
 #include <curl/curl.h>
 
+#include "inet/curlhandle.h"
 #include "inet/inet_loop.h"
 #include "inet/inet_state.h"
 
@@ -154,18 +155,18 @@ private:
     // Easy handles are kept for the next transfer: setting one up anew costs more than the
     // whole request on a fast server. Reset when put back, so nothing of one request (its
     // credentials above all) is left in a kept handle.
-    CURL *takeEasy();
-    void keepEasy(CURL *easy);
+    CurlEasy takeEasy();
+    void keepEasy(CurlEasy easy);
     void drop(Request *key);
     void resumeNow(const std::shared_ptr<Request> &request);
 
     std::thread::id threadId_;
-    bool inline_ = false; // driven by callers (a synchronous session), no thread
+    bool inline_ = false;                // driven by callers (a synchronous session), no thread
     std::unique_ptr<LoopDriver> driver_; // driven by an event loop, no thread
     // The loop's thread is handing out notifications: a command it gives meanwhile (from a
     // callback) waits for the next turn. Read and written on the loop's thread only.
     bool delivering_ = false;
-    CURLM *multi_ = nullptr;
+    CurlMulti multi_;
 
     std::mutex commandMutex_;
     std::deque<Command> commands_;
@@ -192,7 +193,7 @@ private:
     // woken once at its end rather than once per notification.
     std::vector<std::shared_ptr<Request>> syncWake_;
     std::uint64_t lastSerial_ = 0;
-    std::vector<CURL *> idleEasy_;
+    std::vector<CurlEasy> idleEasy_;
 };
 
 } // namespace quorvel::platform::inet

@@ -140,7 +140,7 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
         fail(t, ERROR_INTERNET_INTERNAL_ERROR);
         return;
     }
-    CURL *easy = t.easy;
+    CURL *easy = t.easy.get();
     curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
     curl_easy_setopt(easy, CURLOPT_URL, t.url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -161,8 +161,8 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
             entry += entry.empty() ? "" : ",";
             entry += address.find(':') != std::string::npos ? "[" + address + "]" : address;
         }
-        t.resolveList = curl_slist_append(nullptr, (t.target + ":" + entry).c_str());
-        curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolveList);
+        appendTo(t.resolveList, (t.target + ":" + entry).c_str());
+        curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolveList.get());
     }
 
     // A preconfigured session goes direct: the environment's proxy settings are not ours.
@@ -196,7 +196,7 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
     bool hasContentType = false;
     bool hasPragma = false;
     for (const auto &line : t.order.headers) {
-        t.headerList = curl_slist_append(t.headerList, line.c_str());
+        appendTo(t.headerList, line.c_str());
         const std::string name = lower(line.substr(0, line.find(':')));
         hasContentType = hasContentType || name == "content-type";
         hasPragma = hasPragma || name == "pragma";
@@ -205,13 +205,13 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
     for (const auto &type : request.acceptTypes)
         accept += (accept.empty() ? "" : ", ") + type;
     // libcurl's own defaults ("Accept: */*", a form content type, "Expect") are not ours.
-    t.headerList = curl_slist_append(t.headerList, ("Accept:" + accept).c_str());
-    t.headerList = curl_slist_append(t.headerList, "Expect:");
+    appendTo(t.headerList, ("Accept:" + accept).c_str());
+    appendTo(t.headerList, "Expect:");
     if (t.withBody && !hasContentType)
-        t.headerList = curl_slist_append(t.headerList, "Content-Type:");
+        appendTo(t.headerList, "Content-Type:");
     if ((request.flags & INTERNET_FLAG_PRAGMA_NOCACHE) && !hasPragma)
-        t.headerList = curl_slist_append(t.headerList, "Pragma: no-cache");
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t.headerList);
+        appendTo(t.headerList, "Pragma: no-cache");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t.headerList.get());
 
     long serverAuth = 0;
     long proxyAuth = 0;
@@ -236,7 +236,7 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
     if (request.flags & INTERNET_FLAG_IGNORE_CERT_CN_INVALID)
         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
 
-    if (curl_multi_add_handle(multi_, easy) != CURLM_OK)
+    if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK)
         fail(t, ERROR_INTERNET_INTERNAL_ERROR);
 }
 

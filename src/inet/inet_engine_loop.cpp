@@ -33,7 +33,7 @@ thread_local int loopDeliveries = 0;
 std::shared_ptr<Engine> Engine::create()
 {
     std::shared_ptr<Engine> engine(new Engine);
-    engine->multi_ = curl_multi_init();
+    engine->multi_ = makeCurlMulti();
     if (!engine->multi_)
         return nullptr;
     engine->alive_ = true;
@@ -66,8 +66,8 @@ std::shared_ptr<Engine> Engine::startOnLoop(std::unique_ptr<LoopDriver> driver)
     std::shared_ptr<Engine> engine = driver ? create() : nullptr;
     if (!engine)
         return nullptr;
-    curl_multi_setopt(engine->multi_, CURLMOPT_SOCKETFUNCTION, &Engine::onSocket);
-    curl_multi_setopt(engine->multi_, CURLMOPT_SOCKETDATA, engine.get());
+    curl_multi_setopt(engine->multi_.get(), CURLMOPT_SOCKETFUNCTION, &Engine::onSocket);
+    curl_multi_setopt(engine->multi_.get(), CURLMOPT_SOCKETDATA, engine.get());
     engine->driver_ = std::move(driver);
     // The loop holds no engine: a turn keeps it alive only while it runs.
     std::weak_ptr<Engine> weak = engine;
@@ -103,7 +103,7 @@ void Engine::post(Command command)
             return;
         commands_.push_back(std::move(command));
         if (polling_)
-            curl_multi_wakeup(multi_);
+            curl_multi_wakeup(multi_.get());
         // delivering_ belongs to the loop's thread: asked only there.
         const bool loopIdle = driver_ && driver_->onLoopThread() && !delivering_;
         workHere = (inline_ || idle_ || loopIdle) && working != this && !stopAsked_;
@@ -133,7 +133,7 @@ void Engine::nudge()
         std::lock_guard lock(commandMutex_);
         nudged_ = true;
         if (polling_)
-            curl_multi_wakeup(multi_);
+            curl_multi_wakeup(multi_.get());
     }
     if (driver_)
         driver_->wake();
@@ -164,7 +164,7 @@ void Engine::stop()
         return;
     stopAsked_ = true;
     if (polling_)
-        curl_multi_wakeup(multi_);
+        curl_multi_wakeup(multi_.get());
     idleWake_.notify_all();
     if (inline_ || driver_) {
         lock.unlock();
@@ -269,7 +269,7 @@ void Engine::poll()
         }
         polling_ = true;
     }
-    curl_multi_poll(multi_, nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
+    curl_multi_poll(multi_.get(), nullptr, 0, static_cast<int>(nextWait().count()), nullptr);
     std::lock_guard lock(commandMutex_);
     polling_ = false;
     nudged_ = false;
@@ -309,11 +309,8 @@ void Engine::shutDown()
         alive_ = false;
         commands_.clear();
     }
-    for (CURL *easy : idleEasy_)
-        curl_easy_cleanup(easy);
     idleEasy_.clear();
-    curl_multi_cleanup(multi_);
-    multi_ = nullptr;
+    multi_.reset();
     // Closing the connections may have queued notifications that nobody is to hear.
     std::lock_guard lock(outboxMutex_);
     outbox_.clear();
@@ -350,7 +347,7 @@ std::chrono::milliseconds Engine::nextWait() const
 {
     long curlWait = -1;
     if (multi_)
-        curl_multi_timeout(multi_, &curlWait);
+        curl_multi_timeout(multi_.get(), &curlWait);
     auto wait =
         curlWait < 0 ? longestWait : std::min(longestWait, std::chrono::milliseconds(curlWait));
     return std::max(wait, std::chrono::milliseconds(0));
@@ -364,14 +361,14 @@ void Engine::perform()
         // what to watch; curl_multi_perform leaves the callback uninformed.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        curl_multi_socket_all(multi_, &running);
+        curl_multi_socket_all(multi_.get(), &running);
 #pragma GCC diagnostic pop
     } else {
-        curl_multi_perform(multi_, &running);
+        curl_multi_perform(multi_.get(), &running);
     }
 
     takeFinished<Transfer>(
-        multi_, [this](Transfer &transfer, CURLcode result) { finished(transfer, result); });
+        multi_.get(), [this](Transfer &transfer, CURLcode result) { finished(transfer, result); });
 
     // Time limits libcurl does not keep the way the facility needs: name resolution, and
     // silence of a connected server (a transfer paused for its reader is not silent).

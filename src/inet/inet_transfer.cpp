@@ -62,7 +62,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
             if (!transfer.withBody) {
                 // Without a body the request is its header block, which libcurl has counted.
                 long size = 0;
-                curl_easy_getinfo(transfer.easy, CURLINFO_REQUEST_SIZE, &size);
+                curl_easy_getinfo(transfer.easy.get(), CURLINFO_REQUEST_SIZE, &size);
                 transfer.requestBytes =
                     static_cast<std::uint32_t>(size - transfer.requestSizeBefore);
             }
@@ -178,7 +178,7 @@ int onPrerequest(void *user, char *primaryIp, char *, int, int)
     transfer.lastActivity = std::chrono::steady_clock::now();
     transfer.requestBytes = 0;
     long size = 0;
-    curl_easy_getinfo(transfer.easy, CURLINFO_REQUEST_SIZE, &size);
+    curl_easy_getinfo(transfer.easy.get(), CURLINFO_REQUEST_SIZE, &size);
     transfer.requestSizeBefore = size;
     transfer.sentNotified = false;
     transfer.engine.queueEvent(transfer, INTERNET_STATUS_SENDING_REQUEST, {});
@@ -196,12 +196,6 @@ int onDebug(CURL *, curl_infotype type, char *, size_t size, void *user)
 }
 
 } // namespace
-
-Transfer::~Transfer()
-{
-    curl_slist_free_all(headerList);
-    curl_slist_free_all(resolveList);
-}
 
 void Transfer::resetResponse()
 {
@@ -224,7 +218,7 @@ void Transfer::resetResponse()
 
 void installCallbacks(Transfer &transfer)
 {
-    CURL *easy = transfer.easy;
+    CURL *easy = transfer.easy.get();
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onWrite);

@@ -10,6 +10,7 @@
 
 #include <curl/curl.h>
 
+#include "inet/curlhandle.h"
 #include "inet/inet_state.h"
 
 namespace quorvel::platform::inet
@@ -22,7 +23,6 @@ struct Transfer {
         : engine(engine), request(std::move(request)), order(std::move(order))
     {
     }
-    ~Transfer();
     Transfer(const Transfer &) = delete;
     Transfer &operator=(const Transfer &) = delete;
 
@@ -48,9 +48,9 @@ struct Transfer {
     std::chrono::steady_clock::time_point resolveDeadline;
 
     // libcurl state of the current hop.
-    CURL *easy = nullptr;
-    curl_slist *headerList = nullptr;
-    curl_slist *resolveList = nullptr;
+    CurlEasy easy;
+    CurlList headerList;
+    CurlList resolveList;
     bool openedSocket = false;
     bool connected = false; // from here on silence counts against the receive limit
     std::chrono::steady_clock::time_point lastActivity;

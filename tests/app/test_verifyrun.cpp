@@ -3,7 +3,7 @@
 
 #include "test_verifyrun_fixture.h"
 
-#include "http/credentialdialog.h"
+#include "app/credentialdialog.h"
 
 #include <QAction>
 #include <QStatusBar>

@@ -1,11 +1,11 @@
 #include "deep/pagefetch.h"
 
 #include "deep/weburl.h"
+#include "inet/curlhandle.h"
 
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <memory>
 
 namespace quorvel::test
 {
@@ -46,7 +46,7 @@ Fetched fetchPage(const std::string &url)
     Fetched fetched;
     fetched.answer.requestedUrl = url;
     std::string current = url;
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+    const platform::inet::CurlEasy curl = platform::inet::makeCurlEasy();
     for (int hop = 0; hop <= maxRedirects; ++hop) {
         if (!isLoopback(current)) {
             fetched.error = "refused to leave 127.0.0.1 for " + current;

@@ -167,4 +167,31 @@ TEST(AdvHttpDispatch, HandlerThatDestroysItsComponentEndsEverythingQuietly)
         }
 }
 
+TEST(AdvHttpDispatch, OnErrorThatDestroysItsComponentAfterAHandlerRaisedEndsQuietly)
+{
+    // The body arrives whole, so its stage runs on the GUI thread; the raising data handler makes
+    // the stage report the request's error, and OnError ends the component under it.
+    TestServer server;
+    server.route("/page", Reply::ok(quorvel::test::patternBody(1000)));
+    QWidget owner;
+    auto *http = new TAdvHttp(&owner);
+    http->setRaiseExceptions(true);
+    bool destroyed = false;
+    int late = 0;
+    http->setOnDataAvailable([](TAdvHttp *) { throw std::runtime_error("bad handler"); });
+    http->setOnError([&](TAdvHttp *self) {
+        if (destroyed) {
+            ++late;
+            return;
+        }
+        destroyed = true;
+        delete self;
+    });
+    http->setURL(server.url("/page"));
+    EXPECT_TRUE(http->Execute(false));
+    ASSERT_TRUE(pumpUntil([&] { return destroyed; }));
+    pumpFor(200);
+    EXPECT_EQ(late, 0);
+}
+
 } // namespace

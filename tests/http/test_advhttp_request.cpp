@@ -3,7 +3,7 @@
 
 #include "http/advhttp.h"
 
-#include "http/credentialdialog.h"
+#include "http/credentialprompt.h"
 #include "inet/inet.h"
 #include "support/pump.h"
 #include "support/testserver.h"
@@ -17,10 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QTimer>
+#include <QThread>
 #include <QWidget>
 
 using namespace quorvel;
@@ -267,7 +265,7 @@ TEST_F(AdvHttpRequest, AuthenticationGivesUpAfterItsRetries)
     }
 }
 
-TEST_F(AdvHttpRequest, CredentialDialogAnswerIsSentAgain)
+TEST_F(AdvHttpRequest, CredentialPromptAnswerIsSentAgainAndNoPromptGivesUpAsCancelled)
 {
     server.route("/private", [](const quorvel::test::ReceivedRequest &request) {
         if (request.header("Authorization").value_or("") == "Basic YW5uOnB3")
@@ -275,26 +273,53 @@ TEST_F(AdvHttpRequest, CredentialDialogAnswerIsSentAgain)
         return Reply::challenge();
     });
     http->setDefaultUi(true);
-    bool dialogSeen = false;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        auto *dialog = qobject_cast<CredentialDialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        dialogSeen = true;
-        dialog->findChild<QLineEdit *>("UserName")->setText("ann");
-        dialog->findChild<QLineEdit *>("Password")->setText("pw");
-        dialog->accept();
-    });
-    answer.start(10);
-    http->setURL(server.url("/private"));
-    EXPECT_TRUE(http->Execute(false));
-    ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
-    EXPECT_TRUE(dialogSeen);
-    EXPECT_EQ(http->StatusCode(), 200);
-    EXPECT_EQ(http->Response(), "welcome");
-    EXPECT_EQ(http->AuthAttempts(), 1);
-    EXPECT_TRUE(errors.empty());
+    // The prompt below refers to this test's locals: never left installed after it.
+    const struct Uninstall {
+        ~Uninstall() { installCredentialPrompt({}); }
+    } uninstall;
+    struct Case {
+        bool installed;
+        bool synchronous;
+    } cases[] = {{true, false}, {true, true}, {false, false}, {false, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.installed << c.synchronous);
+        completes = 0;
+        errors.clear();
+        const int sentBefore = server.requestCount("/private");
+        int prompts = 0;
+        installCredentialPrompt(
+            c.installed ? CredentialPrompt([&](const std::string &host, bool proxy,
+                                               std::string &user, std::string &password) {
+                ++prompts;
+                // A window may be shown: the GUI thread asks.
+                EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+                EXPECT_EQ(host, "127.0.0.1");
+                EXPECT_FALSE(proxy);
+                user = "ann";
+                password = "pw";
+                return true;
+            })
+                        : CredentialPrompt());
+        http->setURL(server.url("/private"));
+        EXPECT_TRUE(http->Execute(c.synchronous));
+        if (c.installed) {
+            ASSERT_TRUE(pumpUntil([&] { return completes == 1; }));
+            EXPECT_EQ(prompts, 1);
+            EXPECT_EQ(http->StatusCode(), 200);
+            EXPECT_EQ(http->Response(), "welcome");
+            EXPECT_EQ(http->AuthAttempts(), 1);
+            EXPECT_TRUE(errors.empty());
+        } else {
+            ASSERT_TRUE(pumpUntil([&] { return !errors.empty(); }));
+            pumpFor(50);
+            EXPECT_EQ(server.requestCount("/private") - sentBefore, 1);
+            EXPECT_EQ(http->AuthAttempts(), 0);
+            EXPECT_EQ(errors, std::vector<std::uint32_t>{inet::ERROR_INTERNET_OPERATION_CANCELLED});
+            EXPECT_EQ(completes, 0);
+        }
+        http->Cancel();
+        ASSERT_TRUE(pumpUntil([&] { return !http->Busy(); }));
+    }
 }
 
 TEST_F(AdvHttpRequest, ProxyCredentialsSetBeforeTheRequestAreUsed)

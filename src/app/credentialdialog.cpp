@@ -1,4 +1,4 @@
-#include "http/credentialdialog.h"
+#include "app/credentialdialog.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
