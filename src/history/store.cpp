@@ -3,8 +3,10 @@
 #include "history/isotime.h"
 #include "history/schema.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -46,6 +48,21 @@ const std::string &checkedBeforeOpening(const std::string &file, HistoryStore::A
     if (access == HistoryStore::Access::ReadWrite)
         makeParentFolder(file);
     return file;
+}
+
+// Switching a new store to WAL needs it alone for a moment, and SQLite answers "locked" at
+// once, without its busy time-out, to a second run that opened the new file at the same time:
+// wait for that run as the time-out would.
+void switchToWal(Database &db)
+{
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(busyTimeoutMs);
+    while (sqlite3_exec(db.handle(), "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr) !=
+           SQLITE_OK) {
+        if ((sqlite3_errcode(db.handle()) & 0xff) != SQLITE_BUSY ||
+            std::chrono::steady_clock::now() > giveUp)
+            db.fail("write the history store");
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 } // namespace
@@ -94,8 +111,10 @@ HistoryStore::HistoryStore(const std::string &file, Access access)
         throw StoreError(StoreError::Kind::Unwritable,
                          "cannot write the history store '" + file + "': it is read-only");
     // WAL: readers never wait for a writer, and two runs at once take turns only to write.
-    db_.exec("PRAGMA journal_mode = WAL");
-    db_.exec("PRAGMA synchronous = OFF");
+    switchToWal(db_);
+    // In WAL a commit that the system loses in a power cut is lost whole, never half written;
+    // a crash of the program itself loses nothing.
+    db_.exec("PRAGMA synchronous = NORMAL");
     db_.exec("PRAGMA foreign_keys = ON");
     upgradeSchema(db_);
 }
