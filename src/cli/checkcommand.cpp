@@ -226,24 +226,31 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     // Ctrl+C during the moves leaves the rest in place; the report then says it was stopped.
     if (stop.raised())
         report.complete = false;
-    const bool finished = checkHistory.finish(report.complete, err);
 
-    int status = recorded && journaled && finished ? exitStatusOf(report, options.forceMove)
-                                                   : usageStatus;
     // The report in the chosen format goes to the file when one is named, and the text report
-    // to standard output; without a file, standard output takes the chosen format.
+    // to standard output; without a file, standard output takes the chosen format. It is
+    // written while the history's results are still being stored, on a thread of their own.
+    bool reported = true;
     if (!options.output.empty()) {
         writeReport(reportFile.stream(), report, options.format);
         std::string error;
-        if (!reportFile.commit(error))
-            status = complain(err, error);
+        if (!reportFile.commit(error)) {
+            complain(err, error);
+            reported = false;
+        }
         writeText(out, report);
     } else {
         writeReport(out, report, options.format);
     }
     out.flush();
-    if (!out)
-        status = complain(err, "cannot write the report to standard output");
+    if (!out) {
+        complain(err, "cannot write the report to standard output");
+        reported = false;
+    }
+    const bool finished = checkHistory.finish(report.complete, err);
+    const int status = recorded && journaled && finished && reported
+                           ? exitStatusOf(report, options.forceMove)
+                           : usageStatus;
     // Said last, so that it is what the user sees below the report.
     if (report.networkDown && report.complete)
         err << "The network looks unreachable: no host answered (" << report.hostsTried
