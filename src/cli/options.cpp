@@ -402,16 +402,17 @@ Without FOLDER, the favorites folder that Quorvel uses is checked (the registry'
 way, each bookmark by its title and folder path.
 
 Bookmarks:
-      --bookmarks=FILE     check the bookmarks of FILE instead of a folder: a
-                             bookmarks HTML file, a Chromium-family Bookmarks
-                             file or Firefox's places.sqlite (its kind is found
-                             from what it holds). Firefox's database is read
-                             from a private copy, also while Firefox runs.
-      --browser=BROWSER    check the bookmarks of the default profile of
-                             firefox, chromium, chrome, brave, edge or vivaldi,
-                             found under your home folder (the file read is
-                             named on standard error); "list" shows the stores
-                             found and exits
+      --bookmarks=FILE     check the bookmarks of FILE instead of a folder
+                             (a bookmarks HTML file, a Chromium-family
+                             Bookmarks file or Firefox's places.sqlite; its
+                             kind is found from what it holds). Firefox's
+                             database is read from a private copy, also while
+                             Firefox runs.
+      --browser=BROWSER    check the bookmarks of a browser's default profile
+                             (firefox, chromium, chrome, brave, edge or
+                             vivaldi), found under your home folder; the file
+                             read is named on standard error. "list" shows the
+                             stores found and exits
       --write-bookmarks=FILE  write a cleaned copy of the bookmarks as a
                              bookmarks HTML file that browsers import: every
                              bookmark in its folder, but the dead ones in a top
