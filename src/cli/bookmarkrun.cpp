@@ -5,8 +5,10 @@
 #include "bookmarks/cleanedcopy.h"
 #include "bookmarks/htmlbookmarks.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <unordered_map>
 
 #include <pwd.h>
@@ -99,39 +101,44 @@ int listBrowserStores(const fs::path &home, std::ostream &out)
     return 0;
 }
 
-Report checkBookmarks(const bookmarks::BookmarkTree &tree, const std::string &storeFile,
-                      bool httpOnly, const CheckSettings &settings,
+Report checkBookmarks(std::vector<bookmarks::BookmarkEntry> entries, bookmarks::StoreKind kind,
+                      const std::string &storeFile, bool httpOnly, const CheckSettings &settings,
                       const ProgressHandler &progress, const deep::ParkingPhrases *deepPhrases)
 {
-    const std::vector<bookmarks::BookmarkEntry> entries = bookmarks::flatten(tree);
     Catalogue catalogue;
     catalogue.URL_Names.reserve(entries.size());
     catalogue.URL_List.reserve(entries.size());
     catalogue.Files.reserve(entries.size());
-    std::vector<std::string> paths;
-    paths.reserve(entries.size());
     // A store may hold one bookmark twice in one folder; the history keeps one link per path
-    // and URL, so the second is told apart by its number.
-    std::unordered_map<std::string, int> seen;
-    for (const bookmarks::BookmarkEntry &entry : entries) {
+    // and URL, so the second is told apart by a number in its file, not in its path.
+    // Known by a hash of path and URL: a store of 100,000 bookmarks is read at once, and two
+    // that only share the hash (odds of about 2^-64) are merely numbered, the same in every run.
+    std::unordered_map<std::uint64_t, int> seen;
+    seen.reserve(entries.size());
+    std::vector<std::pair<std::size_t, std::string>> twins;
+    const std::hash<std::string_view> hash;
+    for (bookmarks::BookmarkEntry &entry : entries) {
         std::string path = pathOf(entry);
         std::string file = storeFile + '/' + path;
-        const int twin = seen[file + '\n' + entry.url]++;
-        if (twin > 0)
+        const std::uint64_t key = hash(path) * 0x9e3779b97f4a7c15ULL ^ hash(entry.url);
+        if (const int twin = seen[key]++; twin > 0) {
             file += " #" + std::to_string(twin + 1);
-        catalogue.URL_Names.push_back(entry.title);
-        catalogue.URL_List.push_back(entry.url);
+            twins.emplace_back(catalogue.size(), std::move(path));
+        }
+        catalogue.URL_Names.push_back(std::move(entry.title));
+        catalogue.URL_List.push_back(std::move(entry.url));
         catalogue.Files.push_back(std::move(file));
-        paths.push_back(std::move(path));
     }
+    entries = {};
+    seen = {};
     Report report = checkCatalogue(std::move(catalogue), storeFile, httpOnly, settings, progress,
                                    deepPhrases);
-    // Titles are UTF-8 and are shown as they are, without the twins' numbers.
-    for (std::size_t i = 0; i < report.entries.size(); ++i) {
-        report.entries[i].path = std::move(paths[i]);
-        report.entries[i].pathBytes.clear();
-    }
-    report.storeKind = storeKindName(tree.kind);
+    // Paths are the files below the store; titles are UTF-8 and shown as they are.
+    for (auto &[index, path] : twins)
+        report.entries[index].path = std::move(path);
+    for (ReportEntry &entry : report.entries)
+        entry.pathBytes.clear();
+    report.storeKind = storeKindName(kind);
     return report;
 }
 

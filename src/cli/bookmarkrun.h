@@ -31,13 +31,13 @@ std::optional<std::filesystem::path> bookmarkStoreOf(const std::string &file,
 // --browser list: every store found under home, one a line. 0 when one was found, else 1.
 int listBrowserStores(const std::filesystem::path &home, std::ostream &out);
 
-// Checks every bookmark of tree as checkCatalogue checks shortcuts: the title is the name, the
-// folders and the title the path ("Bookmarks Toolbar/News/Old paper"), and each entry's file is
-// that path below storeFile, which keys its history. A bookmark that is another one's twin (same
-// path and URL) gets a number in its file so that each keeps a history of its own. The report
-// is in the order of flatten(tree).
-Report checkBookmarks(const bookmarks::BookmarkTree &tree, const std::string &storeFile,
-                      bool httpOnly, const CheckSettings &settings,
+// Checks every bookmark (flatten's entries of a store of kind) as checkCatalogue checks
+// shortcuts: the title is the name, the folders and the title the path ("Bookmarks
+// Toolbar/News/Old paper"), and each entry's file is that path below storeFile, which keys its
+// history. A bookmark that is another one's twin (same path and URL) gets a number in its file
+// so that each keeps a history of its own. The report is in the order of the entries.
+Report checkBookmarks(std::vector<bookmarks::BookmarkEntry> entries, bookmarks::StoreKind kind,
+                      const std::string &storeFile, bool httpOnly, const CheckSettings &settings,
                       const ProgressHandler &progress = {},
                       const deep::ParkingPhrases *deepPhrases = nullptr);
 

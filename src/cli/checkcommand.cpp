@@ -173,7 +173,8 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     // and each bookmark's path below it names the link.
     std::string folder = options.folder;
     std::optional<bookmarks::BookmarkTree> store;
-    if (options.bookmarkInput()) {
+    const bool fromStore = options.bookmarkInput();
+    if (fromStore) {
         const auto file = bookmarkStoreOf(options.bookmarks, options.browser, homeFolder(), err);
         if (!file)
             return usageStatus;
@@ -230,9 +231,18 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     };
     const CheckSettings settings = settingsFrom(options, stop.fd());
     const deep::ParkingPhrases *deepPhrases = phrases ? &*phrases : nullptr;
-    Report report = store ? checkBookmarks(*store, folder, options.httpOnly, settings, progress,
-                                           deepPhrases)
-                          : checkFolder(folder, options.httpOnly, settings, progress, deepPhrases);
+    Report report;
+    if (store) {
+        std::vector<bookmarks::BookmarkEntry> entries = bookmarks::flatten(*store);
+        const bookmarks::StoreKind kind = store->kind;
+        // The tree is kept only for the cleaned copy.
+        if (options.writeBookmarks.empty())
+            store.reset();
+        report = checkBookmarks(std::move(entries), kind, folder, options.httpOnly, settings,
+                                progress, deepPhrases);
+    } else {
+        report = checkFolder(folder, options.httpOnly, settings, progress, deepPhrases);
+    }
     if (bar)
         bar->finish();
     if (stop.raised())
@@ -257,7 +267,7 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     // The cleaned copy follows the rules of the moves: only from a complete check on a usable
     // network, with the verdicts recorded.
     bool copied = true;
-    if (store && !options.writeBookmarks.empty()) {
+    if (fromStore && !options.writeBookmarks.empty()) {
         if (!report.complete)
             report.cleanedNotWritten = "the check was stopped";
         else if (guarded)
@@ -295,7 +305,7 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
         err << "The network looks unreachable: no host answered (" << report.hostsTried
             << " hosts tried)."
             << (!guarded                                  ? ""
-                : !store                                  ? " Nothing was moved."
+                : !fromStore                              ? " Nothing was moved."
                 : !options.writeBookmarks.empty()          ? " No cleaned copy was written."
                                                            : "")
             << '\n';
