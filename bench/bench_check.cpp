@@ -10,6 +10,9 @@
 //     the same turns against --no-history, after a first run that fills the new store.
 //     Targets: at most 10% slower, peak memory at most 20 MB more. Then more runs up to ten,
 //     and the store's size after the ten.
+//  4. The same 100,000 links as one bookmarks HTML file (a folder of bookmarks for each folder
+//     of shortcuts), checked with --bookmarks in the same turns. Target: at most 1.2 times the
+//     time of the shortcut files.
 //
 // Both programs run as child processes; their wall time and peak resident set (wait4) are
 // measured. The server runs in this process, one thread per connection, with keep-alive. The
@@ -149,6 +152,25 @@ void buildTree(const fs::path &root, int count, int perFolder, std::uint16_t por
     }
 }
 
+// The links of buildTree as one bookmarks HTML file, each folder of shortcuts a folder of
+// bookmarks.
+void buildBookmarks(const fs::path &file, int count, int perFolder, std::uint16_t port)
+{
+    std::ofstream out(file, std::ios::binary);
+    out << "<!DOCTYPE NETSCAPE-Bookmark-file-1>\n<META HTTP-EQUIV=\"Content-Type\" "
+           "CONTENT=\"text/html; charset=UTF-8\">\n<TITLE>Bookmarks</TITLE>\n"
+           "<H1>Bookmarks</H1>\n<DL><p>\n";
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    for (int i = 0; i < count; ++i) {
+        if (i % perFolder == 0)
+            out << (i > 0 ? "    </DL><p>\n" : "") << "    <DT><H3 ADD_DATE=\"1600000000\">Folder "
+                << i / perFolder << "</H3>\n    <DL><p>\n";
+        out << "        <DT><A HREF=\"" << base << (i % 10 == 9 ? "/gone/" : "/page/") << i
+            << "\" ADD_DATE=\"1600000000\">Shortcut " << i << "</A>\n";
+    }
+    out << (count > 0 ? "    </DL><p>\n" : "") << "</DL><p>\n";
+}
+
 // The checking time quorvel-check reports in its JSON summary: the run without reading the
 // folder and writing the report.
 double checkingSeconds(const fs::path &json)
@@ -219,8 +241,18 @@ int main(int argc, char **argv)
                                      tree.string()});
             return runChild(args, (root / "hundred-thousand.txt").string());
         };
+        const fs::path bookmarksFile = root / "bookmarks.html";
+        buildBookmarks(bookmarksFile, 100000, 100, server.port());
+        auto bookmarksRun = [&] {
+            return runChild({QUORVEL_CHECK_PROGRAM, "--no-history", "--jobs", "16", "--per-host",
+                             "16", "--format", "json", "--output",
+                             (root / "bookmarks.json").string(), "--bookmarks",
+                             bookmarksFile.string()},
+                            (root / "bookmarks.txt").string());
+        };
         // The first run on a new store writes every link once; the turns measure the runs after.
         const Measured first = checkRun(true);
+        Measured fromBookmarks;
         Measured baseline;
         Measured check;
         Measured kept;
@@ -233,6 +265,9 @@ int main(int argc, char **argv)
             if (round == 0 || c.seconds < check.seconds)
                 checking = checkingSeconds(root / "hundred-thousand.json");
             const Measured h = checkRun(true);
+            const Measured k = bookmarksRun();
+            if (round == 0 || k.seconds < fromBookmarks.seconds)
+                fromBookmarks = k;
             if (round == 0 || b.seconds < baseline.seconds)
                 baseline = b;
             if (round == 0 || c.seconds < check.seconds)
@@ -263,6 +298,13 @@ int main(int argc, char **argv)
                          kept.seconds <= 1.1 * check.seconds && kept.status == 1);
         allMet &= report("history: peak memory at most 20 MB more",
                          kept.peakKb <= check.peakKb + 20 * 1024);
+        std::printf("  the same links from one bookmarks HTML file: %.2f s, peak %.1f MB, exit "
+                    "%d (%.2fx the shortcut files)\n",
+                    fromBookmarks.seconds, fromBookmarks.peakKb / 1024.0, fromBookmarks.status,
+                    fromBookmarks.seconds / check.seconds);
+        allMet &= report("bookmarks HTML: at most 1.2x the shortcut files' time",
+                         fromBookmarks.seconds <= 1.2 * check.seconds &&
+                             fromBookmarks.status == 1);
         std::printf("  its first run, on a new store:          %.2f s, peak %.1f MB\n", first.seconds,
                     first.peakKb / 1024.0);
         for (int more = 1 + turns; more < 10; ++more)

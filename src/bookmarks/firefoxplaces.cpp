@@ -54,8 +54,9 @@ void build(BookmarkNode &folder, std::int64_t id, Children &children, int depth,
     children.erase(found);
     for (Row &row : rows) {
         if (row.type == 1) {
-            // Queries (smart folders) are no links to check.
-            if (row.url.empty() || row.url.starts_with("place:"))
+            // Queries (place: URLs, Firefox's smart folders) are kept: a check skips them, and
+            // a cleaned copy must still hold them. A row without a URL is no bookmark at all.
+            if (row.url.empty())
                 continue;
             folder.children.push_back(
                 BookmarkNode::link(std::move(row.title), std::move(row.url), row.added));

@@ -1,6 +1,9 @@
 #include "cli/checkcommand.h"
 
+#include "bookmarks/bookmarkerror.h"
+#include "bookmarks/bookmarkfile.h"
 #include "catalogue/catalogue.h"
+#include "cli/bookmarkrun.h"
 #include "cli/checkrun.h"
 #include "cli/historycommands.h"
 #include "cli/historyrun.h"
@@ -156,21 +159,47 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
         return listMoves(line.options, out, err);
     case CommandLine::Action::Undo:
         return undoMoves(line.options, line.undoRun, out, err);
+    case CommandLine::Action::ListBrowsers: {
+        const int status = listBrowserStores(homeFolder(), out);
+        out.flush();
+        return out ? status : usageStatus;
+    }
     case CommandLine::Action::Check:
         break;
     }
     const Options &options = line.options;
 
+    // A bookmark store stands where the folder would: its file names the run in the history,
+    // and each bookmark's path below it names the link.
     std::string folder = options.folder;
-    if (folder.empty()) {
-        const auto fromRegistry = windowFolder(err);
-        if (!fromRegistry)
+    std::optional<bookmarks::BookmarkTree> store;
+    const bool fromStore = options.bookmarkInput();
+    if (fromStore) {
+        const auto file = bookmarkStoreOf(options.bookmarks, options.browser, homeFolder(), err);
+        if (!file)
             return usageStatus;
-        folder = *fromRegistry;
+        try {
+            store = bookmarks::readBookmarkFile(*file);
+        } catch (const bookmarks::BookmarkError &error) {
+            return complain(err, error.what());
+        } catch (const std::exception &error) {
+            return complain(err, file->string() + ": cannot be read: " + error.what());
+        }
+        folder = file->string();
+        if (!options.writeBookmarks.empty() &&
+            !usableCleanedCopy(options.writeBookmarks, *file, err))
+            return usageStatus;
+    } else {
+        if (folder.empty()) {
+            const auto fromRegistry = windowFolder(err);
+            if (!fromRegistry)
+                return usageStatus;
+            folder = *fromRegistry;
+        }
+        folder = normalizedFolder(folder);
+        if (!readableFolder(folder, err))
+            return usageStatus;
     }
-    folder = normalizedFolder(folder);
-    if (!readableFolder(folder, err))
-        return usageStatus;
     const std::string moveTarget = normalizedFolder(options.moveDeadTo);
     if (!moveTarget.empty() && !usableMoveTarget(moveTarget, err))
         return usageStatus;
@@ -194,14 +223,26 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     raiseDescriptorLimit();
     const StopSignals stop;
     std::optional<ProgressBar> bar;
-    Report report = checkFolder(
-        folder, options.httpOnly, settingsFrom(options, stop.fd()),
-        [&](std::size_t done, std::size_t total, std::size_t dead, std::size_t suspect) {
-            if (!bar)
-                bar.emplace(STDERR_FILENO, total, options.deep);
-            bar->update(done, dead, suspect);
-        },
-        phrases ? &*phrases : nullptr);
+    const ProgressHandler progress = [&](std::size_t done, std::size_t total, std::size_t dead,
+                                         std::size_t suspect) {
+        if (!bar)
+            bar.emplace(STDERR_FILENO, total, options.deep);
+        bar->update(done, dead, suspect);
+    };
+    const CheckSettings settings = settingsFrom(options, stop.fd());
+    const deep::ParkingPhrases *deepPhrases = phrases ? &*phrases : nullptr;
+    Report report;
+    if (store) {
+        std::vector<bookmarks::BookmarkEntry> entries = bookmarks::flatten(*store);
+        const bookmarks::StoreKind kind = store->kind;
+        // The tree is kept only for the cleaned copy.
+        if (options.writeBookmarks.empty())
+            store.reset();
+        report = checkBookmarks(std::move(entries), kind, folder, options.httpOnly, settings,
+                                progress, deepPhrases);
+    } else {
+        report = checkFolder(folder, options.httpOnly, settings, progress, deepPhrases);
+    }
     if (bar)
         bar->finish();
     if (stop.raised())
@@ -223,6 +264,20 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
     if (!journaled)
         complain(err,
                  checkHistory.journalError() + "; the files not yet moved stay where they are");
+    // The cleaned copy follows the rules of the moves: only from a complete check on a usable
+    // network, with the verdicts recorded.
+    bool copied = true;
+    if (fromStore && !options.writeBookmarks.empty()) {
+        if (!report.complete)
+            report.cleanedNotWritten = "the check was stopped";
+        else if (guarded)
+            report.cleanedNotWritten = "the network looked unreachable";
+        else if (!recorded)
+            report.cleanedNotWritten = "the history could not be kept";
+        else
+            copied = writeCleanedCopy(report, options.writeBookmarks, *store,
+                                      sortIntoDeadLinks(report, options.suspectIsDead), err);
+    }
     // Ctrl+C during the moves leaves the rest in place; the report then says it was stopped.
     if (stop.raised())
         report.complete = false;
@@ -248,13 +303,18 @@ int runCheckCommand(int argc, char *argv[], std::ostream &out, std::ostream &err
         reported = false;
     }
     const bool finished = checkHistory.finish(report.complete, err);
-    const int status = recorded && journaled && finished && reported
+    const int status = recorded && journaled && copied && finished && reported
                            ? exitStatusOf(report, options.forceMove)
                            : usageStatus;
     // Said last, so that it is what the user sees below the report.
     if (report.networkDown && report.complete)
         err << "The network looks unreachable: no host answered (" << report.hostsTried
-            << " hosts tried)." << (guarded ? " Nothing was moved." : "") << '\n';
+            << " hosts tried)."
+            << (!guarded                                  ? ""
+                : !fromStore                              ? " Nothing was moved."
+                : !options.writeBookmarks.empty()          ? " No cleaned copy was written."
+                                                           : "")
+            << '\n';
     return status;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/completions.h"
 
+#include "bookmarks/browserstores.h"
 #include "cli/options.h"
 
 #include <map>
@@ -95,6 +96,8 @@ ValueKind kindOf(const std::string &valueName, bool takesValue)
         return ValueKind::Folder;
     if (valueName == "FORMAT")
         return ValueKind::Format;
+    if (valueName == "BROWSER")
+        return ValueKind::Browser;
     return ValueKind::Free;
 }
 
@@ -104,6 +107,14 @@ std::string formatWords()
     for (const std::string_view name : formatNames())
         words.append(words.empty() ? "" : " ").append(name);
     return words;
+}
+
+std::string browserWords()
+{
+    std::string words;
+    for (const std::string_view name : bookmarks::browserNames())
+        words.append(name).append(" ");
+    return words + "list";
 }
 
 // Text inside a single-quoted word of a POSIX shell (bash, zsh).
@@ -119,6 +130,7 @@ std::string bashScript(const std::vector<CompletedOption> &options)
 {
     std::string words;
     std::string formats;
+    std::string browsers;
     std::string files;
     std::string folders;
     std::string free;
@@ -130,8 +142,9 @@ std::string bashScript(const std::vector<CompletedOption> &options)
                  (o.value == ValueKind::None ? "" : "=");
         if (o.letter)
             words += " -" + std::string(1, o.letter);
-        std::string *group = o.value == ValueKind::Format   ? &formats
-                             : o.value == ValueKind::File   ? &files
+        std::string *group = o.value == ValueKind::Format    ? &formats
+                             : o.value == ValueKind::Browser ? &browsers
+                             : o.value == ValueKind::File    ? &files
                              : o.value == ValueKind::Folder ? &folders
                              : o.value == ValueKind::Free   ? &free
                                                             : nullptr;
@@ -146,6 +159,7 @@ std::string bashScript(const std::vector<CompletedOption> &options)
                      "            ;;\n";
     };
     addCase(formats, "COMPREPLY=($(compgen -W '" + formatWords() + "' -- \"$cur\"))");
+    addCase(browsers, "COMPREPLY=($(compgen -W '" + browserWords() + "' -- \"$cur\"))");
     addCase(files, "_filedir");
     addCase(folders, "_filedir -d");
     addCase(free, ":");
@@ -202,6 +216,9 @@ std::string zshScript(const std::vector<CompletedOption> &options)
             break;
         case ValueKind::Format:
             action = ":format:(" + formatWords() + ")";
+            break;
+        case ValueKind::Browser:
+            action = ":browser:(" + browserWords() + ")";
             break;
         }
         const std::string after = o.value == ValueKind::None ? "" : "=";
@@ -260,6 +277,9 @@ std::string fishScript(const std::vector<CompletedOption> &options)
             break;
         case ValueKind::Format:
             line += " -x -a " + fishQuoted(formatWords());
+            break;
+        case ValueKind::Browser:
+            line += " -x -a " + fishQuoted(browserWords());
             break;
         }
         lines += line + " -d " + fishQuoted(o.description) + "\n";

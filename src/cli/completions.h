@@ -11,8 +11,9 @@ namespace quorvel::cli
 enum class Shell { Bash, Zsh, Fish };
 
 // What the value of an option (or the folder argument) completes to, from the value's name in
-// --help: FILE a file, DIR or FOLDER a folder, FORMAT a --format name, anything else nothing.
-enum class ValueKind { None, Free, File, Folder, Format };
+// --help: FILE a file, DIR or FOLDER a folder, FORMAT a --format name, BROWSER a browser's
+// name or "list", anything else nothing.
+enum class ValueKind { None, Free, File, Folder, Format, Browser };
 
 struct CompletedOption {
     std::string name; // without the leading "--"

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "bookmarks/browserstores.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -40,6 +42,9 @@ enum LongOnly {
     Confirm,
     Moves,
     Undo,
+    Bookmarks,
+    Browser,
+    WriteBookmarks,
 };
 
 constexpr option longOptions[] = {
@@ -67,6 +72,9 @@ constexpr option longOptions[] = {
     {"confirm", required_argument, nullptr, Confirm},
     {"moves", no_argument, nullptr, Moves},
     {"undo", optional_argument, nullptr, Undo},
+    {"bookmarks", required_argument, nullptr, Bookmarks},
+    {"browser", required_argument, nullptr, Browser},
+    {"write-bookmarks", required_argument, nullptr, WriteBookmarks},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -113,6 +121,15 @@ bool formatNamed(const std::string &name, ReportFormat &format)
     return false;
 }
 
+// "firefox, chromium, chrome, brave, edge, vivaldi"
+std::string browserChoices()
+{
+    std::string names;
+    for (const std::string_view name : bookmarks::browserNames())
+        names.append(names.empty() ? "" : ", ").append(name);
+    return names;
+}
+
 CommandLine failure(std::string message)
 {
     CommandLine line;
@@ -132,6 +149,9 @@ CommandLine historyCommand(CommandLine line, bool moves, bool undo, int folders)
         return failure(name + " reads the history; it cannot go with --no-history");
     if (folders > 0)
         return failure(name + " checks no folder; leave the folder out");
+    if (o.bookmarkInput() || !o.writeBookmarks.empty())
+        return failure(name + " works on the journal of moved shortcut files; it goes with no "
+                              "bookmark store");
     if (o.dryRun && moves)
         return failure("--dry-run goes with --move-dead-to or --undo, not with --moves");
     if (!o.moveDeadTo.empty() || o.deep || o.confirm > 1)
@@ -263,6 +283,22 @@ CommandLine parseCommandLine(int argc, char *const argv[])
             line.undoRun = run;
             break;
         }
+        case Bookmarks:
+            if (value.empty())
+                return failure("--bookmarks needs a file name");
+            o.bookmarks = value;
+            break;
+        case Browser:
+            if (value != "list" && !bookmarks::browserNamed(value))
+                return failure("--browser takes " + browserChoices() + " or list, not '" + value +
+                               "'");
+            o.browser = value;
+            break;
+        case WriteBookmarks:
+            if (value.empty())
+                return failure("--write-bookmarks needs a file name");
+            o.writeBookmarks = value;
+            break;
         case ':':
             return failure("option '" + std::string(args[optind - 1]) + "' needs a value");
         default: {
@@ -286,6 +322,27 @@ CommandLine parseCommandLine(int argc, char *const argv[])
         return failure("--history and --no-history cannot go together");
     if (movesAsked || undoAsked)
         return historyCommand(line, movesAsked, undoAsked, argc - optind);
+    if (!o.bookmarks.empty() && !o.browser.empty())
+        return failure("--bookmarks and --browser cannot go together: name one store");
+    if (o.browser == "list") {
+        if (argc - optind > 0 || !o.writeBookmarks.empty())
+            return failure("--browser list only lists the stores it finds; give it alone");
+        line.action = CommandLine::Action::ListBrowsers;
+        return line;
+    }
+    if (o.bookmarkInput()) {
+        if (argc - optind > 0)
+            return failure("a bookmark store is checked instead of a folder; leave the folder "
+                           "out");
+        // The browser's own files are never changed, and a store has no shortcut files to move.
+        if (!o.moveDeadTo.empty())
+            return failure("--move-dead-to moves shortcut files; a bookmark store is never "
+                           "changed. Use --write-bookmarks FILE.html for a cleaned copy with the "
+                           "dead links in a folder of their own");
+    } else if (!o.writeBookmarks.empty()) {
+        return failure("--write-bookmarks writes a cleaned copy of a bookmark store; give "
+                       "--bookmarks FILE or --browser NAME");
+    }
     if (argc - optind > 1)
         return failure("only one folder can be checked at a time");
     if (optind < argc) {
@@ -293,17 +350,23 @@ CommandLine parseCommandLine(int argc, char *const argv[])
         if (o.folder.empty())
             return failure("the folder name is empty");
     }
-    if (o.confirm > 1 && o.moveDeadTo.empty())
-        return failure("--confirm decides what --move-dead-to moves; give both");
+    const bool sorting = !o.moveDeadTo.empty() || !o.writeBookmarks.empty();
+    if (o.confirm > 1 && !sorting)
+        return failure("--confirm decides what --move-dead-to moves (or --write-bookmarks puts "
+                       "in \"Dead links\"); give both");
     if (o.confirm > 1 && o.noHistory)
         return failure("--confirm counts the runs kept in the history; it cannot go with "
                        "--no-history");
+    if (o.dryRun && !o.writeBookmarks.empty())
+        return failure("--write-bookmarks writes a copy and changes nothing; it needs no "
+                       "--dry-run");
     if (o.dryRun && o.moveDeadTo.empty())
         return failure("--dry-run shows what --move-dead-to would move; give both");
     if (o.suspectIsDead && !o.deep)
         return failure("--suspect-is-dead needs --deep, which finds the suspects");
-    if (o.suspectIsDead && o.moveDeadTo.empty())
-        return failure("--suspect-is-dead decides what --move-dead-to moves; give both");
+    if (o.suspectIsDead && !sorting)
+        return failure("--suspect-is-dead decides what --move-dead-to moves (or "
+                       "--write-bookmarks puts in \"Dead links\"); give both");
     return line;
 }
 
@@ -331,10 +394,30 @@ std::vector<std::string_view> formatNames()
 std::string helpText()
 {
     return R"(Usage: quorvel-check [OPTION]... [FOLDER]
+  or:  quorvel-check [OPTION]... --bookmarks=FILE | --browser=BROWSER
 Check the links of the Internet shortcut files (.url) in FOLDER and its sub-folders,
 many at once, and list the dead ones: a 404 answer or a request that fails.
 Without FOLDER, the favorites folder that Quorvel uses is checked (the registry's
-"Favorites" value, else ~/Favorites).
+"Favorites" value, else ~/Favorites). A browser's bookmarks are checked the same
+way, each bookmark by its title and folder path.
+
+Bookmarks:
+      --bookmarks=FILE     check the bookmarks of FILE instead of a folder
+                             (a bookmarks HTML file, a Chromium-family
+                             Bookmarks file or Firefox's places.sqlite; its
+                             kind is found from what it holds). Firefox's
+                             database is read from a private copy, also while
+                             Firefox runs.
+      --browser=BROWSER    check the bookmarks of a browser's default profile
+                             (firefox, chromium, chrome, brave, edge or
+                             vivaldi), found under your home folder; the file
+                             read is named on standard error. "list" shows the
+                             stores found and exits
+      --write-bookmarks=FILE  write a cleaned copy of the bookmarks as a
+                             bookmarks HTML file that browsers import: every
+                             bookmark in its folder, but the dead ones in a top
+                             folder "Dead links" that rebuilds their folders.
+                             The browser's own files are never written.
 
 Checking:
   -j, --jobs=N             at most N requests in flight at once (default 128;
@@ -385,15 +468,16 @@ Moving:
       --move-dead-to=DIR   move the shortcut files of dead links into DIR,
                              rebuilding their sub-folders there; a file already
                              in DIR is never overwritten
-      --suspect-is-dead    with --deep, move the suspects too; without it they
-                             stay where they are
+      --suspect-is-dead    with --deep, move the suspects too (or put them in
+                             "Dead links"); without it they stay where they are
       --dry-run            only show what --move-dead-to would move, suspects
                              included (or, with --undo, what it would put back)
       --force-move         move by the verdicts even when the network looked
                              unreachable (for a folder of only dead hosts)
       --confirm=N          move only links dead in at least N checks in a row,
-                             this one included (default 1); the others are
-                             reported as not yet confirmed
+                             this one included (default 1), and put only those in
+                             "Dead links"; the others are reported as not yet
+                             confirmed
 
 History:
       --history=FILE       keep the history of checks and the journal of moves
@@ -411,8 +495,9 @@ History:
 
 Links whose URL starts with http: or https: are requested with GET; the answer's
 body is read and thrown away (with --deep, the first 256 KiB of a 2xx answer are
-looked at first). Shortcuts without a URL and other schemes are listed as
-skipped, never as dead. 410 Gone is dead too (the window counts only 404).
+looked at first). Shortcuts without a URL and other schemes (javascript:,
+place:, file:, ...) are listed as skipped, never as dead. 410 Gone is dead too
+(the window counts only 404).
 A link whose every answer was 429 or 503 is alive but listed as unverified.
 Once a name is known not to exist, a host has not taken a connection on three
 tries, or answered nothing until the time limit on two, its other links take
@@ -436,10 +521,13 @@ result, and how many checks in a row it has been dead (dead_runs, dead_since in
 the JSON and CSV reports). Each move is journaled before the file moves.
 
 Exit status:
-  0  no link is dead (or suspect); --undo: every file went back
-  1  at least one link is dead or, with --deep, suspect; --undo: some file stays
-  2  bad usage, a folder that cannot be read, a report that cannot be written,
-     or a history store that cannot be read or written
+  0  no link is dead (or suspect); --undo: every file went back; --browser
+     list: a store was found
+  1  at least one link is dead or, with --deep, suspect; --undo: some file
+     stays; --browser list: no store was found
+  2  bad usage, a folder or bookmarks file that cannot be read, a report or
+     cleaned copy that cannot be written, or a history store that cannot be
+     read or written
   3  the network looked unreachable; nothing was moved (see --force-move)
   130  stopped with Ctrl+C (or SIGTERM)
 )";

@@ -13,6 +13,11 @@ namespace quorvel::cli
 
 struct Options {
     std::string folder; // "" when none was given: the window's favorites folder is used
+    // A browser's bookmark store instead of a folder: a file named with --bookmarks, or the
+    // default profile's store of the browser named with --browser.
+    std::string bookmarks;
+    std::string browser;
+    std::string writeBookmarks; // --write-bookmarks: the cleaned copy of the store
     int jobs = 128;
     int perHost = 2;
     double timeoutSeconds = 30;
@@ -33,10 +38,12 @@ struct Options {
     std::string historyFile;
     bool noHistory = false;
     int confirm = 1; // --move-dead-to moves a link dead in at least this many runs in a row
+
+    bool bookmarkInput() const { return !bookmarks.empty() || !browser.empty(); }
 };
 
 struct CommandLine {
-    enum class Action { Check, Help, Version, Error, ListMoves, Undo };
+    enum class Action { Check, Help, Version, Error, ListMoves, Undo, ListBrowsers };
     Action action = Action::Check;
     Options options;
     std::string error; // for Action::Error: what was wrong, without the program's name

@@ -59,6 +59,10 @@ struct Report {
     bool networkDown = false;   // the run showed no usable network: its failures prove nothing
     std::size_t hostsTried = 0;
     int confirm = 1;            // --confirm: runs in a row a link must be dead to move
+    // A bookmark store's kind ("html", "chromium", "firefox"); "" for a folder of shortcuts.
+    std::string storeKind;
+    std::string cleanedCopy;       // --write-bookmarks: the file written, "" when none was
+    std::string cleanedNotWritten; // why the cleaned copy asked for was not written, "" if it was
 
     Tally tally() const;
 };
@@ -77,6 +81,10 @@ std::string summaryLine(const Report &report);
 
 // "2 suspects stay where they are (...)." after a move without --suspect-is-dead; "" when none.
 std::string stayingLine(const Tally &tally);
+
+// "Wrote the cleaned copy FILE: 415 bookmarks, 12 of them in "Dead links"." with
+// --write-bookmarks, or why it was not written; "" without.
+std::string cleanedCopyLine(const Report &report);
 
 // "4 dead but not yet confirmed: dead in fewer than 3 runs" after a move with --confirm; ""
 // when none.

@@ -51,7 +51,10 @@ void writeEntry(std::ostream &out, const ReportEntry &entry)
 void writeJson(std::ostream &out, const Report &report)
 {
     const Tally t = report.tally();
-    out << "{\n  \"folder\": " << jsonString(report.folder)
+    out << "{\n  \"folder\": " << jsonString(report.folder);
+    if (!report.storeKind.empty())
+        out << ",\n  \"bookmarks\": " << jsonString(report.storeKind);
+    out
         << ",\n  \"complete\": " << (report.complete ? "true" : "false")
         << ",\n  \"summary\": {\"shortcuts\": " << t.shortcuts << ", \"checked\": " << t.checked
         << ", \"alive\": " << t.alive << ", \"dead_404\": " << t.deadBy404
@@ -68,7 +71,11 @@ void writeJson(std::ostream &out, const Report &report)
             << ", \"dry_run\": " << (report.dryRun ? "true" : "false")
             << ", \"moved\": " << t.moved << ", \"confirm\": " << report.confirm
             << ", \"unconfirmed\": " << t.unconfirmed;
-    if (!report.moveTarget.empty() && report.deep)
+    if (!report.cleanedCopy.empty())
+        out << ", \"cleaned_copy\": " << jsonString(report.cleanedCopy)
+            << ", \"dead_links\": " << t.moved << ", \"confirm\": " << report.confirm
+            << ", \"unconfirmed\": " << t.unconfirmed;
+    if ((!report.moveTarget.empty() || !report.cleanedCopy.empty()) && report.deep)
         out << ", \"suspects_staying\": " << t.staying;
     out << "},\n  \"results\": [";
     bool first = true;

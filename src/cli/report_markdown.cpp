@@ -25,6 +25,12 @@ std::string cell(const std::string &text)
     return out;
 }
 
+// The first column's heading: what the report's links are.
+std::string_view itemHeading(const Report &report)
+{
+    return report.storeKind.empty() ? "Shortcut" : "Bookmark";
+}
+
 void table(std::ostream &out, const Report &report, const std::string &title, ResultKind kind)
 {
     bool any = false;
@@ -32,7 +38,8 @@ void table(std::ostream &out, const Report &report, const std::string &title, Re
         if (entry.result.kind != kind)
             continue;
         if (!any)
-            out << "\n## " << title << "\n\n| Shortcut | URL | Why |\n|---|---|---|\n";
+            out << "\n## " << title << "\n\n| " << itemHeading(report)
+                << " | URL | Why |\n|---|---|---|\n";
         any = true;
         out << "| " << cell(entry.path) << " | " << cell(entry.url) << " | "
             << cell(verdictDetail(entry.result)) << " |\n";
@@ -44,7 +51,8 @@ void table(std::ostream &out, const Report &report, const std::string &title, Re
 void writeMarkdown(std::ostream &out, const Report &report)
 {
     const Tally t = report.tally();
-    out << "# Favorites check of " << cell(report.folder) << "\n\n";
+    out << (report.storeKind.empty() ? "# Favorites check of " : "# Bookmarks check of ")
+        << cell(report.folder) << "\n\n";
     out << summaryLine(report) << "\n\n";
     if (report.deep)
         out << "| Links checked | Alive | Dead by 404 or 410 | Other errors | Suspect | Skipped |\n"
@@ -66,13 +74,21 @@ void writeMarkdown(std::ostream &out, const Report &report)
             if (!permanentlyRedirected(entry))
                 continue;
             if (!any)
-                out << "\n## Permanent redirects\n\n| Shortcut | URL | Now at |\n|---|---|---|\n";
+                out << "\n## Permanent redirects\n\n| " << itemHeading(report)
+                    << " | URL | Now at |\n|---|---|---|\n";
             any = true;
             out << "| " << cell(entry.path) << " | " << cell(entry.url) << " | "
                 << cell(entry.result.permanentUrl) << " |\n";
         }
     }
 
+    if (const std::string copy = cleanedCopyLine(report); !copy.empty()) {
+        out << "\n## Cleaned copy\n\n" << cell(copy) << "\n";
+        if (t.staying > 0)
+            out << "\n" << cell(stayingLine(t)) << "\n";
+        if (t.unconfirmed > 0)
+            out << "\n" << cell(unconfirmedLine(t, report.confirm)) << "\n";
+    }
     if (!report.moveTarget.empty() && report.complete) {
         out << "\n## " << (report.dryRun ? "Moves (dry run)" : "Moves") << "\n\n";
         if (report.dryRun)

@@ -12,9 +12,14 @@ namespace quorvel::cli
 namespace
 {
 
-void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun, int confirm)
+void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun, int confirm,
+               bool copy)
 {
     const CheckResult &r = entry.result;
+    // The cleaned copy moves nothing: its dead links are listed above, and the line after the
+    // summary says where they went.
+    if (copy && r.move != MoveState::Unconfirmed)
+        return;
     const std::string path = printable(entry.path);
     const std::string to = printable(r.moveTo);
     switch (r.move) {
@@ -73,7 +78,9 @@ std::string summaryLine(const Report &report)
     if (report.deep)
         line += ", " + std::to_string(t.suspect) + " suspect";
     line += "; " + std::to_string(t.skipped) + " skipped (" +
-            countOf(t.shortcuts, "shortcut", "shortcuts") + ").";
+            (report.storeKind.empty() ? countOf(t.shortcuts, "shortcut", "shortcuts")
+                                      : countOf(t.shortcuts, "bookmark", "bookmarks")) +
+            ").";
     // Alive by the rule, but without a verdict: counted apart so that nobody reads them as fine.
     if (t.rateLimited > 0)
         line += "\n" + std::to_string(t.rateLimited) +
@@ -91,6 +98,17 @@ std::string stayingLine(const Tally &tally)
     return (tally.staying == 1 ? std::string("1 suspect stays where it is")
                                : std::to_string(tally.staying) + " suspects stay where they are") +
            " (--suspect-is-dead moves suspects too).";
+}
+
+std::string cleanedCopyLine(const Report &report)
+{
+    if (!report.cleanedNotWritten.empty())
+        return "The cleaned copy was not written: " + report.cleanedNotWritten + ".";
+    if (report.cleanedCopy.empty())
+        return {};
+    const Tally t = report.tally();
+    return "Wrote the cleaned copy " + report.cleanedCopy + ": " +
+           countOf(t.shortcuts, "bookmark", "bookmarks") + ", " + std::to_string(t.moved) + " of them in \"Dead links\".";
 }
 
 std::string unconfirmedLine(const Tally &tally, int confirm)
@@ -121,9 +139,17 @@ void writeText(std::ostream &out, const Report &report)
         }
     }
     for (const ReportEntry &entry : report.entries)
-        writeMove(out, entry, report.dryRun, report.confirm);
+        writeMove(out, entry, report.dryRun, report.confirm, !report.storeKind.empty());
 
     out << summaryLine(report) << '\n';
+    if (const std::string copy = cleanedCopyLine(report); !copy.empty()) {
+        const Tally t = report.tally();
+        out << printable(copy) << '\n';
+        if (t.staying > 0)
+            out << stayingLine(t) << '\n';
+        if (t.unconfirmed > 0)
+            out << unconfirmedLine(t, report.confirm) << '\n';
+    }
     if (!report.moveTarget.empty() && report.complete) {
         const Tally t = report.tally();
         if (report.dryRun)

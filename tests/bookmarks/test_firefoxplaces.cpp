@@ -47,13 +47,14 @@ const std::vector<BookmarkEntry> profileEntries{
     {"Menu link", "Bookmarks Menu", "http://menu.example/", std::nullopt},
     {"Old & \"quoted\" <paper>", "Bookmarks Toolbar/News", "https://paper.example/", 1600000000},
     {"", "Bookmarks Toolbar/News/Ærchive", "https://paper.example/", std::nullopt},
+    {"Recent tags", "Bookmarks Toolbar/News", "place:type=6&sort=14&maxResults=10", std::nullopt},
     {"Loose", "Other Bookmarks", "http://loose.example/", std::nullopt},
     {"Phone", "Mobile Bookmarks", "http://phone.example/", std::nullopt},
 };
 
 } // namespace
 
-TEST(FirefoxPlaces, RootsFoldersAndOrderAreFirefoxsAndQueriesAndTagsAreLeftOut)
+TEST(FirefoxPlaces, RootsFoldersAndOrderAreFirefoxsQueriesStayAndTagsAreLeftOut)
 {
     const TempDir home;
     const auto file = home.path() / "places.sqlite";
@@ -66,9 +67,9 @@ TEST(FirefoxPlaces, RootsFoldersAndOrderAreFirefoxsAndQueriesAndTagsAreLeftOut)
     EXPECT_EQ(flatten(tree), profileEntries);
     const BookmarkNode &news = tree.root.children.at(1).children.at(0);
     EXPECT_EQ(news.added, 1500000000);
-    ASSERT_EQ(news.children.size(), 4u);
+    ASSERT_EQ(news.children.size(), 5u);
     EXPECT_EQ(news.children[1].kind, BookmarkNode::Kind::Separator);
-    EXPECT_EQ(news.children[3].title, "Empty");
+    EXPECT_EQ(news.children[4].title, "Empty");
 }
 
 // The fault caught: reading the main file alone, which lacks what Firefox has not yet

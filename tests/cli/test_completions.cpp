@@ -75,6 +75,19 @@ TEST(Completions, DescriptionsAreTheFirstWholeClauseOfHelp)
         EXPECT_FALSE(text.empty()) << name;
 }
 
+TEST(Completions, BookmarkOptionsCompleteFilesAndTheBrowsersNames)
+{
+    std::map<std::string, ValueKind> kinds;
+    for (const CompletedOption &o : completedOptions())
+        kinds[o.name] = o.value;
+    EXPECT_EQ(kinds["bookmarks"], ValueKind::File);
+    EXPECT_EQ(kinds["write-bookmarks"], ValueKind::File);
+    EXPECT_EQ(kinds["browser"], ValueKind::Browser);
+    const std::string names = "firefox chromium chrome brave edge vivaldi list";
+    for (const Shell shell : {Shell::Bash, Shell::Zsh, Shell::Fish})
+        EXPECT_NE(completionScript(shell).find(names), std::string::npos);
+}
+
 // The scripts as the shells see them, in a folder with a sub-folder and a file to complete.
 class CompletionShells : public ::testing::Test
 {
