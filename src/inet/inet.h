@@ -5,8 +5,9 @@
 //
 // Modes. A session opened with INTERNET_FLAG_ASYNC answers HttpSendRequest and InternetReadFile
 // with false and ERROR_IO_PENDING (997) when the work cannot finish at once; the work then goes
-// on on the facility's own thread, which reports INTERNET_STATUS_REQUEST_COMPLETE (100) with an
-// InternetAsyncResult. A synchronous session does all work on the caller's thread. Status
+// on on the session's loop (the caller's, InternetOpenOnLoop, or else a thread of the session's
+// own), which reports INTERNET_STATUS_REQUEST_COMPLETE (100) with an InternetAsyncResult. A
+// synchronous session does all work on the caller's thread. Status
 // notifications go to the session's callback, only for request handles opened with a non-zero
 // context; INTERNET_STATUS_CONNECTION_CLOSED always follows a delivered
 // INTERNET_STATUS_CLOSING_CONNECTION, and both come before the end of the body is readable.
