@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
 #include <QWidget>
 
@@ -594,45 +595,46 @@ TEST_F(AdvHttpRequest, CancelDuringTheBodyEndsTheReadAndStillCompletes)
 
 TEST(AdvHttpOwnership, ComponentWithoutWidgetOwnerRunsHandlersOnTheThreadItLivesOn)
 {
-    // A thread of its own with an event loop: the request is made there and every handler runs
-    // there, by that loop; no notifier is made for it.
+    // A thread of its own: the request is made there and every handler runs there, as that
+    // thread takes its events; no notifier is made for it.
     TestServer server;
     server.route("/", Reply::ok("x"));
-    QThread thread;
-    thread.start();
-    std::atomic<bool> done{false};
-    std::atomic<bool> allOnThread{true};
+    std::thread::id requestThread;
+    bool allOnThread = true;
+    bool done = false;
     std::string body;
-    TAdvHttp *http = nullptr;
-    QObject context;
-    context.moveToThread(&thread);
-    QMetaObject::invokeMethod(&context, [&] {
-        http = new TAdvHttp;
-        http->setRaiseExceptions(false);
-        const auto onThread = [&](TAdvHttp *) {
-            if (QThread::currentThread() != &thread)
-                allOnThread = false;
-        };
-        http->setOnConnectingToServer(onThread);
-        http->setOnDataAvailable(onThread);
-        http->setOnRequestComplete([&, onThread](TAdvHttp *h) {
-            onThread(h);
-            body = h->Response();
-            delete h;
-            done = true;
-        });
-        http->setURL(server.url("/"));
-        EXPECT_TRUE(http->Execute(false));
+    std::thread thread([&] {
+        requestThread = std::this_thread::get_id();
+        // Gives this thread its event dispatcher, which Qt makes only for an event loop.
+        QEventLoop loop;
+        {
+            TAdvHttp http;
+            http.setRaiseExceptions(false);
+            const auto onThread = [&](TAdvHttp *) {
+                allOnThread = allOnThread && std::this_thread::get_id() == requestThread;
+            };
+            http.setOnConnectingToServer(onThread);
+            http.setOnDataAvailable(onThread);
+            http.setOnRequestComplete([&, onThread](TAdvHttp *h) {
+                onThread(h);
+                body = h->Response();
+                done = true;
+            });
+            http.setURL(server.url("/"));
+            EXPECT_TRUE(http.Execute(false));
+            QElapsedTimer timer;
+            timer.start();
+            while ((!done || http.Busy()) && timer.elapsed() < 5000)
+                loop.processEvents(QEventLoop::WaitForMoreEvents, 50);
+            EXPECT_EQ(TAdvHttp::NotifyWindow(), nullptr);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     });
     // Nothing is asked of this thread.
-    for (int i = 0; i < 5000 && !done; ++i)
-        std::this_thread::sleep_for(1ms);
-    thread.quit();
-    thread.wait();
+    thread.join();
     ASSERT_TRUE(done);
     EXPECT_TRUE(allOnThread);
     EXPECT_EQ(body, "x");
-    EXPECT_EQ(TAdvHttp::NotifyWindow(), nullptr);
 }
 
 TEST(AdvHttpDestruction, DestroyingDuringSlowRequestReturnsAndFiresNothingAfter)
