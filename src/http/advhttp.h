@@ -50,8 +50,9 @@ public:
     // ifIgnoreCertCnInvalid .. ifKeepConnection, ifNoUi, ifReload
     static constexpr std::uint32_t defaultInternetFlagBits = 0x00A0F8;
 
-    // Requests are made, and handlers run, on the thread the component lives on (the GUI thread
-    // for a widget owner), or on the caller's thread for a synchronous request.
+    // Asynchronous requests are made, and their handlers run, on the thread the component lives
+    // on (the GUI thread for a widget owner), which must take its events while they run; a
+    // synchronous request runs, handlers included, on the caller's thread.
     explicit TAdvHttp(QObject *owner = nullptr);
     // Ends a running request at once; no handler runs from here on.
     ~TAdvHttp() override;
@@ -145,7 +146,7 @@ public:
     bool Execute(bool synchronous);
     // Stops the running request; a request that failed stays Busy until this is called.
     void Cancel();
-    // Closes the request and connection, forgets the worker, clears Cancelled and Busy.
+    // Closes the request and connection, ends the response stage, clears Cancelled and Busy.
     void CloseHandles();
 
     // The only way LastError is set; fires OnError for every code but 0 and 997.

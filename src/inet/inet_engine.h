@@ -65,7 +65,7 @@ public:
     // libcurl's socket callback of a loop-driven engine.
     static int onSocket(CURL *easy, curl_socket_t socket, int what, void *engine, void *);
 
-    // Used by libcurl's callbacks, on the engine thread.
+    // Used by libcurl's callbacks, by whoever works on the transfers.
     void queueEvent(Transfer &transfer, std::uint32_t status, std::string info);
     // Queues status and then follow-up, which is delivered whenever status was, even when the
     // request was closed while the callback handled status.

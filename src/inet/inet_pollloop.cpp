@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -138,6 +139,7 @@ void PollLoop::start(std::function<void()> turn)
     std::lock_guard lock(state_->mutex);
     state_->thread = std::thread([state = state_] { state->run(); });
     state_->id = state_->thread.get_id();
+    ::pthread_setname_np(state_->thread.native_handle(), "inet loop");
 }
 
 bool PollLoop::onLoopThread() const
