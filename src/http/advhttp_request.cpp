@@ -420,7 +420,7 @@ void TAdvHttp::afterNotifications(void (TAdvHttp::*step)())
         if (!*gone && serial == m_sendSerial)
             (this->*step)();
     };
-    if (!inet::InternetAfterNotifications(run))
+    if (!inet::InternetAfterNotifications(m_requestHandle, run))
         run();
 }
 

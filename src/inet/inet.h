@@ -167,10 +167,10 @@ bool HttpQueryInfo(HINTERNET request, std::uint32_t infoLevel, void *buffer,
 // read that cannot be served from what has arrived answers pending; the completion then has
 // written the bytes into buffer and *read, which must stay valid until it comes.
 bool InternetReadFile(HINTERNET request, void *buffer, std::uint32_t toRead, std::uint32_t *read);
-// The facility's own: called from a notification of a loop-driven session, queues call to run on
-// the same thread once that turn's notifications are all delivered; false (nothing queued) when
-// not called from one.
-bool InternetAfterNotifications(std::function<void()> call);
+// The facility's own: called from a notification of request's asynchronous session, queues call
+// to run on the same thread once that turn's notifications are all delivered; false (nothing
+// queued) when not called from one.
+bool InternetAfterNotifications(HINTERNET request, std::function<void()> call);
 // The facility's own: the last send's whole body has arrived and nothing waits for the reader, so
 // every read of it is answered at once, never pending.
 bool InternetResponseComplete(HINTERNET request);

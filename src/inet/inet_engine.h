@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -61,6 +62,10 @@ public:
     // another thread drives, it waits on request.changed for a short while instead.
     void drive(Request &request, std::unique_lock<std::mutex> &lock,
                const std::function<bool()> &ready);
+
+    // From a notification on the loop's thread: queues call to run there once that turn's
+    // notifications are all delivered; false (nothing queued) when not called from one.
+    bool afterNotifications(std::function<void()> call);
 
     // libcurl's socket callback of a loop-driven engine.
     static int onSocket(CURL *easy, curl_socket_t socket, int what, void *engine, void *);
@@ -156,13 +161,17 @@ private:
     // The loop's thread is handing out notifications: a command it gives meanwhile (from a
     // callback) waits for the next turn. Read and written on the loop's thread only.
     bool delivering_ = false;
+    std::vector<std::function<void()>> afterDelivery_; // the loop's thread only
     CurlMulti multi_;
 
     std::mutex commandMutex_;
     std::deque<Command> commands_;
     bool alive_ = false;   // multi_ may be woken
     bool polling_ = false; // a caller waits in curl_multi_poll, so a command must wake it
-    bool nudged_ = false;  // news came since the last wait began
+    // The thread working on the transfers now: a command it posts meanwhile waits for the next
+    // turn instead of taking the transfers a second time.
+    std::thread::id workingOn_;
+    bool nudged_ = false; // news came since the last wait began
     std::atomic<bool> stopAsked_{false};
     // Held by the caller that drives an inline engine (waits for the network).
     std::mutex driveMutex_;

@@ -5,6 +5,7 @@
 #include "inet/inet_engine.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "inet/curlmulti.h"
 #include "inet/inet_timeouts.h"
@@ -18,15 +19,6 @@ namespace
 
 // The loop wakes at least this often to check resolver deadlines.
 constexpr std::chrono::milliseconds longestWait{250};
-
-// The engine whose transfers this thread works on now: a command it posts meanwhile waits for
-// the next turn instead of taking the transfers a second time.
-thread_local const Engine *working = nullptr;
-
-// Calls queued by notifications of a loop-driven engine that is handing them out on this thread,
-// and how deep such deliveries are nested (a callback's dialog runs the loop once more).
-thread_local std::vector<std::function<void()>> afterDelivery;
-thread_local int loopDeliveries = 0;
 
 } // namespace
 
@@ -94,7 +86,7 @@ void Engine::post(Command command)
             curl_multi_wakeup(multi_.get());
         // delivering_ belongs to the loop's thread: asked only there.
         const bool loopIdle = driver_ && driver_->onLoopThread() && !delivering_;
-        workHere = (inline_ || loopIdle) && working != this && !stopAsked_;
+        workHere = (inline_ || loopIdle) && workingOn_ != std::this_thread::get_id() && !stopAsked_;
     }
     if (!workHere) {
         // The loop carries it out on its thread at its next turn.
@@ -190,19 +182,15 @@ void Engine::turn()
     }
     if (driver_) {
         delivering_ = true;
-        ++loopDeliveries;
         flushOutbox();
-        --loopDeliveries;
         delivering_ = false;
         // What the notifications left for afterwards (a response stage) runs now, while no
         // notification is under way, so its commands are carried out at once.
-        if (loopDeliveries == 0) {
-            while (!afterDelivery.empty()) {
-                std::vector<std::function<void()>> calls;
-                calls.swap(afterDelivery);
-                for (auto &call : calls)
-                    call();
-            }
+        while (!afterDelivery_.empty()) {
+            std::vector<std::function<void()>> calls;
+            calls.swap(afterDelivery_);
+            for (auto &call : calls)
+                call();
         }
     } else {
         flushOutbox();
@@ -214,16 +202,17 @@ void Engine::workLocked()
 {
     if (!multi_)
         return;
-    working = this;
     std::deque<Command> commands;
     {
         std::lock_guard lock(commandMutex_);
         commands.swap(commands_);
+        workingOn_ = std::this_thread::get_id();
     }
     for (auto &command : commands)
         command();
     perform();
-    working = nullptr;
+    std::lock_guard lock(commandMutex_);
+    workingOn_ = std::thread::id();
 }
 
 void Engine::poll()
@@ -338,11 +327,12 @@ void Engine::perform()
         fail(*transfer, error);
 }
 
-bool InternetAfterNotifications(std::function<void()> call)
+bool Engine::afterNotifications(std::function<void()> call)
 {
-    if (loopDeliveries == 0 || !call)
+    // delivering_ belongs to the loop's thread: asked only there.
+    if (!driver_ || !call || !driver_->onLoopThread() || !delivering_)
         return false;
-    afterDelivery.push_back(std::move(call));
+    afterDelivery_.push_back(std::move(call));
     return true;
 }
 
