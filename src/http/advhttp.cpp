@@ -1,6 +1,5 @@
 #include "http/advhttp.h"
 
-#include "http/advhttp_private.h"
 #include "http/httpnotifier.h"
 #include "inet/inet_timeouts.h"
 #include "inet/url.h"
@@ -27,7 +26,6 @@ TAdvHttp::TAdvHttp(QObject *owner) : QObject(owner)
     m_useNotifyWindow = owner != nullptr && owner->isWidgetType();
     setInternetFlags(TInternetFlags::fromBits(defaultInternetFlagBits));
     m_chunk.assign(16385, 0);
-    m_handOver = std::make_shared<HandOver>();
     enlistForNotifications();
     if (m_useNotifyWindow)
         HttpNotifier::acquire();
@@ -35,33 +33,15 @@ TAdvHttp::TAdvHttp(QObject *owner) : QObject(owner)
 
 TAdvHttp::~TAdvHttp()
 {
-    // Release every thread that waits for the GUI thread before waiting for any of them.
-    m_cancelled = true;
-    // Status callbacks of this component below this call on this thread's stack (a handler that
-    // destroys its component) cannot leave before it; they unwind once it is done.
-    const int callbacksHere = markFramesGoneHere();
-    abandonSyncCalls();
+    // Code of this component below us on the stack (a handler that destroys its component)
+    // sees this and touches nothing more.
+    m_destroying = true;
+    *m_gone = true;
     delistFromNotifications();
-    // Closing the request stops its transfer, so no completion follows.
-    if (HINTERNET request = m_requestHandle.exchange(nullptr))
-        inet::InternetCloseHandle(request);
-    {
-        std::lock_guard lock(m_workerMutex);
-        m_workerWake.notify_all();
-    }
-    // A notification already under way may still start a worker, so it goes first.
-    while (m_callbacksInFlight.load() != callbacksHere)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    stopWorker();
+    // Closing the request stops its transfer, so nothing more is reported for it.
     CloseSession();
     if (m_useNotifyWindow)
         HttpNotifier::release();
-}
-
-std::thread::id TAdvHttp::WorkerThread() const
-{
-    std::lock_guard lock(m_workerMutex);
-    return m_stage != 0 ? m_stageThread : std::thread::id();
 }
 
 std::chrono::milliseconds TAdvHttp::RequestTimeLimit() const

@@ -1,26 +1,21 @@
 #pragma once
 // TAdvHttp: a non-visual component that carries out one HTTP request at a time over the HTTP
-// facility, either on the caller's thread or asynchronously (the facility sends, a worker thread
-// of the component reads the response). Progress and results are reported as events; a component
-// owned by a widget runs every handler on the GUI thread while the firing thread waits.
+// facility, either synchronously on the caller's thread or asynchronously on the event loop of
+// the thread the component lives on. There the facility's notifications advance the response
+// stage, and every handler is called directly on that thread.
 
 #include "http/einineterror.h"
 #include "http/internetflags.h"
 #include "http/stringlist.h"
 #include "inet/inet.h"
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <QObject>
@@ -49,12 +44,17 @@ public:
     // Why the body of the last response was not read to its end although the response itself
     // arrived. Such a response completes as usual, without an error.
     enum class TBodyCut { None, SizeLimit, TimeLimit };
+    // Where the current request stands: sent and waiting for its answer, then the response
+    // stage's steps in turn. Done once OnRequestComplete has been fired.
+    enum class TResponseStage { Idle, Sending, Status, Authentication, Headers, Body, Done };
     // ifIgnoreCertCnInvalid .. ifKeepConnection, ifNoUi, ifReload
     static constexpr std::uint32_t defaultInternetFlagBits = 0x00A0F8;
 
-    // Handlers run on the GUI thread when owner is a widget; otherwise on the firing thread.
+    // Asynchronous requests are made, and their handlers run, on the thread the component lives
+    // on (the GUI thread for a widget owner), which must take its events while they run; a
+    // synchronous request runs, handlers included, on the caller's thread.
     explicit TAdvHttp(QObject *owner = nullptr);
-    // Ends a running request without waiting for the GUI thread; no handler runs from here on.
+    // Ends a running request at once; no handler runs from here on.
     ~TAdvHttp() override;
 
     // Published properties, in declaration order. Setters that rebuild URL raise EInetError (or
@@ -146,7 +146,7 @@ public:
     bool Execute(bool synchronous);
     // Stops the running request; a request that failed stays Busy until this is called.
     void Cancel();
-    // Closes the request and connection, forgets the worker, clears Cancelled and Busy.
+    // Closes the request and connection, ends the response stage, clears Cancelled and Busy.
     void CloseHandles();
 
     // The only way LastError is set; fires OnError for every code but 0 and 997.
@@ -160,33 +160,32 @@ public:
 
     // Public state. Values filled during a request are read in handlers, or once Busy is false.
     HINTERNET SessionHandle() const { return m_sessionHandle; }
-    HINTERNET ConnectionHandle() const { return m_connectionHandle.load(); }
-    HINTERNET RequestHandle() const { return m_requestHandle.load(); }
-    std::uint32_t LastError() const { return m_lastError.load(); }
+    HINTERNET ConnectionHandle() const { return m_connectionHandle; }
+    HINTERNET RequestHandle() const { return m_requestHandle; }
+    std::uint32_t LastError() const { return m_lastError; }
     const StringList &ResponseHeaders() const { return m_responseHeaders; }
     const std::string &Response() const { return m_response; }
     const std::string &RequestBody() const { return m_requestBody; }
     const std::string &ServerAddress() const { return m_serverAddress; }
     const std::string &RedirectURL() const { return m_redirectURL; }
-    int BytesSent() const { return m_bytesSent.load(); }
-    int BytesReceived() const { return m_bytesReceived.load(); }
-    int TotalBytesReceived() const { return m_totalBytesReceived.load(); }
-    int BytesRead() const { return m_bytesRead.load(); }
-    int TotalBytesRead() const { return m_totalBytesRead.load(); }
-    int ChunkOffset() const { return m_chunkOffset.load(); }
-    int StatusCode() const { return m_statusCode.load(); }
+    int BytesSent() const { return m_bytesSent; }
+    int BytesReceived() const { return m_bytesReceived; }
+    int TotalBytesReceived() const { return m_totalBytesReceived; }
+    int BytesRead() const { return m_bytesRead; }
+    int TotalBytesRead() const { return m_totalBytesRead; }
+    int ChunkOffset() const { return m_chunkOffset; }
+    int StatusCode() const { return m_statusCode; }
     // Valid only inside a handler of a status event.
     const void *StatusInfo() const { return m_statusInfo; }
     std::uint32_t StatusInfoLength() const { return m_statusInfoLength; }
     int AuthAttempts() const { return m_authAttempts; }
-    bool Cancelled() const { return m_cancelled.load(); }
-    bool Busy() const { return m_busy.load(); }
+    bool Cancelled() const { return m_cancelled; }
+    bool Busy() const { return m_busy; }
     std::uint32_t OpenFlags() const { return m_openFlags; }
     std::uint32_t RequestFlags() const { return m_requestFlags; }
     bool UseNotifyWindow() const { return m_useNotifyWindow; }
-    // The id of the worker running the response stage; a default id when there is none.
-    std::thread::id WorkerThread() const;
-    TBodyCut BodyCut() const { return m_bodyCut.load(); }
+    TResponseStage Stage() const { return m_stage; }
+    TBodyCut BodyCut() const { return m_bodyCut; }
     // How long a request may take from its send, whatever the server does: the connect time-out
     // plus the facility's transfer limit (60 s). A response whose headers arrived in time is
     // then complete with its body cut short; one that did not has failed with a time-out.
@@ -197,47 +196,34 @@ public:
     static QObject *NotifyWindow();
 
 private:
-    // What the completion of the facility's pending operation means.
-    enum class Pending { None, Send, Read };
-    // How the wait for a pending read ended.
-    enum class ReadWait { Completed, Stopped, TimeUp };
-    struct HandOver;
-    struct Frame;
-    // Unwinds the component's own code once a handler it called has destroyed it.
-    struct ComponentGone {};
-    // Whether the event after one follows at once, so its hand-over is worth waiting for awake.
-    enum class NextEvent { Later, AtOnce };
-
-    // Request stages.
+    // Request stages. Each that may call a handler answers false once a handler has destroyed
+    // the component: nothing of it may be touched then.
     void OpenSession();
     bool CloseSession();
-    void SendRequest();
-    void ProcessResponse();
-    bool CheckAuthRequired();
-    void ReadResponseHeaders();
-    void ReadResponseBody();
-    bool askCredentials();
-    void giveUpAuthentication();
+    [[nodiscard]] bool SendRequest();
+    [[nodiscard]] bool ProcessResponse();
+    [[nodiscard]] bool CheckAuthRequired(bool &needed);
+    [[nodiscard]] bool ReadResponseHeaders();
+    // Reads the body on from where it stands; arrived: a pending read has just brought
+    // m_chunkRead bytes.
+    [[nodiscard]] bool readBody(bool arrived);
+    [[nodiscard]] bool endBody(std::exception_ptr failure);
+    [[nodiscard]] bool askCredentials(bool &accepted);
+    [[nodiscard]] bool giveUpAuthentication();
+    [[nodiscard]] bool fireRequestComplete();
     void handOverCredentials(HINTERNET connection);
-    void workerLoop();
-    void runStage(std::uint64_t stage);
-    void startWorkerLocked();
-    // The response stage of a whole response on the GUI thread's event loop, or else the worker
-    // (true).
-    bool startStageLocked();
-    void runStageHere(std::uint64_t stage);
-    static bool goneHere(const TAdvHttp *component);
-    int markFramesGoneHere();
-    void stopWorker();
-    bool requestOverLocked() const;
-    void requestCompleted(const platform::inet::InternetAsyncResult &result);
-    ReadWait waitForRead();
+    // The facility's completion of the pending send or read of an asynchronous request.
+    [[nodiscard]] bool requestCompleted(const platform::inet::InternetAsyncResult &result);
+    // Runs step once the facility's notifications of this turn are out, unless the send it
+    // belongs to has ended meanwhile.
+    void afterNotifications(void (TAdvHttp::*step)());
+    void continueResponse();
+    void continueBody();
+    void finishStep(const std::exception_ptr &failure);
     bool timeIsUp() const;
-    bool timeIsUpLocked() const;
     void cutBody(TBodyCut why);
     void releaseResponse();
     void reserveForBody();
-    void fireRequestComplete();
 
     // URL consistency.
     bool BuildURL();
@@ -245,24 +231,16 @@ private:
     void recomputeRequestFlags();
 
     // Errors and events.
-    // The facility's last error must be taken right after its call, before anything else runs.
+    [[nodiscard]] bool recordError(std::uint32_t code);
+    // LastError := 0, then the failure's code; raises EInetError for a real error. The
+    // facility's last error must be taken right after its call, before anything else runs.
+    [[nodiscard]] bool checkResultWith(bool result, std::uint32_t error);
     void CheckResult(bool result);
-    void CheckResult(HINTERNET handle) { CheckResult(handle != nullptr); }
-    void checkResultWith(bool result, std::uint32_t error);
-    void SyncCall(const TNotifyEvent &handler, NextEvent next = NextEvent::Later);
-    void fire(const TNotifyEvent &handler, NextEvent next = NextEvent::Later);
-    bool runOnGuiThread(QObject *target, const std::function<void()> &work);
-    // Runs handler (with this component as sender) or else work on target's thread and waits
-    // for it; false when it did not run (destruction began).
-    bool handToGui(QObject *target, const TNotifyEvent &handler, const std::function<void()> &work,
-                   bool atOnce);
-    void abandonSyncCalls();
+    [[nodiscard]] bool fire(const TNotifyEvent &handler);
     static void StatusCallback(HINTERNET handle, std::uintptr_t context, std::uint32_t status,
                                const void *info, std::uint32_t infoLength);
     void enlistForNotifications();
     void delistFromNotifications();
-    static bool promptForCredentials(const std::string &host, bool proxy, std::string &user,
-                                     std::string &password);
 
     // Published property fields.
     int m_connectTimeout = 30000;
@@ -305,69 +283,54 @@ private:
     TNotifyEvent m_onNeedProxyAuth;
     TNotifyEvent m_onError;
 
-    // Public state fields. The counters are written by the worker and the facility's thread
-    // while a handler on the GUI thread may read them, so they are atomic.
+    // Public state fields.
     HINTERNET m_sessionHandle = nullptr;
-    std::atomic<HINTERNET> m_connectionHandle{nullptr};
-    std::atomic<HINTERNET> m_requestHandle{nullptr};
-    std::atomic<std::uint32_t> m_lastError{0};
+    HINTERNET m_connectionHandle = nullptr;
+    HINTERNET m_requestHandle = nullptr;
+    std::uint32_t m_lastError = 0;
     StringList m_responseHeaders;
     std::string m_response;
     std::string m_requestBody;
     std::string m_serverAddress;
     std::string m_redirectURL;
-    std::atomic<int> m_bytesSent{0};
-    std::atomic<int> m_bytesReceived{0};
-    std::atomic<int> m_totalBytesReceived{0};
-    std::atomic<int> m_bytesRead{0};
-    std::atomic<int> m_totalBytesRead{0};
-    std::atomic<int> m_chunkOffset{0};
-    std::atomic<int> m_statusCode{0};
+    int m_bytesSent = 0;
+    int m_bytesReceived = 0;
+    int m_totalBytesReceived = 0;
+    int m_bytesRead = 0;
+    int m_totalBytesRead = 0;
+    int m_chunkOffset = 0;
+    int m_statusCode = 0;
     const void *m_statusInfo = nullptr;
     std::uint32_t m_statusInfoLength = 0;
     int m_authAttempts = 0;
-    std::atomic<bool> m_cancelled{false};
-    std::atomic<bool> m_busy{false};
+    bool m_cancelled = false;
+    bool m_busy = false;
     std::uint32_t m_openFlags = 0;
     std::uint32_t m_requestFlags = 0;
     bool m_useNotifyWindow = false;
-    // The session's transfers are driven by the GUI thread's event loop, so its notifications
-    // come on the GUI thread.
-    bool m_onLoop = false;
+    TBodyCut m_bodyCut = TBodyCut::None;
 
+    TResponseStage m_stage = TResponseStage::Idle;
+    // The asynchronous read that the facility is to complete.
+    bool m_readPending = false;
+    // Depth of the component's own stage code on the stack: a Cancel from a handler called
+    // there only marks the request, and that code ends it at its next check.
+    int m_inStage = 0;
+    // One number per send, so a step queued for a send that has ended does nothing.
+    std::uint64_t m_sendSerial = 0;
     // The mode the open session was made for; a request of the other mode reopens it.
     std::uint32_t m_sessionFlags = 0;
     // The request's context for the facility: a number never reused, so a notification that
     // was on its way while the component went away finds nobody instead of freed memory.
     std::uintptr_t m_context = 0;
-    // Status callbacks still running for this component; destruction waits for them to leave.
-    std::atomic<int> m_callbacksInFlight{0};
-
-    // Worker bookkeeping: the response stages waiting for the worker, the one in progress
-    // (0 when none) and its pending read.
-    mutable std::mutex m_workerMutex;
-    std::condition_variable m_workerWake;
-    std::thread m_workerThread;
-    std::thread::id m_workerId;
-    std::thread::id m_stageThread; // the thread of the stage in progress
-    std::deque<std::uint64_t> m_stageQueue;
-    std::uint64_t m_stage = 0;
-    std::uint64_t m_lastStage = 0;
-    bool m_workerStop = false;
-    Pending m_pending = Pending::None;
-    bool m_readCompleted = false;
-    bool m_readTimedOut = false;
     // When the current send's time is up (RequestTimeLimit).
     std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
-    std::atomic<TBodyCut> m_bodyCut{TBodyCut::None};
     // Written by the facility when a pending read completes, so it lives as long as the component.
     std::vector<char> m_chunk;
     std::uint32_t m_chunkRead = 0;
-
-    // Handing handlers over to the GUI thread: one caller at a time, released by destruction.
-    std::mutex m_syncCallMutex;
-    std::shared_ptr<HandOver> m_handOver;
-    std::atomic<bool> m_destroying{false};
+    // Set when the component is destroyed; whoever called a handler keeps a copy and looks.
+    std::shared_ptr<bool> m_gone = std::make_shared<bool>(false);
+    bool m_destroying = false;
 };
 
 } // namespace quorvel

@@ -1,11 +1,11 @@
 // The request stages: session, connection, send, and the response stage with its
-// authentication retries, header and body reads.
+// authentication retries, header and body reads. A synchronous request runs them all on the
+// caller's thread; an asynchronous one runs them on the component's thread as the facility's
+// completions arrive, one step per completion.
 
 #include "http/advhttp.h"
 
-#include "http/advhttp_private.h"
 #include "http/guiloopdriver.h"
-#include "http/httpnotifier.h"
 
 #include "platform/asciitext.h"
 
@@ -14,9 +14,6 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
-
-#include <QMetaObject>
-#include <QThread>
 
 namespace quorvel
 {
@@ -30,13 +27,33 @@ constexpr std::size_t acceptSlots = 101;
 constexpr std::uint32_t headerBufferSize = 8192;
 constexpr std::uint32_t chunkSize = 16384;
 
+// Counts the component's own stage code on the stack while it runs.
+class InStage
+{
+public:
+    explicit InStage(int &depth, std::shared_ptr<bool> gone) : depth_(depth), gone_(std::move(gone))
+    {
+        ++depth_;
+    }
+    ~InStage()
+    {
+        if (!*gone_)
+            --depth_;
+    }
+    InStage(const InStage &) = delete;
+    InStage &operator=(const InStage &) = delete;
+
+private:
+    int &depth_;
+    std::shared_ptr<bool> gone_;
+};
+
 } // namespace
 
 bool TAdvHttp::Execute(bool synchronous)
 {
     m_openFlags = synchronous ? 0 : inet::INTERNET_FLAG_ASYNC;
-    // A session keeps the mode it was opened with; answering a synchronous request from an
-    // asynchronous session would run the response stage twice.
+    // A session keeps the mode it was opened with.
     if (m_sessionHandle && m_sessionFlags != m_openFlags)
         CloseSession();
     m_busy = true;
@@ -52,13 +69,15 @@ bool TAdvHttp::Execute(bool synchronous)
     if (!m_sessionHandle)
         OpenSession();
 
+    const std::shared_ptr<bool> gone = m_gone;
     try {
         HINTERNET connection =
             inet::InternetConnect(m_sessionHandle, m_hostName, static_cast<std::uint16_t>(m_port),
                                   nullptr, nullptr, inet::INTERNET_SERVICE_HTTP, 0, 0);
         const std::uint32_t connectError = inet::GetLastError();
         m_connectionHandle = connection;
-        checkResultWith(connection != nullptr, connectError);
+        if (!checkResultWith(connection != nullptr, connectError))
+            return result;
 
         const auto timeout = static_cast<std::uint32_t>(m_connectTimeout);
         inet::InternetSetOption(connection, inet::INTERNET_OPTION_CONNECT_TIMEOUT, &timeout,
@@ -82,15 +101,20 @@ bool TAdvHttp::Execute(bool synchronous)
                                   m_requestFlags | secure, m_context);
         const std::uint32_t openError = inet::GetLastError();
         m_requestHandle = request;
-        checkResultWith(request != nullptr, openError);
+        if (!checkResultWith(request != nullptr, openError))
+            return result;
 
         m_authAttempts = 0;
         handOverCredentials(connection);
-        SendRequest();
-    } catch (const ComponentGone &) {
-        throw;
+        if (!SendRequest())
+            return result;
     } catch (...) {
+        if (*gone)
+            return false;
         result = false;
+        // A Cancel from a handler of the stage that raised has not ended the request yet.
+        if (m_cancelled)
+            CloseHandles();
         if (m_raiseExceptions)
             throw;
     }
@@ -101,21 +125,18 @@ void TAdvHttp::OpenSession()
 {
     const std::uint32_t access =
         m_proxy.empty() ? inet::INTERNET_OPEN_TYPE_PRECONFIG : inet::INTERNET_OPEN_TYPE_PROXY;
-    // A widget-owned component's handlers run on the GUI thread, so its asynchronous transfers
-    // are driven from there too: nothing is handed between threads for them.
-    QObject *notifier = HttpNotifier::instance();
-    const bool onLoop = m_openFlags != 0 && m_useNotifyWindow && notifier &&
-                        QThread::currentThread() == notifier->thread();
-    HINTERNET session =
-        onLoop ? inet::InternetOpenOnLoop(m_userAgent, access, m_proxy,
-                                          std::make_unique<GuiLoopDriver>())
-               : inet::InternetOpen(m_userAgent, access, m_proxy, m_openFlags);
+    // An asynchronous session's transfers are driven by this thread's event loop, so its
+    // notifications, and the stages they advance, come on this thread.
+    HINTERNET session = m_openFlags != 0
+                            ? inet::InternetOpenOnLoop(m_userAgent, access, m_proxy,
+                                                       std::make_unique<GuiLoopDriver>())
+                            : inet::InternetOpen(m_userAgent, access, m_proxy, m_openFlags);
     const std::uint32_t error = inet::GetLastError();
-    m_onLoop = onLoop && session;
     m_sessionHandle = session;
     m_sessionFlags = m_openFlags;
     try {
-        checkResultWith(session != nullptr, error);
+        if (!checkResultWith(session != nullptr, error))
+            return;
         inet::InternetSetStatusCallback(session, &TAdvHttp::StatusCallback);
     } catch (...) {
         if (m_raiseExceptions)
@@ -134,202 +155,196 @@ bool TAdvHttp::CloseSession()
     return closed;
 }
 
-void TAdvHttp::SendRequest()
+bool TAdvHttp::SendRequest()
 {
     std::string headers;
     if (!m_requestHeaders.empty())
         headers = m_requestHeaders.text() + "\r\n";
     const bool async = m_openFlags != 0;
 
-    {
-        // Taken before the facility counts its own limit from the same send, so the component's
-        // limit always runs out first. The worker and the facility's thread read it.
-        std::lock_guard lock(m_workerMutex);
-        m_deadline = std::chrono::steady_clock::now() + RequestTimeLimit();
-        if (async)
-            m_pending = Pending::Send;
-    }
+    // Taken before the facility counts its own limit from the same send, so the component's
+    // limit always runs out first.
+    m_deadline = std::chrono::steady_clock::now() + RequestTimeLimit();
+    m_stage = TResponseStage::Sending;
+    m_readPending = false;
+    ++m_sendSerial;
+    const std::shared_ptr<bool> gone = m_gone;
+    // A synchronous send hands its notifications, and with them handlers, out before it returns.
     const bool sent =
-        inet::HttpSendRequest(RequestHandle(), headers.empty() ? nullptr : headers.c_str(),
+        inet::HttpSendRequest(m_requestHandle, headers.empty() ? nullptr : headers.c_str(),
                               static_cast<std::uint32_t>(headers.size()),
                               m_requestBody.empty() ? nullptr : m_requestBody.data(),
                               static_cast<std::uint32_t>(m_requestBody.size()));
     const std::uint32_t error = sent ? 0 : inet::GetLastError();
-
-    if (async) {
-        std::unique_lock lock(m_workerMutex);
-        if (!sent && error == inet::ERROR_IO_PENDING) {
-            // The completion may already have started the response stage, whose errors must
-            // not be overwritten by this pending mark.
-            if (m_pending == Pending::Send) {
-                RecordError(0);
-                RecordError(inet::ERROR_IO_PENDING);
-            }
-            return;
-        }
-        if (m_pending == Pending::Send)
-            m_pending = Pending::None;
-        if (sent) {
-            // Finished at once: no completion will come, so the response stage starts here.
-            RecordError(0);
-            startWorkerLocked();
-            lock.unlock();
-            m_workerWake.notify_all();
-            return;
-        }
-    }
-    checkResultWith(sent, error);
+    if (*gone)
+        return false;
+    if (!checkResultWith(sent, error))
+        return false;
     if (!async)
-        ProcessResponse();
+        return ProcessResponse();
+    if (sent) {
+        // Finished at once: no completion will come, so the response stage starts here.
+        m_stage = TResponseStage::Status;
+        afterNotifications(&TAdvHttp::continueResponse);
+    }
+    return true;
 }
 
-void TAdvHttp::ProcessResponse()
+bool TAdvHttp::ProcessResponse()
 {
-    if (!CheckAuthRequired()) {
+    const std::shared_ptr<bool> gone = m_gone;
+    InStage inStage(m_inStage, gone);
+    m_stage = TResponseStage::Status;
+    bool needed = false;
+    if (!CheckAuthRequired(needed))
+        return false;
+    if (!needed) {
+        m_stage = TResponseStage::Headers;
         try {
-            ReadResponseHeaders();
-            ReadResponseBody();
-        } catch (const ComponentGone &) {
-            throw;
+            if (!ReadResponseHeaders())
+                return false;
         } catch (...) {
-            fireRequestComplete();
+            // The body is skipped; the request still completes, and the exception goes on.
+            if (!fireRequestComplete())
+                return false;
             throw;
         }
-        fireRequestComplete();
-        return;
+        m_stage = TResponseStage::Body;
+        releaseResponse();
+        reserveForBody();
+        return readBody(false);
     }
-    if (m_authAttempts >= m_authRetries) {
-        giveUpAuthentication();
-        return;
-    }
-    if (m_defaultUi && !askCredentials()) {
-        giveUpAuthentication();
-        return;
+    m_stage = TResponseStage::Authentication;
+    if (m_authAttempts >= m_authRetries)
+        return giveUpAuthentication();
+    if (m_defaultUi) {
+        bool accepted = false;
+        if (!askCredentials(accepted))
+            return false;
+        if (!accepted)
+            return giveUpAuthentication();
     }
     ++m_authAttempts;
+    if (m_cancelled) {
+        CloseHandles();
+        return true;
+    }
+    return SendRequest();
+}
+
+bool TAdvHttp::fireRequestComplete()
+{
+    if (m_lastError == inet::ERROR_INTERNET_OPERATION_CANCELLED)
+        return true;
+    return fire(m_onRequestComplete);
+}
+
+bool TAdvHttp::giveUpAuthentication()
+{
+    if (!recordError(inet::ERROR_INTERNET_OPERATION_CANCELLED))
+        return false;
     if (m_cancelled)
         CloseHandles();
-    else
-        SendRequest();
+    return true;
 }
 
-void TAdvHttp::fireRequestComplete()
+bool TAdvHttp::CheckAuthRequired(bool &needed)
 {
-    if (LastError() != inet::ERROR_INTERNET_OPERATION_CANCELLED)
-        fire(m_onRequestComplete);
-}
-
-void TAdvHttp::giveUpAuthentication()
-{
-    RecordError(inet::ERROR_INTERNET_OPERATION_CANCELLED);
-    if (m_cancelled)
-        CloseHandles();
-}
-
-bool TAdvHttp::CheckAuthRequired()
-{
+    needed = false;
     std::uint32_t status = 0;
+    std::uint32_t length = sizeof status;
+    std::uint32_t index = 0;
+    const bool queried = inet::HttpQueryInfo(
+        m_requestHandle, inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER, &status,
+        &length, &index);
+    const std::uint32_t error = queried ? 0 : inet::GetLastError();
     try {
-        std::uint32_t length = sizeof status;
-        std::uint32_t index = 0;
-        const bool queried = inet::HttpQueryInfo(
-            RequestHandle(), inet::HTTP_QUERY_STATUS_CODE | inet::HTTP_QUERY_FLAG_NUMBER, &status,
-            &length, &index);
-        checkResultWith(queried, queried ? 0 : inet::GetLastError());
-    } catch (const ComponentGone &) {
-        throw;
+        if (!checkResultWith(queried, error))
+            return false;
     } catch (...) {
         // Without a status there is nothing to authenticate; the response is still read.
-        return false;
+        return true;
     }
     m_statusCode = static_cast<int>(status);
     if (status == 401) {
-        fire(m_onNeedAuth);
-        return true;
+        needed = true;
+        return fire(m_onNeedAuth);
     }
     if (status == 407) {
-        fire(m_onNeedProxyAuth);
-        return true;
+        needed = true;
+        return fire(m_onNeedProxyAuth);
     }
-    return false;
+    return true;
 }
 
-void TAdvHttp::ReadResponseHeaders()
+bool TAdvHttp::ReadResponseHeaders()
 {
-    if (!RequestHandle())
-        return;
+    if (!m_requestHandle)
+        return true;
     std::string buffer(headerBufferSize, '\0');
     std::uint32_t length = headerBufferSize;
     std::uint32_t index = 0;
-    bool queried = inet::HttpQueryInfo(RequestHandle(), inet::HTTP_QUERY_RAW_HEADERS_CRLF,
+    bool queried = inet::HttpQueryInfo(m_requestHandle, inet::HTTP_QUERY_RAW_HEADERS_CRLF,
                                        buffer.data(), &length, &index);
     std::uint32_t error = queried ? 0 : inet::GetLastError();
     if (!queried && error == inet::ERROR_INSUFFICIENT_BUFFER) {
         // A long block (large cookies, security policies) is taken whole: the facility has
         // already refused any longer than it accepts, and the answer tells the size it needs.
         buffer.assign(length, '\0');
-        queried = inet::HttpQueryInfo(RequestHandle(), inet::HTTP_QUERY_RAW_HEADERS_CRLF,
+        queried = inet::HttpQueryInfo(m_requestHandle, inet::HTTP_QUERY_RAW_HEADERS_CRLF,
                                       buffer.data(), &length, &index);
         error = queried ? 0 : inet::GetLastError();
     }
     m_responseHeaders.clear();
+    const std::shared_ptr<bool> gone = m_gone;
     try {
-        checkResultWith(queried, error);
-    } catch (const ComponentGone &) {
-        throw;
+        if (!checkResultWith(queried, error))
+            return false;
     } catch (...) {
+        if (*gone)
+            return false;
         if (m_raiseExceptions)
             throw;
-        return;
+        return true;
     }
     m_responseHeaders.setText(std::string(buffer.data(), ::strnlen(buffer.data(), buffer.size())));
+    return true;
 }
 
-void TAdvHttp::ReadResponseBody()
+bool TAdvHttp::readBody(bool arrived)
 {
-    releaseResponse();
-    reserveForBody();
-    const bool async = m_openFlags != 0;
+    const std::shared_ptr<bool> gone = m_gone;
+    std::exception_ptr failure;
     try {
         for (;;) {
-            if (!RequestHandle() || m_cancelled)
-                break;
-            if (timeIsUp()) {
-                cutBody(TBodyCut::TimeLimit);
-                break;
-            }
-            if (async) {
-                std::lock_guard lock(m_workerMutex);
-                m_pending = Pending::Read;
-                m_readCompleted = false;
-                m_readTimedOut = false;
-            }
-            m_chunkRead = 0;
-            const bool read =
-                inet::InternetReadFile(RequestHandle(), m_chunk.data(), chunkSize, &m_chunkRead);
-            const std::uint32_t error = read ? 0 : inet::GetLastError();
-            if (async && !(!read && error == inet::ERROR_IO_PENDING)) {
-                std::lock_guard lock(m_workerMutex);
-                m_pending = Pending::None;
-            }
-            // The facility ends a body that outlives the request's time with a time-out; the
-            // response itself arrived, so that is a body cut short, not a failed request.
-            if (!read && error == inet::ERROR_INTERNET_TIMEOUT && timeIsUp()) {
-                cutBody(TBodyCut::TimeLimit);
-                break;
-            }
-            checkResultWith(read, error);
-            if (!read) {
-                const ReadWait wait = waitForRead();
-                if (wait == ReadWait::Stopped)
-                    continue;
-                if (wait == ReadWait::TimeUp) {
+            if (!arrived) {
+                if (!m_requestHandle || m_cancelled)
+                    break;
+                if (timeIsUp()) {
                     cutBody(TBodyCut::TimeLimit);
                     break;
                 }
-                // The pending read has succeeded: it leaves no error behind.
-                RecordError(inet::ERROR_SUCCESS);
+                m_chunkRead = 0;
+                const bool read = inet::InternetReadFile(m_requestHandle, m_chunk.data(), chunkSize,
+                                                         &m_chunkRead);
+                const std::uint32_t error = read ? 0 : inet::GetLastError();
+                if (*gone)
+                    return false;
+                // The facility ends a body that outlives the request's time with a time-out;
+                // the response itself arrived, so that is a body cut short, not a failure.
+                if (!read && error == inet::ERROR_INTERNET_TIMEOUT && timeIsUp()) {
+                    cutBody(TBodyCut::TimeLimit);
+                    break;
+                }
+                if (!checkResultWith(read, error))
+                    return false;
+                if (!read) {
+                    // Pending: the facility's completion brings the bytes (continueBody).
+                    m_readPending = true;
+                    return true;
+                }
             }
+            arrived = false;
             const std::uint32_t size = m_chunkRead;
             if (size == 0)
                 break;
@@ -340,49 +355,133 @@ void TAdvHttp::ReadResponseBody()
                 m_response.append(m_chunk.data(), kept);
                 m_bytesRead = static_cast<int>(kept);
                 m_totalBytesRead += static_cast<int>(kept);
-                // The next block, or the end, is usually there already.
-                fire(m_onDataAvailable, NextEvent::AtOnce);
+                if (!fire(m_onDataAvailable))
+                    return false;
             }
             if (kept < size) {
                 cutBody(TBodyCut::SizeLimit);
                 break;
             }
         }
-    } catch (const ComponentGone &) {
-        throw;
     } catch (...) {
-        CloseHandles();
-        if (m_raiseExceptions)
-            throw;
-        return;
+        // A failed read, or a handler that raised, ends the body.
+        failure = std::current_exception();
     }
-    CloseHandles();
+    return endBody(failure);
 }
 
-TAdvHttp::ReadWait TAdvHttp::waitForRead()
+bool TAdvHttp::endBody(std::exception_ptr failure)
 {
-    std::unique_lock lock(m_workerMutex);
-    const bool woken = m_workerWake.wait_until(lock, m_deadline, [this] {
-        return m_readCompleted || m_readTimedOut || m_cancelled.load() || m_destroying.load();
-    });
-    ReadWait result = ReadWait::Stopped;
-    if (m_readCompleted)
-        result = ReadWait::Completed;
-    else if (m_readTimedOut || (!woken && !m_cancelled.load() && !m_destroying.load()))
-        result = ReadWait::TimeUp;
-    m_readCompleted = false;
-    m_readTimedOut = false;
-    m_pending = Pending::None;
-    return result;
+    m_readPending = false;
+    CloseHandles();
+    m_stage = TResponseStage::Done;
+    if (!fireRequestComplete())
+        return false;
+    if (failure && m_raiseExceptions)
+        std::rethrow_exception(failure);
+    return true;
+}
+
+bool TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
+{
+    // Only a send or a read that waits for the facility completes; anything else belongs to a
+    // request that is over.
+    const bool forSend = m_stage == TResponseStage::Sending;
+    const bool forRead = m_stage == TResponseStage::Body && m_readPending;
+    if (m_destroying || m_cancelled || !m_busy || (!forSend && !forRead))
+        return true;
+    if (forSend) {
+        if (result.dwResult == 0)
+            return recordError(result.dwError);
+        m_stage = TResponseStage::Status;
+        afterNotifications(&TAdvHttp::continueResponse);
+        return true;
+    }
+    m_readPending = false;
+    if (result.dwResult == 0) {
+        if (result.dwError == inet::ERROR_INTERNET_TIMEOUT && timeIsUp()) {
+            cutBody(TBodyCut::TimeLimit);
+        } else if (!recordError(result.dwError)) {
+            return false;
+        }
+        const std::shared_ptr<bool> gone = m_gone;
+        InStage inStage(m_inStage, gone);
+        return endBody(nullptr);
+    }
+    afterNotifications(&TAdvHttp::continueBody);
+    return true;
+}
+
+void TAdvHttp::afterNotifications(void (TAdvHttp::*step)())
+{
+    // Not inside the facility's notification but once the notifications of this turn are out:
+    // the step's handlers may start the next request, which then goes out at once.
+    auto run = [this, step, gone = m_gone, serial = m_sendSerial] {
+        if (!*gone && serial == m_sendSerial)
+            (this->*step)();
+    };
+    if (!inet::InternetAfterNotifications(m_requestHandle, run))
+        run();
+}
+
+void TAdvHttp::continueResponse()
+{
+    const std::shared_ptr<bool> gone = m_gone;
+    InStage inStage(m_inStage, gone);
+    std::exception_ptr failure;
+    try {
+        if (!ProcessResponse())
+            return;
+    } catch (...) {
+        if (*gone)
+            return;
+        failure = std::current_exception();
+    }
+    finishStep(failure);
+}
+
+void TAdvHttp::continueBody()
+{
+    const std::shared_ptr<bool> gone = m_gone;
+    InStage inStage(m_inStage, gone);
+    // The pending read has succeeded: it leaves no error behind.
+    m_lastError = inet::ERROR_SUCCESS;
+    std::exception_ptr failure;
+    try {
+        if (!readBody(true))
+            return;
+    } catch (...) {
+        if (*gone)
+            return;
+        failure = std::current_exception();
+    }
+    finishStep(failure);
+}
+
+void TAdvHttp::finishStep(const std::exception_ptr &failure)
+{
+    if (failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const EInetError &) {
+            // Its OnError has already run; there is no caller to pass it on to.
+        } catch (...) {
+            // A handler's exception has no caller here either: it becomes the request's error.
+            try {
+                if (!recordError(inet::ERROR_INTERNET_INTERNAL_ERROR))
+                    return;
+            } catch (...) {
+                // OnError raised as well: the request has its error, and there is no one to tell.
+            }
+        }
+    }
+    // A Cancel that came while the stage ran is left to it; one that stopped early (a handler
+    // that raised, a failed header read) has not ended the request yet.
+    if (m_cancelled && !m_readPending)
+        CloseHandles();
 }
 
 bool TAdvHttp::timeIsUp() const
-{
-    std::lock_guard lock(m_workerMutex);
-    return timeIsUpLocked();
-}
-
-bool TAdvHttp::timeIsUpLocked() const
 {
     return std::chrono::steady_clock::now() >= m_deadline;
 }
@@ -391,7 +490,7 @@ void TAdvHttp::cutBody(TBodyCut why)
 {
     // The response is complete as far as the caller is concerned: no error stays behind.
     m_bodyCut = why;
-    RecordError(inet::ERROR_SUCCESS);
+    m_lastError = inet::ERROR_SUCCESS;
 }
 
 void TAdvHttp::releaseResponse()
@@ -424,178 +523,39 @@ void TAdvHttp::reserveForBody()
 
 void TAdvHttp::Cancel()
 {
-    {
-        std::lock_guard lock(m_workerMutex);
-        m_cancelled = true;
-        if (m_stage != 0) {
-            // The worker ends the request itself at its next check.
-            m_workerWake.notify_all();
-            return;
+    m_cancelled = true;
+    // Stage code below this call ends the request itself at its next check.
+    if (m_inStage > 0)
+        return;
+    if (m_stage == TResponseStage::Body && m_readPending) {
+        // The body read so far completes the request.
+        const std::shared_ptr<bool> gone = m_gone;
+        InStage inStage(m_inStage, gone);
+        try {
+            (void)endBody(nullptr);
+        } catch (...) {
+            // A handler's exception has no caller to reach from here but this one.
+            if (*gone)
+                return;
+            throw;
         }
+        return;
     }
     CloseHandles();
 }
 
 void TAdvHttp::CloseHandles()
 {
-    if (HINTERNET request = m_requestHandle.exchange(nullptr))
+    if (HINTERNET request = std::exchange(m_requestHandle, nullptr))
         inet::InternetCloseHandle(request);
-    if (HINTERNET connection = m_connectionHandle.exchange(nullptr))
+    if (HINTERNET connection = std::exchange(m_connectionHandle, nullptr))
         inet::InternetCloseHandle(connection);
-    // Under the lock, so a late completion sees either the request or its end, never a mix.
-    std::lock_guard lock(m_workerMutex);
-    m_stage = 0;
-    m_pending = Pending::None;
+    // What was queued for the send that ends here does nothing now.
+    ++m_sendSerial;
+    m_stage = TResponseStage::Idle;
+    m_readPending = false;
     m_cancelled = false;
     m_busy = false;
-}
-
-void TAdvHttp::requestCompleted(const inet::InternetAsyncResult &result)
-{
-    if (m_destroying)
-        return;
-    if (result.dwResult == 0) {
-        {
-            std::lock_guard lock(m_workerMutex);
-            // A completion that overtook Cancel belongs to a request that is over.
-            if (requestOverLocked())
-                return;
-            if (m_pending == Pending::Read && result.dwError == inet::ERROR_INTERNET_TIMEOUT &&
-                timeIsUpLocked()) {
-                // The facility's limit for the same send: the reader cuts the body short.
-                m_readTimedOut = true;
-                m_pending = Pending::None;
-                m_workerWake.notify_all();
-                return;
-            }
-            if (m_pending == Pending::Send)
-                m_pending = Pending::None;
-        }
-        RecordError(result.dwError);
-        return;
-    }
-    bool forWorker = true;
-    {
-        std::lock_guard lock(m_workerMutex);
-        if (requestOverLocked())
-            return;
-        switch (m_pending) {
-        case Pending::Read:
-            m_readCompleted = true;
-            m_pending = Pending::None;
-            break;
-        case Pending::Send:
-            // Also when the stage that resent is still finishing: this is a new response.
-            m_pending = Pending::None;
-            forWorker = startStageLocked();
-            break;
-        case Pending::None:
-            if (m_stage != 0)
-                m_readCompleted = true;
-            else
-                forWorker = startStageLocked();
-            break;
-        }
-    }
-    // Once the lock is let go, so the worker does not wake only to wait for it; a stage on this
-    // thread leaves it asleep.
-    if (forWorker)
-        m_workerWake.notify_all();
-}
-
-bool TAdvHttp::requestOverLocked() const
-{
-    // Cancel marks under the worker lock, so a stage that would start after it sees the mark.
-    return m_cancelled.load() || !m_busy.load();
-}
-
-void TAdvHttp::startWorkerLocked()
-{
-    if (m_destroying)
-        return;
-    // The stage's first event goes to the GUI thread at once; that thread is woken now, while
-    // the worker wakes, instead of after it.
-    if (m_useNotifyWindow &&
-        (m_onNeedAuth || m_onNeedProxyAuth || m_onDataAvailable || m_onRequestComplete)) {
-        if (QObject *notifier = HttpNotifier::instance())
-            HandOver::post(notifier, m_handOver, true);
-    }
-    // One worker lives as long as the component and runs each response stage in turn; a thread
-    // per request would cost more than the request itself on a fast server. std::thread takes
-    // no stack size; the system default is used.
-    m_stage = ++m_lastStage;
-    m_stageQueue.push_back(m_stage);
-    if (!m_workerThread.joinable()) {
-        m_workerThread = std::thread(&TAdvHttp::workerLoop, this);
-        m_workerId = m_workerThread.get_id();
-    }
-    m_stageThread = m_workerId;
-    // The caller wakes the worker once it has let go of the lock.
-}
-
-void TAdvHttp::workerLoop()
-{
-    std::unique_lock lock(m_workerMutex);
-    for (;;) {
-        m_workerWake.wait(lock, [this] { return !m_stageQueue.empty() || m_workerStop; });
-        if (m_workerStop)
-            return;
-        const std::uint64_t stage = m_stageQueue.front();
-        m_stageQueue.pop_front();
-        lock.unlock();
-        runStage(stage);
-        lock.lock();
-    }
-}
-
-void TAdvHttp::runStage(std::uint64_t stage)
-{
-    try {
-        ProcessResponse();
-    } catch (const ComponentGone &) {
-        throw;
-    } catch (const EInetError &) {
-        // Its OnError has already run; there is no caller to pass it on to.
-    } catch (...) {
-        // A handler's exception has no caller here either: report it as the request's error.
-        try {
-            RecordError(inet::ERROR_INTERNET_INTERNAL_ERROR);
-        } catch (const ComponentGone &) {
-            // OnError destroyed the component: nothing below may touch it.
-            throw;
-        } catch (...) {
-            // OnError raised as well: the request has its error, and there is no one to tell.
-        }
-    }
-    bool endRequest = false;
-    {
-        std::lock_guard lock(m_workerMutex);
-        if (m_stage == stage) {
-            m_stage = 0;
-            // Cancel left the ending to this stage, which may have stopped before looking
-            // again (a handler that raised, a failed header read): end the request here.
-            endRequest = m_cancelled.load();
-        }
-    }
-    if (endRequest)
-        CloseHandles();
-}
-
-void TAdvHttp::stopWorker()
-{
-    {
-        std::lock_guard lock(m_workerMutex);
-        m_workerStop = true;
-        m_stageQueue.clear();
-        m_workerWake.notify_all();
-    }
-    if (!m_workerThread.joinable())
-        return;
-    // A handler run on the worker (a component without a widget owner) may destroy it.
-    if (m_workerThread.get_id() == std::this_thread::get_id())
-        m_workerThread.detach();
-    else
-        m_workerThread.join();
 }
 
 } // namespace quorvel

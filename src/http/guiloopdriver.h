@@ -1,10 +1,10 @@
 #pragma once
 // Drives a session's transfers from the Qt event loop of the thread that creates it: libcurl's
 // sockets are watched with socket notifiers and its time limits with a timer, so a component
-// whose handlers run on the GUI thread gets its notifications there without a hand-over.
+// gets its notifications, and runs its stages and handlers, on its own thread. That thread must
+// have a Qt event loop (a QThread, the GUI thread, or one that made a QEventLoop).
 
 #include "inet/inet_loop.h"
-
 
 namespace quorvel
 {

@@ -40,7 +40,6 @@ void HttpNotifier::release()
             notifier = nullptr;
         }
     }
-    // Pending hand-overs queued on it are dropped with it; their waiters were released first.
     delete doomed;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The one hidden object, shared by every component owned by a widget, through which handlers are
-// carried over to the GUI thread. It lives on the thread that created it and exists while at
-// least one such component does.
+// The one hidden object shared by every component owned by a widget ("TAdvHttpWindow"), kept so
+// that such components can be counted and found as before; handlers no longer pass through it.
+// It lives on the thread that created it and exists while at least one such component does.
 
 #include <QObject>
 

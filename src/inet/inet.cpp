@@ -11,6 +11,7 @@
 #include "inet/inet_engine.h"
 #include "inet/inet_handles.h"
 #include "inet/inet_lasterror.h"
+#include "inet/inet_pollloop.h"
 #include "inet/inet_state.h"
 #include "inet/inet_text.h"
 
@@ -160,10 +161,10 @@ HINTERNET openSession(const std::string &agent, std::uint32_t accessType, const 
         return nullptr;
     }
     auto session = std::make_shared<Session>(agent, proxySetting, async);
-    if (driver)
-        session->engine = Engine::startOnLoop(std::move(driver));
-    else
-        session->engine = async ? Engine::start() : Engine::startInline();
+    // An asynchronous session without a loop of the caller's gets one of its own.
+    if (async && !driver)
+        driver = std::make_unique<PollLoop>();
+    session->engine = async ? Engine::startOnLoop(std::move(driver)) : Engine::startInline();
     if (!session->engine) {
         failWith(ERROR_INTERNET_OUT_OF_HANDLES);
         return nullptr;

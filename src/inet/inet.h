@@ -5,8 +5,9 @@
 //
 // Modes. A session opened with INTERNET_FLAG_ASYNC answers HttpSendRequest and InternetReadFile
 // with false and ERROR_IO_PENDING (997) when the work cannot finish at once; the work then goes
-// on on the facility's own thread, which reports INTERNET_STATUS_REQUEST_COMPLETE (100) with an
-// InternetAsyncResult. A synchronous session does all work on the caller's thread. Status
+// on on the session's loop (the caller's, InternetOpenOnLoop, or else a thread of the session's
+// own), which reports INTERNET_STATUS_REQUEST_COMPLETE (100) with an InternetAsyncResult. A
+// synchronous session does all work on the caller's thread. Status
 // notifications go to the session's callback, only for request handles opened with a non-zero
 // context; INTERNET_STATUS_CONNECTION_CLOSED always follows a delivered
 // INTERNET_STATUS_CLOSING_CONNECTION, and both come before the end of the body is readable.
@@ -166,10 +167,10 @@ bool HttpQueryInfo(HINTERNET request, std::uint32_t infoLevel, void *buffer,
 // read that cannot be served from what has arrived answers pending; the completion then has
 // written the bytes into buffer and *read, which must stay valid until it comes.
 bool InternetReadFile(HINTERNET request, void *buffer, std::uint32_t toRead, std::uint32_t *read);
-// The facility's own: called from a notification of a loop-driven session, queues call to run on
-// the same thread once that turn's notifications are all delivered; false (nothing queued) when
-// not called from one.
-bool InternetAfterNotifications(std::function<void()> call);
+// The facility's own: called from a notification of request's asynchronous session, queues call
+// to run on the same thread once that turn's notifications are all delivered; false (nothing
+// queued) when not called from one.
+bool InternetAfterNotifications(HINTERNET request, std::function<void()> call);
 // The facility's own: the last send's whole body has arrived and nothing waits for the reader, so
 // every read of it is answered at once, never pending.
 bool InternetResponseComplete(HINTERNET request);

@@ -36,7 +36,7 @@ void Engine::flushOutbox()
     for (;;) {
         std::vector<Outgoing> outgoing;
         {
-            std::lock_guard lock(outboxMutex_);
+            std::lock_guard work(workMutex_);
             outgoing.swap(outbox_);
         }
         if (outgoing.empty())
@@ -48,6 +48,8 @@ void Engine::flushOutbox()
             if (stopping())
                 return;
             if (item.change) {
+                // Changes queue notifications of their own, in the outbox the work guards.
+                std::lock_guard work(workMutex_);
                 item.change();
                 delivered = false;
                 continue;
@@ -79,6 +81,7 @@ void Engine::applyChangesBehind(std::vector<Outgoing> &outgoing, std::size_t com
         std::function<void()> change;
         change.swap(outgoing[i].change);
         outgoing[i].change = [] {};
+        std::lock_guard work(workMutex_);
         change();
     }
 }
@@ -100,7 +103,6 @@ void Engine::queue(const std::shared_ptr<Request> &request, std::uint64_t genera
                    StatusEvent event)
 {
     if (request->async()) {
-        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({request, generation, std::move(event), {}});
         return;
     }
@@ -143,7 +145,6 @@ void Engine::queueCompletion(Transfer &transfer, std::uint32_t result, std::uint
 void Engine::applyInOrder(Transfer &transfer, std::function<void()> change)
 {
     if (transfer.request->async()) {
-        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({transfer.request, transfer.order.generation, {}, std::move(change)});
     } else {
         change();
@@ -301,7 +302,6 @@ void Engine::releaseNow(const std::shared_ptr<Request> &request)
     for (auto &event : events)
         queue(request, generation, std::move(event));
     if (end) {
-        std::lock_guard lock(outboxMutex_);
         outbox_.push_back({request, generation, {}, [this, request, generation, error = *end] {
                                endBody(request, generation, error);
                            }});

@@ -1,18 +1,16 @@
 #pragma once
 // The transfers of one session: one libcurl multi handle and the commands that callers' threads
-// give it. An asynchronous session has a thread of its own that waits for the network and
-// delivers the notifications, or is driven by an event loop on the loop's thread (LoopDriver),
-// which then delivers them; a synchronous one has no thread: a caller that waits for its
-// request drives the transfers on its own thread, as WinINet's synchronous mode works on the
-// caller's thread. Either way a caller whose command finds the transfers idle carries it out at
-// once on its own thread, so starting a request costs no hand-over between threads; the
-// notifications it gives still go out from the session's thread. Connections are kept alive
-// within the session because every transfer of the session shares the multi handle's
-// connection cache.
+// give it. One core, driven two ways: a synchronous session's by the caller that waits for its
+// request, on the caller's thread, as WinINet's synchronous mode works; an asynchronous one's by
+// an event loop (LoopDriver: the caller's, or the session's own PollLoop), which works on the
+// transfers and delivers the notifications on the loop's thread only. A command given where the
+// transfers may be worked on at once (by a synchronous caller, or on the loop's thread outside a
+// delivery) is carried out there and then, so starting a request costs no hand-over. Connections
+// are kept alive within the session because every transfer of the session shares the multi
+// handle's connection cache.
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -37,12 +35,10 @@ struct Transfer;
 class Engine : public std::enable_shared_from_this<Engine>
 {
 public:
-    // For an asynchronous session: starts the thread; null when libcurl cannot be set up.
-    static std::shared_ptr<Engine> start();
-    // For a synchronous session: no thread; callers drive it (drive). Null as start().
+    // For a synchronous session: callers drive it (drive). Null when libcurl cannot be set up.
     static std::shared_ptr<Engine> startInline();
-    // For an asynchronous session driven by an event loop: no thread; only the loop's thread
-    // works on the transfers. Null as start().
+    // For an asynchronous session: only the loop's thread works on the transfers. Null as
+    // startInline().
     static std::shared_ptr<Engine> startOnLoop(std::unique_ptr<LoopDriver> driver);
     ~Engine();
     Engine(const Engine &) = delete;
@@ -56,9 +52,8 @@ public:
     void resume(const std::shared_ptr<Request> &request);
     // The reader has taken every body byte: what was held for that moment goes out now.
     void release(const std::shared_ptr<Request> &request);
-    // Ends the thread; no callback starts after this. Waits a little for a running callback
-    // to return unless called on the thread, but never for long: the callback may be waiting
-    // for the caller.
+    // Ends the transfers and the loop; no callback runs after this returns, unless it is called
+    // from a callback, which then returns into a loop that ends.
     void stop();
 
     // Synchronous sessions: instead of waiting on request.changed, a caller runs one turn of the
@@ -68,10 +63,14 @@ public:
     void drive(Request &request, std::unique_lock<std::mutex> &lock,
                const std::function<bool()> &ready);
 
+    // From a notification on the loop's thread: queues call to run there once that turn's
+    // notifications are all delivered; false (nothing queued) when not called from one.
+    bool afterNotifications(std::function<void()> call);
+
     // libcurl's socket callback of a loop-driven engine.
     static int onSocket(CURL *easy, curl_socket_t socket, int what, void *engine, void *);
 
-    // Used by libcurl's callbacks, on the engine thread.
+    // Used by libcurl's callbacks, by whoever works on the transfers.
     void queueEvent(Transfer &transfer, std::uint32_t status, std::string info);
     // Queues status and then follow-up, which is delivered whenever status was, even when the
     // request was closed while the callback handled status.
@@ -108,21 +107,18 @@ private:
     };
 
     void post(Command command);
-    // Tells whoever waits for the transfers (the thread, or a caller driving) that there is
-    // work or news for it.
+    // Tells whoever waits for the transfers (the loop, or a caller driving) that there is work
+    // or news for it.
     void nudge();
-    void run();
-    // A loop-driven engine's turn, on the loop's thread.
+    // The loop's turn, on the loop's thread.
     void loopTurn();
     // One turn of the loop: commands, libcurl's work, the notifications it gave.
     void turn();
     // Commands and libcurl's work; with workMutex_ held.
     void workLocked();
-    // Waits for the network or a command, at most until the next time limit.
+    // A synchronous caller's wait for the network or a command, at most until the next time
+    // limit.
     void poll();
-    // The thread's wait: for the network while transfers are in flight, otherwise for a
-    // command or a nudge without holding the transfers, so callers may work on them.
-    void await();
     void shutDown();
     void perform();
     void flushOutbox();
@@ -160,34 +156,32 @@ private:
     void drop(Request *key);
     void resumeNow(const std::shared_ptr<Request> &request);
 
-    std::thread::id threadId_;
-    bool inline_ = false;                // driven by callers (a synchronous session), no thread
-    std::unique_ptr<LoopDriver> driver_; // driven by an event loop, no thread
+    bool inline_ = false;                // driven by callers (a synchronous session)
+    std::unique_ptr<LoopDriver> driver_; // driven by an event loop (an asynchronous session)
     // The loop's thread is handing out notifications: a command it gives meanwhile (from a
     // callback) waits for the next turn. Read and written on the loop's thread only.
     bool delivering_ = false;
+    std::vector<std::function<void()>> afterDelivery_; // the loop's thread only
     CurlMulti multi_;
 
     std::mutex commandMutex_;
     std::deque<Command> commands_;
     bool alive_ = false;   // multi_ may be woken
-    bool polling_ = false; // someone waits in curl_multi_poll, so a command must wake it
-    bool idle_ = false;    // the thread waits without holding the transfers
-    bool nudged_ = false;  // news came since the last wait began
-    std::condition_variable idleWake_;
+    bool polling_ = false; // a caller waits in curl_multi_poll, so a command must wake it
+    // The thread working on the transfers now: a command it posts meanwhile waits for the next
+    // turn instead of taking the transfers a second time.
+    std::thread::id workingOn_;
+    bool nudged_ = false; // news came since the last wait began
     std::atomic<bool> stopAsked_{false};
-    std::condition_variable finishedChanged_;
-    bool finished_ = false;
     // Held by the caller that drives an inline engine (waits for the network).
     std::mutex driveMutex_;
-    // Held by whoever works on the transfers: the thread, or a caller (workLocked). Guards
-    // multi_ and everything below but the outbox.
+    // Held by whoever works on the transfers: the loop, or a synchronous caller (workLocked).
+    // Guards multi_ and everything below.
     std::mutex workMutex_;
 
     std::unordered_map<Request *, std::unique_ptr<Transfer>> transfers_;
     std::unordered_map<curl_socket_t, SocketOwner> sockets_;
-    // Notifications for the session's thread to deliver, in order.
-    std::mutex outboxMutex_;
+    // Notifications for the loop to deliver, in order; the loop's thread only.
     std::vector<Outgoing> outbox_;
     // Synchronous requests with notifications queued in this turn of the loop: their reader is
     // woken once at its end rather than once per notification.

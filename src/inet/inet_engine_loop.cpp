@@ -1,10 +1,11 @@
-// The session's loop: starting and stopping it, the commands callers give it, who works on the
-// transfers (the session's thread, or a caller that finds them idle or waits for its request)
-// and the wait for the network.
+// Driving the session's transfers: starting and stopping, the commands callers give, who works
+// on the transfers (the loop's thread, or a synchronous caller) and a synchronous caller's wait
+// for the network.
 
 #include "inet/inet_engine.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "inet/curlmulti.h"
 #include "inet/inet_timeouts.h"
@@ -19,15 +20,6 @@ namespace
 // The loop wakes at least this often to check resolver deadlines.
 constexpr std::chrono::milliseconds longestWait{250};
 
-// The engine whose transfers this thread works on now: a command it posts meanwhile waits for
-// the next turn instead of taking the transfers a second time.
-thread_local const Engine *working = nullptr;
-
-// Calls queued by notifications of a loop-driven engine that is handing them out on this thread,
-// and how deep such deliveries are nested (a callback's dialog runs the loop once more).
-thread_local std::vector<std::function<void()>> afterDelivery;
-thread_local int loopDeliveries = 0;
-
 } // namespace
 
 std::shared_ptr<Engine> Engine::create()
@@ -37,18 +29,6 @@ std::shared_ptr<Engine> Engine::create()
     if (!engine->multi_)
         return nullptr;
     engine->alive_ = true;
-    return engine;
-}
-
-std::shared_ptr<Engine> Engine::start()
-{
-    std::shared_ptr<Engine> engine = create();
-    if (!engine)
-        return nullptr;
-    // The thread keeps its engine alive; closing the session only asks it to end.
-    std::thread thread([engine] { engine->run(); });
-    engine->threadId_ = thread.get_id();
-    thread.detach();
     return engine;
 }
 
@@ -106,7 +86,7 @@ void Engine::post(Command command)
             curl_multi_wakeup(multi_.get());
         // delivering_ belongs to the loop's thread: asked only there.
         const bool loopIdle = driver_ && driver_->onLoopThread() && !delivering_;
-        workHere = (inline_ || idle_ || loopIdle) && working != this && !stopAsked_;
+        workHere = (inline_ || loopIdle) && workingOn_ != std::this_thread::get_id() && !stopAsked_;
     }
     if (!workHere) {
         // The loop carries it out on its thread at its next turn.
@@ -137,7 +117,6 @@ void Engine::nudge()
     }
     if (driver_)
         driver_->wake();
-    idleWake_.notify_all();
 }
 
 void Engine::send(const std::shared_ptr<Request> &request, SendOrder order)
@@ -159,36 +138,19 @@ void Engine::resume(const std::shared_ptr<Request> &request)
 
 void Engine::stop()
 {
-    std::unique_lock lock(commandMutex_);
-    if (!alive_)
-        return;
-    stopAsked_ = true;
-    if (polling_)
-        curl_multi_wakeup(multi_.get());
-    idleWake_.notify_all();
-    if (inline_ || driver_) {
-        lock.unlock();
-        // A caller waiting for the network was woken and lets go of the transfers.
-        shutDown();
-        return;
+    {
+        std::lock_guard lock(commandMutex_);
+        if (!alive_ || stopAsked_)
+            return;
+        stopAsked_ = true;
+        // A caller waiting for the network is woken and lets go of the transfers.
+        if (polling_)
+            curl_multi_wakeup(multi_.get());
     }
-    if (std::this_thread::get_id() == threadId_)
-        return;
-    // A callback that is running finishes before the caller goes on to free what it uses; but
-    // it may itself wait for this caller, so the wait is bounded.
-    finishedChanged_.wait_for(lock, std::chrono::seconds(2), [this] { return finished_; });
-}
-
-void Engine::run()
-{
-    while (!stopAsked_) {
-        turn();
-        await();
-    }
+    // The loop ends first, so nothing works on the transfers while they are dropped.
+    if (driver_)
+        driver_->stop();
     shutDown();
-    std::lock_guard lock(commandMutex_);
-    finished_ = true;
-    finishedChanged_.notify_all();
 }
 
 void Engine::loopTurn()
@@ -220,19 +182,15 @@ void Engine::turn()
     }
     if (driver_) {
         delivering_ = true;
-        ++loopDeliveries;
         flushOutbox();
-        --loopDeliveries;
         delivering_ = false;
         // What the notifications left for afterwards (a response stage) runs now, while no
         // notification is under way, so its commands are carried out at once.
-        if (loopDeliveries == 0) {
-            while (!afterDelivery.empty()) {
-                std::vector<std::function<void()>> calls;
-                calls.swap(afterDelivery);
-                for (auto &call : calls)
-                    call();
-            }
+        while (!afterDelivery_.empty()) {
+            std::vector<std::function<void()>> calls;
+            calls.swap(afterDelivery_);
+            for (auto &call : calls)
+                call();
         }
     } else {
         flushOutbox();
@@ -244,16 +202,17 @@ void Engine::workLocked()
 {
     if (!multi_)
         return;
-    working = this;
     std::deque<Command> commands;
     {
         std::lock_guard lock(commandMutex_);
         commands.swap(commands_);
+        workingOn_ = std::this_thread::get_id();
     }
     for (auto &command : commands)
         command();
     perform();
-    working = nullptr;
+    std::lock_guard lock(commandMutex_);
+    workingOn_ = std::thread::id();
 }
 
 void Engine::poll()
@@ -275,27 +234,6 @@ void Engine::poll()
     nudged_ = false;
 }
 
-void Engine::await()
-{
-    bool inFlight = false;
-    {
-        std::lock_guard work(workMutex_);
-        inFlight = !transfers_.empty();
-    }
-    if (inFlight) {
-        // libcurl's wait holds the multi handle; a caller's command wakes it.
-        poll();
-        return;
-    }
-    // Nothing in flight: a caller may start a transfer itself meanwhile, and nudges.
-    std::unique_lock lock(commandMutex_);
-    idle_ = true;
-    idleWake_.wait_for(lock, longestWait,
-                       [this] { return !commands_.empty() || nudged_ || stopAsked_; });
-    idle_ = false;
-    nudged_ = false;
-}
-
 void Engine::shutDown()
 {
     std::lock_guard work(workMutex_);
@@ -312,7 +250,6 @@ void Engine::shutDown()
     idleEasy_.clear();
     multi_.reset();
     // Closing the connections may have queued notifications that nobody is to hear.
-    std::lock_guard lock(outboxMutex_);
     outbox_.clear();
 }
 
@@ -390,11 +327,12 @@ void Engine::perform()
         fail(*transfer, error);
 }
 
-bool InternetAfterNotifications(std::function<void()> call)
+bool Engine::afterNotifications(std::function<void()> call)
 {
-    if (loopDeliveries == 0 || !call)
+    // delivering_ belongs to the loop's thread: asked only there.
+    if (!driver_ || !call || !driver_->onLoopThread() || !delivering_)
         return false;
-    afterDelivery.push_back(std::move(call));
+    afterDelivery_.push_back(std::move(call));
     return true;
 }
 

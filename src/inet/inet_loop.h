@@ -1,7 +1,7 @@
 #pragma once
-// What an asynchronous session needs from an event loop that drives its transfers on the loop's
-// own thread, in place of a thread of the session's: a program whose notifications all end up on
-// one thread anyway (a GUI) then hands nothing over between threads.
+// What an asynchronous session needs from the event loop that drives its transfers on the loop's
+// own thread: the caller's (a GUI's, whose notifications then come on its own thread) or the
+// session's own (PollLoop).
 
 #include <chrono>
 #include <functional>
@@ -29,6 +29,8 @@ public:
     virtual void closing(int socket) = 0;
     // The loop's thread: a turn after at most wait; none: no timer.
     virtual void setTimer(std::optional<std::chrono::milliseconds> wait) = 0;
+    // Any thread, once: the session is closing; no turn starts after this.
+    virtual void stop() {}
 };
 
 } // namespace quorvel::platform::inet

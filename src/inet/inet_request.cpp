@@ -251,6 +251,16 @@ bool HttpQueryInfo(HINTERNET requestHandle, std::uint32_t infoLevel, void *buffe
     }
 }
 
+bool InternetAfterNotifications(HINTERNET requestHandle, std::function<void()> call)
+{
+    const auto request = find<Request>(requestHandle, HandleKind::Request);
+    if (!request)
+        return false;
+    SetLastError(ERROR_SUCCESS);
+    const auto &engine = request->session().engine;
+    return engine && engine->afterNotifications(std::move(call));
+}
+
 bool InternetResponseComplete(HINTERNET requestHandle)
 {
     const auto request = find<Request>(requestHandle, HandleKind::Request);

@@ -1,5 +1,5 @@
 #pragma once
-// The objects behind session, connection and request handles. What the transfer thread and the
+// The objects behind session, connection and request handles. What the loop's thread and the
 // callers' threads share is guarded by the object's mutex; the mutex is never held while the
 // status callback runs, so a callback may call any facility function.
 

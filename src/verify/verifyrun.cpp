@@ -9,7 +9,6 @@
 #include <chrono>
 #include <exception>
 #include <string>
-#include <thread>
 
 namespace quorvel
 {
@@ -155,9 +154,12 @@ void VerifyRun::RequestComplete()
 
 void VerifyRun::Error()
 {
-    // An error while the worker reads the response is followed by that response's completion
+    // An error while the response is being read is followed by that response's completion
     // (unless the request was given up); both must be handled for the same link.
-    const bool whileReading = http_.WorkerThread() != std::thread::id();
+    using Stage = TAdvHttp::TResponseStage;
+    const Stage stage = http_.Stage();
+    const bool whileReading = stage == Stage::Status || stage == Stage::Authentication ||
+                              stage == Stage::Headers || stage == Stage::Body;
     const bool givenUp = http_.LastError() == platform::inet::ERROR_INTERNET_OPERATION_CANCELLED;
     classifyError(view_, http_);
     awaitingResult_ = false;

@@ -1,6 +1,6 @@
 #pragma once
-// Records every event of a component with the thread it ran on and the thread of the response
-// stage it came from (TAdvHttp::WorkerThread at that moment).
+// Records every event of a component with the thread it ran on and the response stage it came
+// from.
 
 #include "http/advhttp.h"
 
@@ -15,7 +15,7 @@ namespace quorvel::test
 struct EventJournal {
     std::vector<std::string> events;
     std::vector<std::thread::id> threads;
-    std::vector<std::thread::id> stages;
+    std::vector<TAdvHttp::TResponseStage> stages;
 
     void watch(TAdvHttp &http)
     {
@@ -36,7 +36,7 @@ struct EventJournal {
             (http.*setter)([this, name = std::string(name)](TAdvHttp *sender) {
                 events.push_back(name);
                 threads.push_back(std::this_thread::get_id());
-                stages.push_back(sender->WorkerThread());
+                stages.push_back(sender->Stage());
             });
         }
     }
@@ -49,14 +49,14 @@ struct EventJournal {
         return n;
     }
 
-    // The stage's thread when the first block of the body came; none without a block.
-    std::thread::id stageOfFirstBlock() const
+    // The stage when the first block of the body came; Idle without a block.
+    TAdvHttp::TResponseStage stageOfFirstBlock() const
     {
         for (std::size_t i = 0; i < events.size(); ++i) {
             if (events[i] == "Data")
                 return stages[i];
         }
-        return {};
+        return TAdvHttp::TResponseStage::Idle;
     }
 };
 

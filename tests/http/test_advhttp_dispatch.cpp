@@ -126,6 +126,54 @@ TEST(AdvHttpDispatch, BackToBackEventsKeepTheirOrderFieldsAndExceptions)
     }
 }
 
+TEST(AdvHttpDispatch, HandlersSeeTheStageTheirEventComesFrom)
+{
+    // The run tells an error while the response is read (a completion follows) from one before
+    // it (none follows) by the stage: each event must come from the stage it belongs to.
+    using Stage = TAdvHttp::TResponseStage;
+    TestServer server;
+    Reply broken = Reply::ok(quorvel::test::patternBody(60000));
+    broken.cut = Reply::Cut::Reset;
+    broken.cutAfter = 20000;
+    server.route("/broken", broken);
+    server.route("/secret", Reply::challenge());
+    QWidget owner;
+    TAdvHttp http(&owner);
+    http.setRaiseExceptions(false);
+    http.setDefaultUi(false);
+    http.setAuthRetries(0);
+    for (bool synchronous : {false, true}) {
+        SCOPED_TRACE(synchronous);
+        Journal journal;
+        journal.watch(http);
+        std::vector<Stage> needAuth;
+        http.setOnNeedAuth([&](TAdvHttp *h) { needAuth.push_back(h->Stage()); });
+        http.setURL(server.url("/broken"));
+        EXPECT_TRUE(http.Execute(synchronous));
+        ASSERT_TRUE(pumpUntil([&] { return journal.count("Complete") == 1; }));
+        for (std::size_t i = 0; i < journal.events.size(); ++i) {
+            const std::string &event = journal.events[i];
+            const Stage expected = event == "Data" || event == "Error" ? Stage::Body
+                                   : event == "Complete"               ? Stage::Done
+                                                                       : Stage::Sending;
+            if (event == "Received")
+                continue; // may come once the body is being read
+            EXPECT_EQ(journal.stages[i], expected) << event;
+        }
+        EXPECT_EQ(journal.count("Error"), 1);
+
+        journal = Journal{};
+        journal.watch(http);
+        http.setURL(server.url("/secret"));
+        EXPECT_TRUE(http.Execute(synchronous));
+        ASSERT_TRUE(pumpUntil([&] { return journal.count("Error") == 1; }));
+        EXPECT_EQ(needAuth, std::vector<Stage>{Stage::Status});
+        EXPECT_EQ(journal.stages.back(), Stage::Authentication) << "giving up";
+        http.Cancel();
+        EXPECT_EQ(http.Stage(), Stage::Idle);
+    }
+}
+
 TEST(AdvHttpDispatch, HandlerThatDestroysItsComponentEndsEverythingQuietly)
 {
     enum class In { ReceivingResponse, DataAvailable, RequestComplete };

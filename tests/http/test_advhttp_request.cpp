@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
 #include <QWidget>
 
@@ -52,7 +53,8 @@ protected:
     void TearDown() override { delete http; }
 
     // An asynchronous request that the server has received but does not answer yet, so no
-    // worker runs. A widget-owned component's transfers move with the GUI thread's events.
+    // response stage runs. A widget-owned component's transfers move with the GUI thread's
+    // events.
     void startRequestWithoutAnswer()
     {
         Reply slow = Reply::ok("late");
@@ -227,7 +229,7 @@ TEST_F(AdvHttpRequest, CompletionArrivingAfterCancelStartsNothing)
     pumpFor(100);
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(completes, 0);
-    EXPECT_EQ(http->WorkerThread(), std::thread::id());
+    EXPECT_EQ(http->Stage(), TAdvHttp::TResponseStage::Idle);
     EXPECT_FALSE(http->Busy());
 }
 
@@ -548,7 +550,7 @@ TEST_F(AdvHttpRequest, AcceptListHoldsAtMostHundredTypesAndEndsAtAnEmptyOne)
 TEST_F(AdvHttpRequest, CancelWithoutWorkerClosesAtOnce)
 {
     ASSERT_NO_FATAL_FAILURE(startRequestWithoutAnswer());
-    EXPECT_EQ(http->WorkerThread(), std::thread::id());
+    EXPECT_EQ(http->Stage(), TAdvHttp::TResponseStage::Sending);
     http->Cancel();
     EXPECT_FALSE(http->Busy());
     EXPECT_FALSE(http->Cancelled());
@@ -558,8 +560,8 @@ TEST_F(AdvHttpRequest, CancelWithoutWorkerClosesAtOnce)
 
 TEST_F(AdvHttpRequest, CancelDuringTheBodyEndsTheReadAndStillCompletes)
 {
-    // The body stalls after its first bytes, so the worker waits for a read when the owner
-    // cancels; a lost wake-up would leave the request Busy.
+    // The body stalls after its first bytes, so a read waits for the facility when the owner
+    // cancels; a Cancel that only marked the request would leave it Busy.
     Reply stalled = Reply::ok(quorvel::test::patternBody(60000));
     stalled.cut = Reply::Cut::Stall;
     stalled.cutAfter = 20000;
@@ -591,33 +593,55 @@ TEST_F(AdvHttpRequest, CancelDuringTheBodyEndsTheReadAndStillCompletes)
     }
 }
 
-TEST(AdvHttpOwnership, ComponentWithoutWidgetOwnerRunsHandlersOnTheNotifyingThread)
+TEST(AdvHttpOwnership, ComponentWithoutWidgetOwnerRunsHandlersOnTheThreadItLivesOn)
 {
+    // A thread of its own: the request is made there and every handler runs there, as that
+    // thread takes its events; no notifier is made for it.
     TestServer server;
     server.route("/", Reply::ok("x"));
-    TAdvHttp http;
-    http.setRaiseExceptions(false);
-    std::atomic<bool> done{false};
-    std::thread::id completeThread;
-    http.setOnRequestComplete([&](TAdvHttp *) {
-        completeThread = std::this_thread::get_id();
-        done = true;
+    std::thread::id requestThread;
+    bool allOnThread = true;
+    bool done = false;
+    std::string body;
+    std::thread thread([&] {
+        requestThread = std::this_thread::get_id();
+        // Gives this thread its event dispatcher, which Qt makes only for an event loop.
+        QEventLoop loop;
+        {
+            TAdvHttp http;
+            http.setRaiseExceptions(false);
+            const auto onThread = [&](TAdvHttp *) {
+                allOnThread = allOnThread && std::this_thread::get_id() == requestThread;
+            };
+            http.setOnConnectingToServer(onThread);
+            http.setOnDataAvailable(onThread);
+            http.setOnRequestComplete([&, onThread](TAdvHttp *h) {
+                onThread(h);
+                body = h->Response();
+                done = true;
+            });
+            http.setURL(server.url("/"));
+            EXPECT_TRUE(http.Execute(false));
+            QElapsedTimer timer;
+            timer.start();
+            while ((!done || http.Busy()) && timer.elapsed() < 5000)
+                loop.processEvents(QEventLoop::WaitForMoreEvents, 50);
+            EXPECT_EQ(TAdvHttp::NotifyWindow(), nullptr);
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     });
-    http.setURL(server.url("/"));
-    EXPECT_TRUE(http.Execute(false));
-    // No event pumping: nothing waits for this thread.
-    for (int i = 0; i < 5000 && !done; ++i)
-        std::this_thread::sleep_for(1ms);
+    // Nothing is asked of this thread.
+    thread.join();
     ASSERT_TRUE(done);
-    EXPECT_NE(completeThread, std::this_thread::get_id());
-    EXPECT_EQ(TAdvHttp::NotifyWindow(), nullptr);
+    EXPECT_TRUE(allOnThread);
+    EXPECT_EQ(body, "x");
 }
 
 TEST(AdvHttpDestruction, DestroyingDuringSlowRequestReturnsAndFiresNothingAfter)
 {
-    enum class Stage { WaitingForHeaders, WorkerWaitsForGui, WaitingForRead };
+    enum class Stage { WaitingForHeaders, GuiBusyWithAResponse, WaitingForRead };
     for (Stage stage :
-         {Stage::WaitingForHeaders, Stage::WorkerWaitsForGui, Stage::WaitingForRead}) {
+         {Stage::WaitingForHeaders, Stage::GuiBusyWithAResponse, Stage::WaitingForRead}) {
         SCOPED_TRACE(static_cast<int>(stage));
         TestServer server;
         Reply reply = Reply::ok(quorvel::test::patternBody(60000));
@@ -650,8 +674,8 @@ TEST(AdvHttpDestruction, DestroyingDuringSlowRequestReturnsAndFiresNothingAfter)
         http->setURL(server.url("/slow"));
         EXPECT_TRUE(http->Execute(false));
         ASSERT_TRUE(pumpUntil([&] { return server.requestCount("/slow") >= 1; }));
-        if (stage == Stage::WorkerWaitsForGui) {
-            // The worker now waits for this thread to run OnDataAvailable; do not serve it.
+        if (stage == Stage::GuiBusyWithAResponse) {
+            // The response is here, and this thread has not handled it yet.
             std::this_thread::sleep_for(200ms);
         } else if (stage == Stage::WaitingForRead) {
             ASSERT_TRUE(pumpUntil([&] { return chunks >= 1; }));
@@ -665,40 +689,39 @@ TEST(AdvHttpDestruction, DestroyingDuringSlowRequestReturnsAndFiresNothingAfter)
     }
 }
 
-TEST(AdvHttpSync, ConcurrentHandOversNeverShareThePendingSlot)
+TEST(AdvHttpSync, NestedHandlerCallsEachRaiseToTheirOwnCaller)
 {
+    // A handler that fires its own event again (through RecordError) and raises: each call's
+    // exception reaches its own caller once, none is lost or delivered twice.
     QWidget owner;
     TAdvHttp http(&owner);
-    std::atomic<int> calls{0};
-    http.setOnError([&](TAdvHttp *) { throw std::runtime_error(std::to_string(calls++)); });
-    constexpr int perThread = 25;
-    std::vector<std::vector<std::string>> caught(2);
-    std::atomic<int> finished{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 2; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < perThread; ++i) {
-                try {
-                    http.RecordError(12029);
-                } catch (const std::runtime_error &e) {
-                    caught[t].push_back(e.what());
-                }
+    int calls = 0;
+    std::vector<std::string> caughtInside;
+    http.setOnError([&](TAdvHttp *sender) {
+        const int mine = calls++;
+        if (mine % 2 == 0) {
+            try {
+                sender->RecordError(12029);
+            } catch (const std::runtime_error &e) {
+                caughtInside.push_back(e.what());
             }
-            ++finished;
-        });
-    }
-    ASSERT_TRUE(pumpUntil([&] { return finished == 2; }));
-    for (auto &thread : threads)
-        thread.join();
-    std::vector<bool> seen(2 * perThread, false);
-    for (const auto &list : caught) {
-        EXPECT_EQ(list.size(), static_cast<std::size_t>(perThread));
-        for (const std::string &text : list) {
-            const int index = std::stoi(text);
-            ASSERT_LT(index, 2 * perThread);
-            EXPECT_FALSE(seen[index]) << "exception delivered twice: " << index;
-            seen[index] = true;
         }
+        throw std::runtime_error(std::to_string(mine));
+    });
+    std::vector<std::string> caughtOutside;
+    for (int i = 0; i < 25; ++i) {
+        try {
+            http.RecordError(12029);
+        } catch (const std::runtime_error &e) {
+            caughtOutside.push_back(e.what());
+        }
+    }
+    ASSERT_EQ(calls, 50);
+    ASSERT_EQ(caughtOutside.size(), 25u);
+    ASSERT_EQ(caughtInside.size(), 25u);
+    for (int i = 0; i < 25; ++i) {
+        EXPECT_EQ(caughtOutside[i], std::to_string(2 * i));
+        EXPECT_EQ(caughtInside[i], std::to_string(2 * i + 1));
     }
 }
 

@@ -3,7 +3,10 @@
 #include "inet/inet.h"
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <future>
+#include <string>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -259,6 +262,63 @@ TEST(InetAsyncCallback, CallbackMayReadAndCloseItsOwnRequest)
     const std::string text = result.get();
     EXPECT_TRUE(text == "contents" || text == "pending 997") << text;
     client.recorder.setHook(nullptr);
+}
+
+// The session loops' threads of this process, as the kernel counts them.
+int loopThreads()
+{
+    int count = 0;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        count += name == "inet loop";
+    }
+    return count;
+}
+
+TEST(InetAsyncSession, ItsLoopThreadEndsWithTheSessionWhoeverClosesIt)
+{
+    // An address literal, so no name is looked up beside the loop.
+    TestServer server;
+    server.route("/x", Reply::ok("x"));
+    for (bool fromItsOwnCallback : {false, true}) {
+        SCOPED_TRACE(fromItsOwnCallback);
+        HINTERNET session =
+            InternetOpen("agent", INTERNET_OPEN_TYPE_PRECONFIG, "", INTERNET_FLAG_ASYNC);
+        ASSERT_NE(session, nullptr);
+        EXPECT_EQ(loopThreads(), 1);
+        static HINTERNET closing = nullptr;
+        static std::promise<bool> *closed = nullptr;
+        std::promise<bool> closedPromise;
+        closing = fromItsOwnCallback ? session : nullptr;
+        closed = &closedPromise;
+        InternetSetStatusCallback(session, [](HINTERNET, std::uintptr_t, std::uint32_t status,
+                                              const void *, std::uint32_t) {
+            if (status == INTERNET_STATUS_REQUEST_COMPLETE && closed) {
+                std::promise<bool> *done = std::exchange(closed, nullptr);
+                done->set_value(closing ? InternetCloseHandle(closing) : true);
+            }
+        });
+        HINTERNET connection = InternetConnect(session, "127.0.0.1", server.port(), nullptr,
+                                               nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+        HINTERNET request =
+            HttpOpenRequest(connection, "GET", "/x", nullptr, nullptr, nullptr, 0, 1);
+        EXPECT_FALSE(HttpSendRequest(request, nullptr, 0, nullptr, 0));
+        auto result = closedPromise.get_future();
+        ASSERT_EQ(result.wait_for(10s), std::future_status::ready);
+        EXPECT_TRUE(result.get());
+        if (!fromItsOwnCallback) {
+            EXPECT_TRUE(InternetCloseHandle(session));
+            EXPECT_EQ(loopThreads(), 0) << "the close returned before its loop had ended";
+        } else {
+            // The loop ends as its callback returns.
+            for (int i = 0; i < 500 && loopThreads() != 0; ++i)
+                std::this_thread::sleep_for(10ms);
+            EXPECT_EQ(loopThreads(), 0);
+            EXPECT_FALSE(InternetCloseHandle(session)) << "closed once already";
+        }
+    }
 }
 
 TEST_P(InetFailure, AuthenticationPromptAnswerIsUsedByTheResend)
