@@ -48,26 +48,33 @@ namespace
 // than to an engine or a checker, whose stop must not wait that long: a stop only stops
 // listening. glibc's getaddrinfo_a would give the same without threads of ours, but its
 // threads are invisible to ThreadSanitizer, which then crashes. Every thread is joined: one
-// idle for a while ends and is joined by the next lookup's start. The pool is never destroyed,
-// since joining at exit would wait for a hanging lookup.
+// idle for a while ends and is joined by the next lookup's start, and at exit the idle ones
+// end and are joined. The pool itself outlives the exit, so a lookup still hanging then finds
+// it there; only such a thread is left to the end of the process instead of being waited for.
 class LookupPool
 {
 public:
     void run(std::function<void()> task)
     {
         const std::lock_guard lock(mutex_);
-        for (const std::thread::id id : ended_) {
-            const auto thread = std::find_if(threads_.begin(), threads_.end(),
-                                             [&](const std::thread &t) { return t.get_id() == id; });
-            thread->join();
-            threads_.erase(thread);
-        }
-        ended_.clear();
+        if (closing_)
+            return; // the program is ending: nobody waits for the answer
+        joinEnded();
         tasks_.push_back(std::move(task));
         if (idle_ >= tasks_.size() || threads_.size() >= mostThreads)
             work_.notify_one();
         else
             threads_.emplace_back([this] { serve(); });
+    }
+
+    void closeAtExit()
+    {
+        std::unique_lock lock(mutex_);
+        closing_ = true;
+        tasks_.clear();
+        work_.notify_all();
+        idleEnded_.wait(lock, [this] { return idle_ == 0; });
+        joinEnded();
     }
 
 private:
@@ -80,10 +87,12 @@ private:
         std::unique_lock lock(mutex_);
         for (;;) {
             ++idle_;
-            const bool work = work_.wait_for(lock, idleLimit, [this] { return !tasks_.empty(); });
+            const bool work = work_.wait_for(
+                lock, idleLimit, [this] { return closing_ || !tasks_.empty(); });
             --idle_;
-            if (!work) {
+            if (!work || closing_) {
                 ended_.push_back(std::this_thread::get_id());
+                idleEnded_.notify_all();
                 return;
             }
             std::function<void()> task = std::move(tasks_.front());
@@ -95,20 +104,42 @@ private:
         }
     }
 
+    // With mutex_ held.
+    void joinEnded()
+    {
+        for (const std::thread::id id : ended_) {
+            const auto thread = std::find_if(threads_.begin(), threads_.end(),
+                                             [&](const std::thread &t) { return t.get_id() == id; });
+            thread->join();
+            threads_.erase(thread);
+        }
+        ended_.clear();
+    }
+
     std::mutex mutex_;
     std::condition_variable work_;
+    std::condition_variable idleEnded_;
     std::deque<std::function<void()>> tasks_;
     std::vector<std::thread> threads_;
     std::vector<std::thread::id> ended_; // threads that have returned, to be joined
     std::size_t idle_ = 0;
+    bool closing_ = false;
 };
+
+LookupPool &pool()
+{
+    static LookupPool &pool = *new LookupPool;
+    static struct AtExit {
+        ~AtExit() { pool.closeAtExit(); }
+    } atExit;
+    return pool;
+}
 
 } // namespace
 
 void lookUpBeside(std::function<void()> task)
 {
-    static LookupPool &pool = *new LookupPool;
-    pool.run(std::move(task));
+    pool().run(std::move(task));
 }
 
 } // namespace quorvel::platform::inet
