@@ -57,7 +57,7 @@ protected:
         return dead;
     }
 
-    std::set<std::string> checkerDead(const std::vector<Case> &cases)
+    cli::Report checkerReport(const std::vector<Case> &cases)
     {
         Catalogue catalogue;
         for (const Case &c : cases) {
@@ -69,7 +69,12 @@ protected:
         settings.timeout = 2s;
         // Failures are tried again here; the verdict is the same, sooner.
         settings.retryWait = 20ms;
-        const cli::Report report = cli::checkCatalogue(catalogue, "/fav", false, settings);
+        return cli::checkCatalogue(catalogue, "/fav", false, settings);
+    }
+
+    std::set<std::string> checkerDead(const std::vector<Case> &cases)
+    {
+        const cli::Report report = checkerReport(cases);
         std::set<std::string> dead;
         for (const auto &entry : report.entries) {
             if (entry.result.kind == cli::ResultKind::Dead)
@@ -199,16 +204,7 @@ protected:
 
     std::map<std::string, Ending> checkerEndings(const std::vector<Case> &cases)
     {
-        Catalogue catalogue;
-        for (const Case &c : cases) {
-            catalogue.URL_Names.push_back(c.name);
-            catalogue.URL_List.push_back(c.url);
-            catalogue.Files.push_back("/fav/" + c.name + ".url");
-        }
-        cli::CheckSettings settings;
-        settings.timeout = 3s;
-        settings.retryWait = 20ms;
-        const cli::Report report = cli::checkCatalogue(catalogue, "/fav", false, settings);
+        const cli::Report report = checkerReport(cases);
         std::map<std::string, Ending> endings;
         for (const auto &entry : report.entries)
             endings[entry.file] = {entry.result.kind == cli::ResultKind::Dead, entry.result.error,
