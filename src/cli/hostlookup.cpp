@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <thread>
 
 #include <netdb.h>
 
@@ -34,7 +33,7 @@ LookupResult systemLookUp(const std::string &host)
     return result;
 }
 
-// Shared with the lookup threads, which may outlive the checker while a lookup hangs.
+// Shared with the lookups, which may outlive the checker while one hangs.
 struct HostLookups::Box {
     std::mutex mutex;
     struct Done {
@@ -71,7 +70,7 @@ void HostLookups::launch(const std::string &host)
 {
     const std::uint64_t serial = ++lastSerial_;
     runningList_.push_back({host, serial, std::chrono::steady_clock::now()});
-    std::thread([box = box_, lookUp = lookUp_, host, serial] {
+    inet::lookUpBeside([box = box_, lookUp = lookUp_, host, serial] {
         LookupResult result = lookUp(host);
         const std::lock_guard lock(box->mutex);
         if (box->closed)
@@ -79,7 +78,7 @@ void HostLookups::launch(const std::string &host)
         box->done.push_back({serial, std::move(result)});
         if (box->wake)
             box->wake();
-    }).detach();
+    });
 }
 
 std::vector<HostLookups::Answer> HostLookups::take(std::chrono::milliseconds limit)

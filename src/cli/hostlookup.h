@@ -2,8 +2,8 @@
 // Name lookups of quorvel-check, made by the checker itself rather than by libcurl, so that
 // "no such host" (a resolver's real answer) is told apart from a resolver that does not answer
 // or fails, and each host name is looked up once for all its links. Lookups block, so they run
-// on threads of their own, a bounded number at a time, and their answers wait in a box that
-// the checker's loop empties.
+// on the facility's lookup threads (inet_lookup.h), a bounded number at a time, and their
+// answers wait in a box that the checker's loop empties.
 
 #include <chrono>
 #include <cstddef>

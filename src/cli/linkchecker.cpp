@@ -16,7 +16,6 @@
 #include <thread>
 #include <unordered_map>
 
-#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <poll.h>
 
@@ -41,13 +40,6 @@ constexpr std::size_t lookupsAtOnce = 32;
 constexpr int connectFailuresForVerdict = 3;
 // The same for a host that took connections but answered nothing until the time limit, twice.
 constexpr int silencesForVerdict = 2;
-
-bool isAddressLiteral(const std::string &host)
-{
-    unsigned char address[16];
-    return ::inet_pton(AF_INET, host.c_str(), address) == 1 ||
-           ::inet_pton(AF_INET6, host.c_str(), address) == 1;
-}
 
 } // namespace
 
@@ -95,7 +87,7 @@ private:
     struct HostState {
         enum class Lookup { None, Pending, Found, NoSuchHost };
         Lookup lookup = Lookup::None;
-        std::string addresses; // for CURLOPT_RESOLVE: "a,b,[c]"
+        std::vector<std::string> addresses;
         // Links (index, whether they go before new links) and redirected hops (index) waiting
         // for the lookup.
         std::vector<std::pair<std::size_t, bool>> waiting;
@@ -300,7 +292,7 @@ void LinkChecker::Engine::enqueue(std::size_t index, const std::string &host, bo
         else
             slots_.add(index, host);
     };
-    if (isAddressLiteral(host)) {
+    if (inet::isAddressLiteral(host)) {
         toSlots();
         return;
     }
@@ -339,12 +331,7 @@ void LinkChecker::Engine::lookupsAnswered()
         switch (answer.result.kind) {
         case LookupResult::Kind::Found:
             state.lookup = HostState::Lookup::Found;
-            state.addresses.clear();
-            for (const std::string &address : answer.result.addresses) {
-                state.addresses += state.addresses.empty() ? "" : ",";
-                state.addresses +=
-                    address.find(':') != std::string::npos ? "[" + address + "]" : address;
-            }
+            state.addresses = std::move(answer.result.addresses);
             for (const auto &[index, early] : waiting) {
                 if (early)
                     slots_.addEarly(index, answer.host);
@@ -648,15 +635,10 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     const long connectLimit =
         std::max<long>(1, static_cast<long>(std::min(settings_.connectTimeout, remaining).count()));
 
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
-    curl_easy_setopt(easy, CURLOPT_URL, t.url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // Direct, as the window goes.
+    inet::setUpHop(easy, &t, t.url, connectLimit);
     // Removing a transfer whose name lookup hangs must not wait for the lookup to end.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
     // The facility's silence limit: a connected server that sends nothing for this long. A
     // silence that lasts to the time limit is the time limit's, which is final, not a silence
     // that is tried again.
@@ -665,8 +647,6 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
                          static_cast<long>(inet::receiveTimeout().count()));
     }
-    // Direct, as the window goes: the environment's proxy settings are not ours.
-    curl_easy_setopt(easy, CURLOPT_PROXY, "");
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     if (!settings_.userAgent.empty())
         curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.userAgent.c_str());
@@ -692,9 +672,9 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     if (const auto host = hosts_.find(t.host);
         host != hosts_.end() && host->second.lookup == HostState::Lookup::Found) {
         t.resolve.reset();
-        inet::appendTo(t.resolve, (hostKey(t.target) + ":" + std::to_string(t.target.port) +
-                                   ":" + host->second.addresses)
-                                      .c_str());
+        inet::appendTo(
+            t.resolve,
+            inet::resolveEntry(t.target.host, t.target.port, host->second.addresses).c_str());
         curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolve.get());
     }
     return true;
@@ -702,25 +682,18 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
 
 void LinkChecker::Engine::finished(Transfer &t, CURLcode result)
 {
-    if (t.redirectTo && (result == CURLE_OK || (result == CURLE_WRITE_ERROR && t.discardCut))) {
+    const inet::HopAnswer::Outcome end = t.outcome(result);
+    if (end.kind == inet::HopAnswer::Outcome::Kind::Redirect) {
         follow(t);
-        return;
-    }
-    if (t.headTooLong) {
-        fail(t, inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
-        return;
-    }
-    if (result != CURLE_OK) {
+    } else if (end.kind == inet::HopAnswer::Outcome::Kind::Answered) {
+        answer(t, false);
+    } else if (end.curlError) {
         long osErrno = 0;
         curl_easy_getinfo(t.easy.get(), CURLINFO_OS_ERRNO, &osErrno);
-        fail(t, inet::errorFromCurl(result), tryEndOf(result, osErrno, t.connected));
-        return;
+        fail(t, end.error, tryEndOf(result, osErrno, t.connected));
+    } else {
+        fail(t, end.error);
     }
-    if (!t.headDone) {
-        fail(t, inet::ERROR_HTTP_INVALID_SERVER_RESPONSE);
-        return;
-    }
-    answer(t, false);
 }
 
 void LinkChecker::Engine::follow(Transfer &t)
@@ -731,17 +704,15 @@ void LinkChecker::Engine::follow(Transfer &t)
     slots_.release(t.host);
     t.holdsSlot = false;
     std::string combined;
-    const auto next = redirectTarget(t.target, t.url, location, combined);
-    if (++t.hops > inet::maxRedirects || !next) {
-        fail(t, inet::ERROR_HTTP_REDIRECT_FAILED);
+    if (const std::uint32_t error = inet::redirectHop(t.target, t.hops, t.url, location, combined)) {
+        fail(t, error);
         return;
     }
     if (t.permanentRun && (status == 301 || status == 308))
         t.permanentUrl = combined;
     else
         t.permanentRun = false;
-    t.target = *next;
-    t.url = hopUrl(t.target);
+    t.url = inet::formHop(t.target);
     t.endpoint = endpointOf(t.target);
     if (const std::uint32_t refused = refusedHost(t.target.host)) {
         fail(t, refused);
@@ -752,7 +723,7 @@ void LinkChecker::Engine::follow(Transfer &t)
     const std::size_t index = t.index;
     parked_[index] = std::move(active_.at(index));
     active_.erase(index);
-    if (isAddressLiteral(t.host)) {
+    if (inet::isAddressLiteral(t.host)) {
         slots_.addRedirected(index, t.host);
         return;
     }
@@ -780,7 +751,7 @@ void LinkChecker::Engine::timeLimits()
     for (Transfer *t : late) {
         // An answer whose body was still arriving is judged by its headers: a large download
         // is not a dead link. Anything short of a final answer timed out.
-        if (t->headDone && !t->redirectTo && !t->headTooLong && t->easy)
+        if (t->finalHeadArrived() && t->easy)
             answer(*t, true);
         else
             fail(*t, inet::ERROR_INTERNET_TIMEOUT,
@@ -793,7 +764,7 @@ void LinkChecker::Engine::answer(Transfer &t, bool bodyCut)
     LinkOutcome outcome;
     outcome.status = t.status;
     outcome.bodyCut = bodyCut;
-    outcome.statusLine = t.head.substr(0, t.head.find("\r\n"));
+    outcome.statusLine = t.statusLine();
     // Without a credential prompt a challenge cannot be answered; the window's component
     // gives up on it with this error too.
     if (t.status == 401 || t.status == 407) {
@@ -907,7 +878,7 @@ void LinkChecker::Engine::fail(Transfer &t, std::uint32_t error, TryEnd end)
         // The headers arrived before the body failed: the window classifies them as well.
         outcome.status = t.status;
         outcome.headerLines = headerLinesOf(t.head);
-        outcome.statusLine = t.head.substr(0, t.head.find("\r\n"));
+        outcome.statusLine = t.statusLine();
     }
     tryEnded(t, std::move(outcome), end);
 }

@@ -1,14 +1,13 @@
 #pragma once
 // One link's request from its first hop to its end, and the libcurl callbacks that gather each
-// hop's response the way the HTTP facility does: the header block whole (up to its limit), a
-// redirect's own body thrown away, and only the start of a final 2xx body kept.
+// hop's answer with the facility's hop policy (inet/hop.h); of a final 2xx body only the start
+// is kept.
 
 #include "cli/requesttarget.h"
 #include "inet/curlhandle.h"
 
 #include <chrono>
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,7 @@
 namespace quorvel::cli
 {
 
-struct Transfer {
+struct Transfer : platform::inet::HopAnswer {
     std::size_t index = 0; // in the job list
     bool holdsSlot = false;
     RequestTarget target;
@@ -36,21 +35,10 @@ struct Transfer {
     bool permanentRun = true;
     std::string permanentUrl;
 
-    // The response of the current hop, as the facility gathers it.
-    std::string head;
-    int status = 0;
-    bool inHead = false;
-    bool headDone = false;
-    bool headTooLong = false;
-    std::optional<std::string> redirectTo;
-    std::size_t discarded = 0;
-    bool discardCut = false;
     std::size_t keepBody = 0; // bytes of a 2xx final answer's body to keep
     std::string body;
 
     void resetResponse();
-    // The block ended; interim answers are dropped and a redirect remembers where it goes.
-    void headEnded();
 };
 
 // CURLOPT_HEADERFUNCTION and CURLOPT_WRITEFUNCTION for a Transfer given as their user data.

@@ -10,25 +10,9 @@
 #include "inet/inet_text.h"
 #include "inet/inet_timeouts.h"
 #include "inet/inet_transfer.h"
-#include "inet/url.h"
 
 namespace quorvel::platform::inet
 {
-
-namespace
-{
-
-std::string uint32Bytes(std::uint32_t value)
-{
-    return std::string(reinterpret_cast<const char *>(&value), sizeof value);
-}
-
-bool isRedirect(int status)
-{
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-} // namespace
 
 void Engine::flushOutbox()
 {
@@ -173,20 +157,6 @@ void Engine::startSend(const std::shared_ptr<Request> &request, SendOrder order)
 
 void Engine::headersEnded(Transfer &t)
 {
-    if (t.status >= 100 && t.status < 200 && t.status != 101) {
-        // Interim answers (100 Continue...) are reported and not kept.
-        queueEvent(t, INTERNET_STATUS_INTERMEDIATE_RESPONSE,
-                   uint32Bytes(static_cast<std::uint32_t>(t.status)));
-        t.head.clear();
-        t.headDone = false;
-        return;
-    }
-    if (isRedirect(t.status) && !(t.request->flags & INTERNET_FLAG_NO_AUTO_REDIRECT)) {
-        if (auto location = headerValue(t.head, "Location"); location && !location->empty()) {
-            t.redirectTo = std::move(location);
-            return;
-        }
-    }
     // libcurl answers such a challenge itself by sending again with the credentials; the
     // response counts only when its body starts or the transfer ends.
     if ((t.status == 401 && t.serverMayRetryAuth) || (t.status == 407 && t.proxyMayRetryAuth))
@@ -216,30 +186,6 @@ void Engine::publish(Transfer &t)
         request.changed.notify_all();
     }
     queueCompletion(t, 1, ERROR_SUCCESS);
-}
-
-void Engine::finished(Transfer &t, CURLcode result)
-{
-    if (t.refusal != 0) {
-        fail(t, t.refusal);
-        return;
-    }
-    if (t.redirectTo && (result == CURLE_OK || (result == CURLE_WRITE_ERROR && t.discardCut))) {
-        followRedirect(t);
-        return;
-    }
-    if (result != CURLE_OK) {
-        fail(t, errorFromCurl(result));
-        return;
-    }
-    if (!t.published) {
-        if (!t.headDone) {
-            fail(t, ERROR_HTTP_INVALID_SERVER_RESPONSE);
-            return;
-        }
-        publish(t);
-    }
-    completeBody(t);
 }
 
 void Engine::completeBody(Transfer &t)
@@ -336,47 +282,6 @@ void Engine::fail(Transfer &t, std::uint32_t error)
         endBody(request, generation, error);
     });
     drop(t.request.get());
-}
-
-void Engine::followRedirect(Transfer &t)
-{
-    const std::string location = *t.redirectTo;
-    const int status = t.status;
-    releaseCurl(t);
-    if (++t.hop > maxRedirects) {
-        fail(t, ERROR_HTTP_REDIRECT_FAILED);
-        return;
-    }
-    std::string next;
-    UrlParts parts;
-    if (!InternetCombineUrl(t.url, location, next) || !InternetCrackUrl(next, parts) ||
-        (parts.scheme != UrlScheme::Http && parts.scheme != UrlScheme::Https)) {
-        fail(t, ERROR_HTTP_REDIRECT_FAILED);
-        return;
-    }
-    // The object name is taken from the combined text as it stands: decoding it here would
-    // turn an escaped '/' or '?' into a real one.
-    std::string rest = next.substr(next.find("://") + 3);
-    const auto objectStart = rest.find_first_of("/?#");
-    std::string object = objectStart == std::string::npos ? "/" : rest.substr(objectStart);
-    object = object.substr(0, object.find('#'));
-    if (object.empty() || object.front() != '/')
-        object.insert(0, "/");
-
-    // As browsers do: 303 always, and 301/302 after a POST, go on as GET without the body.
-    if ((status == 303 && t.method != "HEAD") ||
-        ((status == 301 || status == 302) && t.method == "POST")) {
-        t.method = "GET";
-        t.withBody = false;
-    }
-    t.secure = parts.scheme == UrlScheme::Https;
-    t.host = parts.hostName;
-    if (t.host.size() > 2 && t.host.front() == '[')
-        t.host = t.host.substr(1, t.host.size() - 2);
-    t.port = parts.port;
-    t.object = object;
-    queueEvent(t, INTERNET_STATUS_REDIRECT, next + '\0');
-    beginHop(t);
 }
 
 void Engine::releaseCurl(Transfer &t)

@@ -1,16 +1,12 @@
-// One hop of a transfer: the name looked up beside the loop, then the libcurl handle set up for
-// the hop's target with the request's method, headers, credentials and limits.
+// One hop of a transfer as the engine drives it: the name looked up beside the loop, the libcurl
+// handle set up for the hop's target with the request's method, headers, credentials and limits,
+// and its end (answer, redirect or failure) as the shared hop policy judges it.
 
 #include "inet/inet_engine.h"
 
 #include <algorithm>
-#include <cctype>
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <sys/socket.h>
-
-#include "inet/idna.h"
+#include "inet/hop.h"
 #include "inet/inet_lookup.h"
 #include "inet/inet_text.h"
 #include "inet/inet_timeouts.h"
@@ -19,56 +15,11 @@
 namespace quorvel::platform::inet
 {
 
-namespace
-{
-
-bool isAddressLiteral(const std::string &host)
-{
-    std::string bare = host;
-    if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']')
-        bare = bare.substr(1, bare.size() - 2);
-    unsigned char buffer[sizeof(in6_addr)];
-    return ::inet_pton(AF_INET, bare.c_str(), buffer) == 1 ||
-           ::inet_pton(AF_INET6, bare.c_str(), buffer) == 1;
-}
-
-bool isReservedInvalid(const std::string &host)
-{
-    std::string name = host;
-    while (!name.empty() && name.back() == '.')
-        name.pop_back();
-    for (auto &c : name)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name == "invalid" || name.ends_with(".invalid");
-}
-
-std::string lower(std::string text)
-{
-    for (auto &c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-std::vector<std::string> lookUp(const std::string &host)
-{
-    return lookUpAddresses(host).addresses;
-}
-} // namespace
-
 void Engine::beginHop(Transfer &t)
 {
     t.resetResponse();
-    // A name beyond ASCII goes out in its IDNA form, as browsers send it; one that has none
-    // stays as it is and is not resolved.
-    if (std::optional<std::string> ascii = hostToAscii(t.host))
-        t.host = std::move(*ascii);
-    // The default port stays out, so a redirect's notified target reads as a browser shows it.
-    const bool defaultPort = t.port == (t.secure ? 443 : 80);
-    t.url = std::string(t.secure ? "https://" : "http://") + urlHost(lower(t.host)) +
-            (defaultPort ? std::string() : ":" + std::to_string(t.port)) +
-            encodeObjectName(t.object);
+    t.followRedirects = !(t.request->flags & INTERNET_FLAG_NO_AUTO_REDIRECT);
+    t.url = formHop(t);
     if (!plausibleHost(t.host)) {
         fail(t, ERROR_INTERNET_NAME_NOT_RESOLVED);
         return;
@@ -77,13 +28,12 @@ void Engine::beginHop(Transfer &t)
     const auto &proxy = t.request->session().proxy;
     const std::string name = proxy ? proxy->host : t.host;
     const std::uint16_t namePort = proxy ? proxy->port : t.port;
-    t.target = lower(name) + ":" + std::to_string(namePort);
+    t.target = lowerHost(name) + ":" + std::to_string(namePort);
     queueEvent(t, INTERNET_STATUS_RESOLVING_NAME, name + '\0');
 
     const std::uint64_t serial = ++lastSerial_;
     t.serial = serial;
     if (isReservedInvalid(name)) {
-        // Such names never resolve (RFC 6761); asking the network would only leak them.
         fail(t, ERROR_INTERNET_NAME_NOT_RESOLVED);
         return;
     }
@@ -101,17 +51,17 @@ void Engine::beginHop(Transfer &t)
         t.order.connectTimeoutMs ? t.order.connectTimeoutMs : defaultConnectTimeoutMs;
     t.resolving = true;
     t.resolveDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit);
-    // getaddrinfo blocks, so it runs beside the loop; a late answer finds its hop gone.
+    // A late answer finds its hop (or its engine) gone.
     std::weak_ptr<Engine> weak = weak_from_this();
-    std::thread([weak, name, serial] {
-        Resolved result{lookUp(name)};
+    lookUpBeside([weak, name, serial] {
+        Resolved result{lookUpAddresses(name).addresses};
         if (auto engine = weak.lock()) {
             Engine *self = engine.get();
             self->post([self, serial, result = std::move(result)]() mutable {
                 self->resolved(serial, std::move(result));
             });
         }
-    }).detach();
+    });
 }
 
 void Engine::resolved(std::uint64_t serial, Resolved result)
@@ -141,37 +91,27 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
         return;
     }
     CURL *easy = t.easy.get();
-    curl_easy_setopt(easy, CURLOPT_PRIVATE, &t);
-    curl_easy_setopt(easy, CURLOPT_URL, t.url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     const std::uint32_t connectLimit =
         t.order.connectTimeoutMs ? t.order.connectTimeoutMs : defaultConnectTimeoutMs;
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(connectLimit));
+    setUpHop(easy, &t, t.url, static_cast<long>(connectLimit));
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     installCallbacks(t);
 
     // The name was looked up here (for the notifications); libcurl takes the same answer. An
     // address literal needs no lookup, and libcurl reads it from the URL itself.
     if (!t.literalTarget) {
-        std::string entry;
-        for (const auto &address : addresses) {
-            entry += entry.empty() ? "" : ",";
-            entry += address.find(':') != std::string::npos ? "[" + address + "]" : address;
-        }
-        appendTo(t.resolveList, (t.target + ":" + entry).c_str());
+        const auto &proxy = session.proxy;
+        appendTo(t.resolveList, resolveEntry(proxy ? proxy->host : t.host,
+                                             proxy ? proxy->port : t.port, addresses)
+                                    .c_str());
         curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolveList.get());
     }
 
-    // A preconfigured session goes direct: the environment's proxy settings are not ours.
+    // A preconfigured session goes direct (setUpHop).
     if (session.proxy) {
-        const std::string proxyUrl = "http://" + urlHost(lower(session.proxy->host)) + ":" +
+        const std::string proxyUrl = "http://" + urlHost(lowerHost(session.proxy->host)) + ":" +
                                      std::to_string(session.proxy->port);
         curl_easy_setopt(easy, CURLOPT_PROXY, proxyUrl.c_str());
-    } else {
-        curl_easy_setopt(easy, CURLOPT_PROXY, "");
     }
 
     if (!session.agent.empty())
@@ -197,7 +137,7 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
     bool hasPragma = false;
     for (const auto &line : t.order.headers) {
         appendTo(t.headerList, line.c_str());
-        const std::string name = lower(line.substr(0, line.find(':')));
+        const std::string name = lowerHost(line.substr(0, line.find(':')));
         hasContentType = hasContentType || name == "content-type";
         hasPragma = hasPragma || name == "pragma";
     }
@@ -238,6 +178,41 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
 
     if (curl_multi_add_handle(multi_.get(), easy) != CURLM_OK)
         fail(t, ERROR_INTERNET_INTERNAL_ERROR);
+}
+
+void Engine::finished(Transfer &t, CURLcode result)
+{
+    const HopAnswer::Outcome end = t.outcome(result);
+    if (end.kind == HopAnswer::Outcome::Kind::Failed) {
+        fail(t, end.error);
+        return;
+    }
+    if (end.kind == HopAnswer::Outcome::Kind::Redirect) {
+        followRedirect(t);
+        return;
+    }
+    publish(t);
+    completeBody(t);
+}
+
+void Engine::followRedirect(Transfer &t)
+{
+    const std::string location = *t.redirectTo;
+    const int status = t.status;
+    releaseCurl(t);
+    std::string next;
+    if (const std::uint32_t error = redirectHop(t, t.hop, t.url, location, next)) {
+        fail(t, error);
+        return;
+    }
+    // As browsers do: 303 always, and 301/302 after a POST, go on as GET without the body.
+    if ((status == 303 && t.method != "HEAD") ||
+        ((status == 301 || status == 302) && t.method == "POST")) {
+        t.method = "GET";
+        t.withBody = false;
+    }
+    queueEvent(t, INTERNET_STATUS_REDIRECT, next + '\0');
+    beginHop(t);
 }
 
 } // namespace quorvel::platform::inet

@@ -22,6 +22,11 @@ namespace
 // Body bytes held for a reader before the transfer is paused.
 constexpr std::size_t bodyBufferLimit = 256 * 1024;
 
+std::string uint32Bytes(std::uint32_t value)
+{
+    return std::string(reinterpret_cast<const char *>(&value), sizeof value);
+}
+
 std::string withTerminator(std::string text)
 {
     text.push_back('\0');
@@ -56,7 +61,12 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     transfer.lastActivity = std::chrono::steady_clock::now();
     const std::string_view line(data, bytes);
 
-    if (line.starts_with("HTTP/")) {
+    const HopAnswer::Line kind = transfer.takeHeaderLine(line);
+    if (kind == HopAnswer::Line::Refused)
+        return 0;
+    if (kind == HopAnswer::Line::Ignored)
+        return bytes;
+    if (kind == HopAnswer::Line::StatusLine) {
         if (!transfer.sentNotified) {
             transfer.sentNotified = true;
             if (!transfer.withBody) {
@@ -67,36 +77,23 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
                     static_cast<std::uint32_t>(size - transfer.requestSizeBefore);
             }
             const std::uint32_t sent = transfer.requestBytes;
-            transfer.engine.queueEvent(
-                transfer, INTERNET_STATUS_REQUEST_SENT,
-                std::string(reinterpret_cast<const char *>(&sent), sizeof sent));
+            transfer.engine.queueEvent(transfer, INTERNET_STATUS_REQUEST_SENT, uint32Bytes(sent));
         }
         transfer.engine.queueEvent(transfer, INTERNET_STATUS_RECEIVING_RESPONSE, {});
-        transfer.head.clear();
-        appendHeaderLine(transfer.head, line);
         transfer.headBytes = static_cast<std::uint32_t>(bytes);
-        transfer.status = statusCodeOf(line);
-        transfer.inHead = true;
-        transfer.headDone = false;
-        transfer.redirectTo.reset();
         return bytes;
     }
-    if (!transfer.inHead)
-        return bytes; // trailers of a chunked body are not part of the header block
-    if (transfer.head.size() + bytes > maxHeaderBlock) {
-        transfer.refusal = ERROR_HTTP_HEADERS_TOO_LARGE;
-        return 0;
-    }
     transfer.headBytes += static_cast<std::uint32_t>(bytes);
-    if (appendHeaderLine(transfer.head, line)) {
-        transfer.inHead = false;
-        transfer.headDone = true;
-        const std::uint32_t received = transfer.headBytes;
-        transfer.engine.queueEvent(
-            transfer, INTERNET_STATUS_RESPONSE_RECEIVED,
-            std::string(reinterpret_cast<const char *>(&received), sizeof received));
+    if (kind == HopAnswer::Line::Header)
+        return bytes;
+    transfer.engine.queueEvent(transfer, INTERNET_STATUS_RESPONSE_RECEIVED,
+                               uint32Bytes(transfer.headBytes));
+    if (kind == HopAnswer::Line::Interim)
+        // Interim answers (100 Continue...) are reported and not kept.
+        transfer.engine.queueEvent(transfer, INTERNET_STATUS_INTERMEDIATE_RESPONSE,
+                                   uint32Bytes(static_cast<std::uint32_t>(transfer.status)));
+    else if (!transfer.redirectTo)
         transfer.engine.headersEnded(transfer);
-    }
     return bytes;
 }
 
@@ -105,14 +102,8 @@ size_t onWrite(char *data, size_t size, size_t count, void *user)
     auto &transfer = *static_cast<Transfer *>(user);
     const size_t bytes = size * count;
     transfer.lastActivity = std::chrono::steady_clock::now();
-    if (transfer.redirectTo) {
-        transfer.discarded += bytes;
-        if (transfer.discarded > redirectBodyLimit) {
-            transfer.discardCut = true;
-            return 0;
-        }
-        return bytes;
-    }
+    if (transfer.discardRedirectBody(bytes))
+        return transfer.discardCut ? 0 : bytes;
     if (!transfer.published)
         transfer.engine.publish(transfer);
 
@@ -199,15 +190,8 @@ int onDebug(CURL *, curl_infotype type, char *, size_t size, void *user)
 
 void Transfer::resetResponse()
 {
-    head.clear();
+    resetAnswer();
     headBytes = 0;
-    status = 0;
-    inHead = false;
-    headDone = false;
-    redirectTo.reset();
-    discarded = 0;
-    discardCut = false;
-    refusal = 0;
     openedSocket = false;
     connected = false;
     connectedNotified = false;

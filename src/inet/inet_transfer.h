@@ -5,12 +5,12 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include <curl/curl.h>
 
 #include "inet/curlhandle.h"
+#include "inet/hop.h"
 #include "inet/inet_state.h"
 
 namespace quorvel::platform::inet
@@ -18,7 +18,8 @@ namespace quorvel::platform::inet
 
 class Engine;
 
-struct Transfer {
+// The current hop's target and answer are the shared hop's (hop.h); the rest is the engine's.
+struct Transfer : HopTarget, HopAnswer {
     Transfer(Engine &engine, std::shared_ptr<Request> request, SendOrder order)
         : engine(engine), request(std::move(request)), order(std::move(order))
     {
@@ -31,10 +32,6 @@ struct Transfer {
     const SendOrder order;
 
     // The current hop.
-    bool secure = false;
-    std::string host;
-    std::uint16_t port = 0;
-    std::string object;
     std::string method;
     bool withBody = false;
     std::string url;
@@ -61,17 +58,9 @@ struct Transfer {
     bool serverMayRetryAuth = false;  // libcurl may answer a 401 itself by sending again
     bool proxyMayRetryAuth = false;
 
-    // The response being received.
-    std::string head;
+    // The response being received, beside the hop's answer.
     std::uint32_t headBytes = 0;
-    int status = 0;
-    bool inHead = false;
-    bool headDone = false;
     bool published = false;
-    std::optional<std::string> redirectTo;
-    std::size_t discarded = 0;
-    bool discardCut = false;   // a redirect's body was too long to wait for
-    std::uint32_t refusal = 0; // why a callback stopped the transfer (the header block too long)
 
     void resetResponse();
 };

@@ -2,6 +2,7 @@
 
 #include "cli/classify.h"
 #include "cli/requesttarget.h"
+#include "inet/hop.h"
 #include "inet/inet.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,18 @@ namespace inet = quorvel::platform::inet;
 
 namespace
 {
+
+// Where quorvel-check's redirect goes: the facility's hop policy, from the hop at from.
+std::optional<RequestTarget> redirectTarget(const RequestTarget &from, const std::string &fromUrl,
+                                            const std::string &location, std::string &combined)
+{
+    RequestTarget next = from;
+    int hops = 0;
+    if (inet::redirectHop(next, hops, fromUrl, location, combined) != 0)
+        return std::nullopt;
+    inet::formHop(next);
+    return next;
+}
 
 TEST(SkipReason, OnlyHttpAndHttpsAreRequestedAndHttpsNotWithHttpOnly)
 {

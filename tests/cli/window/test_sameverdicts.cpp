@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <ostream>
 #include <set>
 
 using namespace quorvel;
@@ -55,7 +57,7 @@ protected:
         return dead;
     }
 
-    std::set<std::string> checkerDead(const std::vector<Case> &cases)
+    cli::Report checkerReport(const std::vector<Case> &cases)
     {
         Catalogue catalogue;
         for (const Case &c : cases) {
@@ -67,7 +69,12 @@ protected:
         settings.timeout = 2s;
         // Failures are tried again here; the verdict is the same, sooner.
         settings.retryWait = 20ms;
-        const cli::Report report = cli::checkCatalogue(catalogue, "/fav", false, settings);
+        return cli::checkCatalogue(catalogue, "/fav", false, settings);
+    }
+
+    std::set<std::string> checkerDead(const std::vector<Case> &cases)
+    {
+        const cli::Report report = checkerReport(cases);
         std::set<std::string> dead;
         for (const auto &entry : report.entries) {
             if (entry.result.kind == cli::ResultKind::Dead)
@@ -150,6 +157,131 @@ TEST_F(SameVerdicts, EveryAnswerGetsTheWindowsVerdict)
         EXPECT_EQ(window.count(file) != 0, c.dead) << "window: " << c.name;
         EXPECT_EQ(checker.count(file) != 0, c.dead) << "quorvel-check: " << c.name;
     }
+}
+
+// How one link ended: dead or alive, and the facility's error number and text.
+struct Ending {
+    bool dead = false;
+    std::uint32_t error = 0;
+    std::string text;
+    bool operator==(const Ending &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &out, const Ending &e)
+{
+    return out << (e.dead ? "dead" : "alive") << ", error " << e.error << " \"" << e.text << "\"";
+}
+
+std::string withoutLineEnd(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+class SameErrors : public SameVerdicts
+{
+protected:
+    SameErrors()
+    {
+        http.setOnError([this](TAdvHttp *) {
+            if (windowError == 0)
+                windowError = http.LastError();
+            run.Error();
+        });
+    }
+
+    // One link at a time, so each error is known to be that link's.
+    Ending windowEnding(const Case &c)
+    {
+        view.links.clear();
+        add(c.name, c.url);
+        windowError = 0;
+        run.VerifyAll();
+        return {!view.deadFiles.empty(), windowError,
+                windowError ? withoutLineEnd(TAdvHttp::ErrorText(windowError)) : ""};
+    }
+
+    std::map<std::string, Ending> checkerEndings(const std::vector<Case> &cases)
+    {
+        const cli::Report report = checkerReport(cases);
+        std::map<std::string, Ending> endings;
+        for (const auto &entry : report.entries)
+            endings[entry.file] = {entry.result.kind == cli::ResultKind::Dead, entry.result.error,
+                                   entry.result.errorText};
+        return endings;
+    }
+
+    std::uint32_t windowError = 0;
+};
+
+TEST_F(SameErrors, EveryFailureOfTheServerEndsWithTheWindowsErrorNumberAndText)
+{
+    Reply closed;
+    closed.action = Reply::Action::CloseWithoutAnswer;
+    Reply reset;
+    reset.action = Reply::Action::Reset;
+    Reply resetInBody = Reply::ok(std::string(1000, 'x'));
+    resetInBody.cut = Reply::Cut::Reset;
+    resetInBody.cutAfter = 10;
+    Reply closedInBody = Reply::ok(std::string(1000, 'x'));
+    closedInBody.cut = Reply::Cut::Close;
+    closedInBody.cutAfter = 10;
+    Reply silent = Reply::ok("late");
+    silent.delayBeforeHeaders = 5s;
+    Reply garbage;
+    garbage.raw = "SOMETHING ELSE\r\n\r\n";
+    Reply badChunk;
+    badChunk.raw = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc\r\n";
+    // A header block over the facility's limit (in lines libcurl itself takes): 12190 in the
+    // window, and so in quorvel-check.
+    Reply hugeHead = Reply::ok("fine");
+    for (int i = 0; i < 33; ++i)
+        hugeHead.headers.push_back("X-Filler-" + std::to_string(i) + ": " + std::string(8192, 'a'));
+
+    server.route("/closed", closed);
+    server.route("/reset", reset);
+    server.route("/reset-in-body", resetInBody);
+    server.route("/closed-in-body", closedInBody);
+    server.route("/silent", silent);
+    server.route("/garbage", garbage);
+    server.route("/bad-chunk", badChunk);
+    server.route("/huge-head", hugeHead);
+    server.route("/loop", Reply::redirect(302, "/loop"));
+    server.route("/to-ftp", Reply::redirect(302, "ftp://127.0.0.1/file"));
+    server.route("/to-invalid", Reply::redirect(307, "http://far.invalid/page"));
+    server.route("/auth", Reply::challenge());
+    server.route("/gone", Reply::status("HTTP/1.1 404 Not Found", "no"));
+    server.route("/ok", Reply::ok("fine"));
+
+    const std::vector<Case> cases = {
+        {"closed", server.url("/closed"), true},
+        {"reset", server.url("/reset"), true},
+        {"reset-in-body", server.url("/reset-in-body"), true},
+        {"closed-in-body", server.url("/closed-in-body"), true},
+        {"silent", server.url("/silent"), true},
+        {"garbage", server.url("/garbage"), true},
+        {"bad-chunk", server.url("/bad-chunk"), true},
+        {"huge-head", server.url("/huge-head"), true},
+        {"loop", server.url("/loop"), true},
+        {"to-ftp", server.url("/to-ftp"), true},
+        {"to-invalid", server.url("/to-invalid"), true},
+        {"auth", server.url("/auth"), true},
+        {"gone", server.url("/gone"), true},
+        {"ok", server.url("/ok"), false},
+        {"refused", "http://127.0.0.1:" + std::to_string(closedLoopbackPort()) + "/", true},
+        {"invalid-name", "http://nowhere.invalid/", true},
+        {"no-host", "http:///path", true},
+    };
+
+    const std::map<std::string, Ending> checker = checkerEndings(cases);
+    for (const Case &c : cases) {
+        const Ending window = windowEnding(c);
+        EXPECT_EQ(window.dead, c.dead) << c.name;
+        EXPECT_EQ(checker.at("/fav/" + c.name + ".url"), window) << c.name;
+    }
+    EXPECT_EQ(windowEnding({"huge-head", server.url("/huge-head"), true}).error,
+              platform::inet::ERROR_HTTP_HEADERS_TOO_LARGE);
 }
 
 } // namespace
