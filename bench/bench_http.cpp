@@ -9,7 +9,7 @@
 //             the run does
 //
 // The scripted test server runs in a child process, so the CPU time measured (of this whole
-// process, every thread) is the client's alone. Each way runs --rounds rounds (default 5) after
+// process, every thread) is the client's alone. Each way runs --rounds rounds (default 9) after
 // a warm-up; the median round is reported with its ratio to the bare loop. The 100 MiB body is
 // fetched in a fresh process (this program started again), which reports how far its peak
 // resident set (VmHWM) rose above the resident set before the request, and where the resident
@@ -315,7 +315,7 @@ int main(int argc, char **argv)
         QApplication app(argc, argv);
         return measureBigBody(argv[2], argv[3]);
     }
-    int rounds = 5;
+    int rounds = 9;
     std::string only;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rounds") == 0 && i + 1 < argc) {
@@ -400,7 +400,7 @@ int main(int argc, char **argv)
     printRow("bare libcurl, one easy handle", bare, bare, 0);
     printRow("TAdvHttp sync", sync, bare, 1.3);
     printRow("TAdvHttp async, OnRequestComplete", async, bare, 1.5);
-    printRow("TAdvHttp async, window handlers", window, bare, 2.0);
+    printRow("TAdvHttp async, window handlers", window, bare, 1.5);
 
     if (only.empty())
         reportBigBody(server);
