@@ -219,6 +219,8 @@ private:
     void afterNotifications(void (TAdvHttp::*step)());
     void continueResponse();
     void continueBody();
+    // Runs part of a response stage from the loop; a handler's exception ends the request.
+    void runStep(const std::function<bool()> &part);
     void finishStep(const std::exception_ptr &failure);
     bool timeIsUp() const;
     void cutBody(TBodyCut why);

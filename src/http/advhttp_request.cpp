@@ -426,29 +426,25 @@ void TAdvHttp::afterNotifications(void (TAdvHttp::*step)())
 
 void TAdvHttp::continueResponse()
 {
-    const std::shared_ptr<bool> gone = m_gone;
-    InStage inStage(m_inStage, gone);
-    std::exception_ptr failure;
-    try {
-        if (!ProcessResponse())
-            return;
-    } catch (...) {
-        if (*gone)
-            return;
-        failure = std::current_exception();
-    }
-    finishStep(failure);
+    runStep([this] { return ProcessResponse(); });
 }
 
 void TAdvHttp::continueBody()
 {
+    runStep([this] {
+        // The pending read has succeeded: it leaves no error behind.
+        m_lastError = inet::ERROR_SUCCESS;
+        return readBody(true);
+    });
+}
+
+void TAdvHttp::runStep(const std::function<bool()> &part)
+{
     const std::shared_ptr<bool> gone = m_gone;
     InStage inStage(m_inStage, gone);
-    // The pending read has succeeded: it leaves no error behind.
-    m_lastError = inet::ERROR_SUCCESS;
     std::exception_ptr failure;
     try {
-        if (!readBody(true))
+        if (!part())
             return;
     } catch (...) {
         if (*gone)
