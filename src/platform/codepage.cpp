@@ -206,6 +206,11 @@ std::size_t utf8SequenceAt(std::string_view text, std::size_t i)
 bool isUtf8(std::string_view text)
 {
     for (std::size_t i = 0; i < text.size();) {
+        // Most texts are ASCII; their bytes need no decoding.
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            ++i;
+            continue;
+        }
         const std::size_t length = utf8SequenceAt(text, i);
         if (length == 0)
             return false;
