@@ -620,10 +620,11 @@ void LinkChecker::Engine::startHop(std::unique_ptr<Transfer> transfer)
 
 bool LinkChecker::Engine::setUpEasy(Transfer &t)
 {
+    // A handle used before keeps its options: every one set below is set again for each hop,
+    // the optional ones to their off values, which costs less than a reset.
     if (!idle_.empty()) {
         t.easy = std::move(idle_.back());
         idle_.pop_back();
-        curl_easy_reset(t.easy.get());
     } else {
         t.easy = inet::makeCurlEasy();
     }
@@ -642,11 +643,10 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     // The facility's silence limit: a connected server that sends nothing for this long. A
     // silence that lasts to the time limit is the time limit's, which is final, not a silence
     // that is tried again.
-    if (inet::receiveTimeout() < remaining) {
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
-                         static_cast<long>(inet::receiveTimeout().count()));
-    }
+    const bool silenceLimit = inet::receiveTimeout() < remaining;
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, silenceLimit ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
+                     silenceLimit ? static_cast<long>(inet::receiveTimeout().count()) : 0L);
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     if (!settings_.userAgent.empty())
         curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.userAgent.c_str());
@@ -656,11 +656,10 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     if (!settings_.caFile.empty())
         curl_easy_setopt(easy, CURLOPT_CAINFO, settings_.caFile.c_str());
-    if (!t.target.user.empty()) {
-        curl_easy_setopt(easy, CURLOPT_USERNAME, t.target.user.c_str());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, t.target.password.c_str());
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
-    }
+    const bool credentials = !t.target.user.empty();
+    curl_easy_setopt(easy, CURLOPT_USERNAME, credentials ? t.target.user.c_str() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_PASSWORD, credentials ? t.target.password.c_str() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_HTTPAUTH, credentials ? CURLAUTH_ANY : CURLAUTH_BASIC);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onTransferHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onTransferBody);
@@ -669,14 +668,13 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onTransferConnected);
     curl_easy_setopt(easy, CURLOPT_PREREQDATA, &t);
     // The name was looked up here; libcurl connects to the same addresses.
+    t.resolve.reset();
     if (const auto host = hosts_.find(t.host);
-        host != hosts_.end() && host->second.lookup == HostState::Lookup::Found) {
-        t.resolve.reset();
+        host != hosts_.end() && host->second.lookup == HostState::Lookup::Found)
         inet::appendTo(
             t.resolve,
             inet::resolveEntry(t.target.host, t.target.port, host->second.addresses).c_str());
-        curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolve.get());
-    }
+    curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolve.get());
     return true;
 }
 

@@ -32,15 +32,9 @@ std::optional<RequestTarget> prepareRequest(const std::string &url, std::uint32_
         target.object = "/" + target.object;
     target.user = parts.userName;
     target.password = parts.password;
-    inet::formHop(target);
+    inet::formHost(target);
     error = 0;
     return target;
-}
-
-std::string hopUrl(const RequestTarget &target)
-{
-    inet::HopTarget hop = target;
-    return inet::formHop(hop);
 }
 
 std::string hostKey(const RequestTarget &target)

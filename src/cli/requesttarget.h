@@ -23,7 +23,7 @@ struct RequestTarget : platform::inet::HopTarget {
 std::optional<RequestTarget> prepareRequest(const std::string &url, std::uint32_t &error);
 
 // The URL libcurl is given for the hop.
-std::string hopUrl(const RequestTarget &target);
+using platform::inet::hopUrl;
 
 // The host as the per-host limit counts it.
 std::string hostKey(const RequestTarget &target);

@@ -25,12 +25,30 @@ std::string lowerHost(const std::string &host)
 
 std::string formHop(HopTarget &target)
 {
+    formHost(target);
+    return hopUrl(target);
+}
+
+void formHost(HopTarget &target)
+{
     if (std::optional<std::string> ascii = hostToAscii(target.host))
         target.host = std::move(*ascii);
+}
+
+std::string hopUrl(const HopTarget &target)
+{
     const bool defaultPort = target.port == (target.secure ? 443 : 80);
-    return std::string(target.secure ? "https://" : "http://") + urlHost(lowerHost(target.host)) +
-           (defaultPort ? std::string() : ":" + std::to_string(target.port)) +
-           encodeObjectName(target.object);
+    const std::string object = encodeObjectName(target.object);
+    std::string url;
+    url.reserve(16 + target.host.size() + object.size());
+    url += target.secure ? "https://" : "http://";
+    url += urlHost(lowerHost(target.host));
+    if (!defaultPort) {
+        url += ':';
+        url += std::to_string(target.port);
+    }
+    url += object;
+    return url;
 }
 
 bool isAddressLiteral(const std::string &host)

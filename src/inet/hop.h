@@ -28,6 +28,9 @@ struct HopTarget {
 // returns the URL libcurl is given: host in lower case, the scheme's default port left out, so
 // that a redirect's notified target reads as a browser shows it, the object encoded.
 std::string formHop(HopTarget &target);
+// The two halves of formHop: the host made its IDNA form, and the URL of a target so formed.
+void formHost(HopTarget &target);
+std::string hopUrl(const HopTarget &target);
 // The host as connections and lookups know it.
 std::string lowerHost(const std::string &host);
 bool isAddressLiteral(const std::string &host);
