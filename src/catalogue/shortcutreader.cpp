@@ -17,9 +17,9 @@ constexpr unsigned mostReaders = 4;
 } // namespace
 
 ShortcutReader::ShortcutReader(Catalogue &catalogue, std::size_t first, unsigned mostThreads,
-                               std::function<void()> onReady)
+                               std::function<void()> onReady, AfterRead afterRead)
     : catalogue_(catalogue), first_(first), count_(catalogue.Files.size()),
-      onReady_(std::move(onReady)), codePage_(platform::GetACP()), next_(0)
+      onReady_(std::move(onReady)), afterRead_(std::move(afterRead)), codePage_(platform::GetACP()), next_(0)
 {
     const std::size_t files = count_ > first_ ? count_ - first_ : 0;
     runs_ = (files + filesPerRun - 1) / filesPerRun;
@@ -61,8 +61,11 @@ void ShortcutReader::read()
                 return;
             const std::size_t begin = first_ + run * filesPerRun;
             const std::size_t end = std::min(count_, begin + filesPerRun);
-            for (std::size_t i = begin; i < end; ++i)
+            for (std::size_t i = begin; i < end; ++i) {
                 catalogue_.URL_List[i] = readShortcutURL(catalogue_.Files[i], ansi);
+                if (afterRead_)
+                    afterRead_(i, ansi);
+            }
             runDone_[run].store(true, std::memory_order_release);
             if (onReady_)
                 onReady_();

@@ -18,15 +18,24 @@
 namespace quorvel
 {
 
+namespace platform
+{
+class CodePageDecoder;
+}
+
 class ShortcutReader
 {
 public:
     // Starts reading URL_List[first..] from Files[first..] on at most mostThreads threads (0:
     // as many as help, and none for a few files, which are then read before this returns); the
     // catalogue's lists must not be resized, nor those entries touched, until finish(). onReady,
-    // when given, is called on a reading thread each time more URLs are ready.
+    // when given, is called on a reading thread each time more URLs are ready. afterRead, when
+    // given, is called on the reading thread for each entry as soon as its URL is read, before
+    // the entry counts as ready, with that thread's decoder of the 8-bit code page: work done
+    // there leaves the caller's thread free.
+    using AfterRead = std::function<void(std::size_t index, platform::CodePageDecoder &ansi)>;
     explicit ShortcutReader(Catalogue &catalogue, std::size_t first, unsigned mostThreads = 0,
-                            std::function<void()> onReady = {});
+                            std::function<void()> onReady = {}, AfterRead afterRead = {});
     ~ShortcutReader();
     ShortcutReader(const ShortcutReader &) = delete;
     ShortcutReader &operator=(const ShortcutReader &) = delete;
@@ -45,6 +54,7 @@ private:
     const std::size_t first_;
     const std::size_t count_;
     std::function<void()> onReady_;
+    AfterRead afterRead_;
     unsigned codePage_;
     std::atomic<std::size_t> next_;
     // One flag per run of files, set once that run's URLs are read.

@@ -55,8 +55,12 @@ void shownPath(const std::string &path, platform::CodePageDecoder &ansi, std::st
     bytes = platform::isUtf8(path) ? std::string() : path;
 }
 
+// The report's entry of a shortcut. jobHost, when given, receives the host key of a link to
+// check whose request could be prepared and is not refused (empty otherwise), so the checker
+// need not prepare it again to queue it.
 ReportEntry entryOf(std::string name, std::string file, std::string url, const std::string &folder,
-                    bool httpOnly, const LinkFilter &filter, platform::CodePageDecoder &ansi)
+                    bool httpOnly, const LinkFilter &filter, platform::CodePageDecoder &ansi,
+                    std::string *jobHost = nullptr)
 {
     ReportEntry entry;
     entry.name = std::move(name);
@@ -66,9 +70,15 @@ ReportEntry entryOf(std::string name, std::string file, std::string url, const s
     if (const auto why = skipReason(entry.url, httpOnly)) {
         entry.result.kind = ResultKind::Skipped;
         entry.result.reason = *why;
-    } else if (const auto filtered = filterReason(entry.url, filter)) {
+        return entry;
+    }
+    std::uint32_t error = 0;
+    const std::optional<RequestTarget> target = prepareRequest(entry.url, error);
+    if (const auto filtered = filterReason(entry.url, target, filter)) {
         entry.result.kind = ResultKind::Skipped;
         entry.result.reason = *filtered;
+    } else if (jobHost && target && refusedHost(target->host) == 0) {
+        *jobHost = hostKey(*target);
     }
     return entry;
 }
@@ -126,17 +136,15 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
     report.folder = displayPathOf(folder, ansi);
     // Sized once: the links point at their entries' URLs.
     report.entries.resize(catalogue.size());
-    std::size_t taken = 0; // entries filled in, in catalogue order
+    std::size_t taken = 0; // entries handed to the checker, in catalogue order
     std::size_t links = 0; // of them, links to check
     bool allTaken = false;
-    const auto take = [&](std::size_t upTo, std::vector<LinkJob> *jobs) {
+    std::vector<std::string> hosts(catalogue.size()); // of the links prepared by the reader
+    const auto take = [&](std::size_t upTo, std::vector<LinkJob> &jobs) {
         for (; taken < upTo; ++taken) {
-            ReportEntry &entry = report.entries[taken];
-            entry = entryOf(std::move(catalogue.URL_Names[taken]),
-                            std::move(catalogue.Files[taken]), std::move(catalogue.URL_List[taken]),
-                            folder, httpOnly, settings.filter, ansi);
-            if (jobs && entry.result.kind == ResultKind::Unchecked) {
-                jobs->push_back(LinkJob{taken, entry.url});
+            const ReportEntry &entry = report.entries[taken];
+            if (entry.result.kind == ResultKind::Unchecked) {
+                jobs.push_back(LinkJob{taken, entry.url, std::move(hosts[taken])});
                 ++links;
             }
         }
@@ -149,7 +157,16 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
     // The links are checked as their shortcuts are read, by one thread: the checker's own
     // loop needs a core of its own more than the reading needs a second. The progress shows
     // once every shortcut is read, when the number of links is known.
-    ShortcutReader reader(catalogue, 0, 1, [&checker] { checker.wake(); });
+    // Each entry is made on the reading thread as soon as its shortcut is read, so the checker's
+    // loop only hands its link over.
+    ShortcutReader reader(
+        catalogue, 0, 1, [&checker] { checker.wake(); },
+        [&](std::size_t i, platform::CodePageDecoder &readerAnsi) {
+            report.entries[i] = entryOf(std::move(catalogue.URL_Names[i]),
+                                        std::move(catalogue.Files[i]),
+                                        std::move(catalogue.URL_List[i]), folder, httpOnly,
+                                        settings.filter, readerAnsi, &hosts[i]);
+        });
     report.complete = checker.run(
         [&](std::size_t id, LinkOutcome outcome) {
             CheckResult result = classifyOutcome(outcome);
@@ -162,7 +179,7 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
                 progress(done, links, dead, 0);
         },
         [&](std::vector<LinkJob> &jobs) {
-            take(reader.readyUpTo(), &jobs);
+            take(reader.readyUpTo(), jobs);
             if (taken < report.entries.size())
                 return true;
             allTaken = true;
@@ -172,7 +189,6 @@ Report checkFolder(const std::string &folder, bool httpOnly, const CheckSettings
         });
     // A stop may come before every shortcut was read: the rest are listed unchecked.
     reader.finish();
-    take(report.entries.size(), nullptr);
     silent.apply(report, checker.network());
     report.elapsedSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -267,6 +267,10 @@ void LinkChecker::Engine::deliverRefused()
 void LinkChecker::Engine::admit(std::size_t index)
 {
     const LinkJob &job = jobs_[index];
+    if (!job.host.empty() && multi_) {
+        enqueue(index, job.host, false);
+        return;
+    }
     std::uint32_t error = 0;
     const auto target = prepareRequest(std::string(job.url), error);
     if (target)

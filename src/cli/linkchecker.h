@@ -49,8 +49,17 @@ struct CheckSettings {
 };
 
 struct LinkJob {
+    LinkJob() = default;
+    LinkJob(std::size_t id, std::string_view url, std::string host = {})
+        : id(id), url(url), host(std::move(host))
+    {
+    }
+
     std::size_t id = 0;
     std::string_view url; // must outlive the run
+    // The host key (hostKey) of a link whose request the caller prepared already and found not
+    // refused; empty: the checker prepares it.
+    std::string host;
 };
 
 // How one link's request ended.

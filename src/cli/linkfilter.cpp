@@ -54,15 +54,22 @@ bool isPrivateHost(std::string host)
 
 std::optional<std::string_view> filterReason(const std::string &url, const LinkFilter &filter)
 {
+    std::uint32_t error = 0;
+    std::optional<RequestTarget> target;
+    if (!filter.includePrivate)
+        target = prepareRequest(url, error);
+    return filterReason(url, target, filter);
+}
+
+std::optional<std::string_view> filterReason(const std::string &url,
+                                             const std::optional<RequestTarget> &target,
+                                             const LinkFilter &filter)
+{
     for (const LinkFilter::Pattern &pattern : filter.excludes) {
         if (std::regex_search(url, pattern.regex))
             return reason::excluded;
     }
-    if (filter.includePrivate)
-        return std::nullopt;
-    std::uint32_t error = 0;
-    const auto target = prepareRequest(url, error);
-    if (target && isPrivateHost(target->host))
+    if (!filter.includePrivate && target && isPrivateHost(target->host))
         return reason::privateHost;
     return std::nullopt;
 }

@@ -2,6 +2,8 @@
 // Links that are not requested because this machine cannot judge them (intranet and home
 // addresses) or because the user named them (--exclude, --exclude-file).
 
+#include "cli/requesttarget.h"
+
 #include <optional>
 #include <regex>
 #include <string>
@@ -27,6 +29,11 @@ bool isPrivateHost(std::string host);
 
 // "excluded", "private" or nothing, for an http(s) URL.
 std::optional<std::string_view> filterReason(const std::string &url, const LinkFilter &filter);
+// The same for a URL whose request was prepared already (prepareRequest; nullopt when it could
+// not be).
+std::optional<std::string_view> filterReason(const std::string &url,
+                                             const std::optional<RequestTarget> &target,
+                                             const LinkFilter &filter);
 
 // Adds a pattern; false, with a message in error, when it is not a valid regular expression.
 bool addExclude(LinkFilter &filter, const std::string &pattern, std::string &error);

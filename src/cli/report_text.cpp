@@ -16,6 +16,8 @@ void writeMove(std::ostream &out, const ReportEntry &entry, bool dryRun, int con
                bool copy)
 {
     const CheckResult &r = entry.result;
+    if (r.move == MoveState::None || r.move == MoveState::NotTried)
+        return;
     // The cleaned copy moves nothing: its dead links are listed above, and the line after the
     // summary says where they went.
     if (copy && r.move != MoveState::Unconfirmed)
