@@ -53,6 +53,8 @@ public:
         if (multi_)
             curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS,
                               static_cast<long>(std::max(settings_.jobs, 1) * 4));
+        if (!settings_.userAgent.empty())
+            inet::appendTo(headers_, inet::agentHeader(settings_.userAgent).c_str());
         // libcurl's own "Accept: */*" is not sent by the window.
         inet::appendTo(headers_, "Accept:");
         lookups_ = std::make_unique<HostLookups>(settings_.lookUp, lookupsAtOnce,
@@ -652,8 +654,6 @@ bool LinkChecker::Engine::setUpEasy(Transfer &t)
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
                      silenceLimit ? static_cast<long>(inet::receiveTimeout().count()) : 0L);
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    if (!settings_.userAgent.empty())
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, settings_.userAgent.c_str());
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_.get());
     // The window ignores a certificate issued for another name; libcurl cannot ignore only an
     // expired date, so that, like an unknown issuer, fails the request.

@@ -118,6 +118,11 @@ void setUpHop(CURL *easy, void *owner, const std::string &url, long connectTimeo
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
 }
 
+std::string agentHeader(const std::string &agent)
+{
+    return "User-Agent: " + agent;
+}
+
 std::string resolveEntry(const std::string &host, std::uint16_t port,
                          const std::vector<std::string> &addresses)
 {

@@ -50,6 +50,10 @@ std::uint32_t redirectHop(HopTarget &target, int &hops, const std::string &curre
 // The options every hop's handle gets: the URL, HTTP/1.1 over http and https only, no signals,
 // redirects left to the driver, the connect limit, direct unless the driver sets a proxy.
 void setUpHop(CURL *easy, void *owner, const std::string &url, long connectTimeoutMs);
+// The User-Agent line of a hop, sent as the first of its own header lines (right after Host,
+// where libcurl puts its own) rather than through CURLOPT_USERAGENT, which libcurl formats anew
+// for every request at a cost larger than the rest of the request's head.
+std::string agentHeader(const std::string &agent);
 // The CURLOPT_RESOLVE entry that hands libcurl the addresses looked up for host and port.
 std::string resolveEntry(const std::string &host, std::uint16_t port,
                          const std::vector<std::string> &addresses);

@@ -107,15 +107,16 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
         curl_easy_setopt(easy, CURLOPT_RESOLVE, t.resolveList.get());
     }
 
-    // A preconfigured session goes direct (setUpHop).
+    // A preconfigured session goes direct (setUpHop). Through a proxy the agent also goes with
+    // the tunnel's CONNECT, which only libcurl's own option reaches.
+    if (session.proxy && !session.agent.empty())
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent.c_str());
     if (session.proxy) {
         const std::string proxyUrl = "http://" + urlHost(lowerHost(session.proxy->host)) + ":" +
                                      std::to_string(session.proxy->port);
         curl_easy_setopt(easy, CURLOPT_PROXY, proxyUrl.c_str());
     }
 
-    if (!session.agent.empty())
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, session.agent.c_str());
     if (!request.referrer.empty())
         curl_easy_setopt(easy, CURLOPT_REFERER, request.referrer.c_str());
 
@@ -133,6 +134,13 @@ void Engine::startCurl(Transfer &t, const std::vector<std::string> &addresses)
         curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, t.method.c_str());
     }
 
+    // A User-Agent of the request's own headers takes the place of the session's.
+    const bool ownAgent =
+        std::any_of(t.order.headers.begin(), t.order.headers.end(), [](const std::string &line) {
+            return lowerHost(line.substr(0, line.find(':'))) == "user-agent";
+        });
+    if (!session.agent.empty() && !ownAgent)
+        appendTo(t.headerList, agentHeader(session.agent).c_str());
     bool hasContentType = false;
     bool hasPragma = false;
     for (const auto &line : t.order.headers) {

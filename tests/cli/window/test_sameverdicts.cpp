@@ -285,3 +285,24 @@ TEST_F(SameErrors, EveryFailureOfTheServerEndsWithTheWindowsErrorNumberAndText)
 }
 
 } // namespace
+
+// The same request policy: the server sees the same request heads from both programs, in
+// whatever order the checker's requests arrive.
+TEST_F(SameVerdicts, BothProgramsSendTheSameRequests)
+{
+    server.route("/page", Reply::ok("fine"));
+    server.route("/moved", Reply::redirect(302, "/page?from=moved"));
+    const std::vector<Case> cases = {{"page", server.url("/page"), false},
+                                     {"moved", server.url("/moved"), false}};
+    windowDead(cases);
+    const std::size_t windowCount = server.requests().size();
+    checkerReport(cases);
+    const std::vector<ReceivedRequest> all = server.requests();
+    ASSERT_EQ(windowCount, 3u);
+    ASSERT_EQ(all.size(), 6u);
+    std::multiset<std::string> window;
+    std::multiset<std::string> checker;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        (i < windowCount ? window : checker).insert(all[i].head);
+    EXPECT_EQ(checker, window);
+}
