@@ -5,7 +5,11 @@
 #include "cli/jsontext.h"
 #include "cli/pathbytes.h"
 
+#include <algorithm>
 #include <charconv>
+#include <functional>
+#include <future>
+#include <system_error>
 
 namespace quorvel::cli
 {
@@ -54,7 +58,7 @@ private:
     std::string text_;
 };
 
-void writeEntry(std::ostream &out, const ReportEntry &entry, EntryText &e)
+void appendEntry(const ReportEntry &entry, EntryText &e)
 {
     const CheckResult &r = entry.result;
     e.text().assign("{\"name\": ");
@@ -91,7 +95,45 @@ void writeEntry(std::ostream &out, const ReportEntry &entry, EntryText &e)
         e.text() += '}';
     }
     e.text() += '}';
-    out.write(e.text().data(), static_cast<std::streamsize>(e.text().size()));
+}
+
+constexpr std::size_t entriesPerChunk = 2048;
+
+// The entries [begin, end) of the results array, each after its separator.
+std::string chunkText(const Report &report, std::size_t begin, std::size_t end)
+{
+    std::string chunk;
+    EntryText e;
+    for (std::size_t i = begin; i < end; ++i) {
+        chunk += i == 0 ? "\n    " : ",\n    ";
+        appendEntry(report.entries[i], e);
+        chunk += e.text();
+    }
+    return chunk;
+}
+
+// A long report is rendered in chunks on two threads, every other chunk on a helper, and
+// written in order: rendering, not writing, is what a report of 100,000 links waits for.
+void writeResults(std::ostream &out, const Report &report)
+{
+    const std::size_t count = report.entries.size();
+    const auto write = [&out](const std::string &text) {
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    };
+    for (std::size_t begin = 0; begin < count; begin += 2 * entriesPerChunk) {
+        const std::size_t middle = std::min(count, begin + entriesPerChunk);
+        const std::size_t end = std::min(count, middle + entriesPerChunk);
+        std::future<std::string> second;
+        if (middle < end) {
+            try {
+                second = std::async(std::launch::async, chunkText, std::cref(report), middle, end);
+            } catch (const std::system_error &) {
+                // No thread to be had: this one renders both.
+            }
+        }
+        write(chunkText(report, begin, middle));
+        write(second.valid() ? second.get() : chunkText(report, middle, end));
+    }
 }
 
 } // namespace
@@ -126,14 +168,8 @@ void writeJson(std::ostream &out, const Report &report)
     if ((!report.moveTarget.empty() || !report.cleanedCopy.empty()) && report.deep)
         out << ", \"suspects_staying\": " << t.staying;
     out << "},\n  \"results\": [";
-    bool first = true;
-    EntryText text;
-    for (const ReportEntry &entry : report.entries) {
-        out << (first ? "\n    " : ",\n    ");
-        first = false;
-        writeEntry(out, entry, text);
-    }
-    out << (first ? "]\n}\n" : "\n  ]\n}\n");
+    writeResults(out, report);
+    out << (report.entries.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
 
 } // namespace quorvel::cli

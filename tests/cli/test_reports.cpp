@@ -96,6 +96,34 @@ TEST(Reports, JsonParsesWhateverTheNamesHold)
     EXPECT_EQ(document.object()["summary"].toObject()["other_errors"].toInt(), 1);
 }
 
+TEST(Reports, JsonKeepsTheOrderOfALongReportAndOfAnEmptyOne)
+{
+    // Long enough to be rendered in several pieces, with a last piece of its own.
+    Report report;
+    for (int i = 0; i < 10001; ++i) {
+        ReportEntry entry;
+        entry.name = "Link " + std::to_string(i);
+        entry.path = entry.name + ".url";
+        entry.url = "http://example.test/" + std::to_string(i);
+        report.entries.push_back(entry);
+    }
+    const auto readBack = [](const Report &r) {
+        QJsonParseError error{};
+        const QJsonDocument document =
+            QJsonDocument::fromJson(QByteArray::fromStdString(written(writeJson, r)), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError);
+        std::vector<std::string> names;
+        for (const auto &result : document.object()["results"].toArray())
+            names.push_back(result.toObject()["name"].toString().toStdString());
+        return names;
+    };
+    const std::vector<std::string> names = readBack(report);
+    ASSERT_EQ(names.size(), report.entries.size());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        ASSERT_EQ(names[i], report.entries[i].name);
+    EXPECT_TRUE(readBack(Report{}).empty());
+}
+
 TEST(Reports, CsvQuotesFieldsThatHoldCommasQuotesOrLineBreaks)
 {
     const std::string csv = written(writeCsv, awkwardReport());
