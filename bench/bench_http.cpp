@@ -5,8 +5,8 @@
 //   sync      TAdvHttp, Execute(true), only OnRequestComplete assigned
 //   async     TAdvHttp, Execute(false), only OnRequestComplete assigned
 //   window    the main window's own BrowseTo with all its handlers, Execute(false), the window
-//             shown offscreen with its connection log and headers memo emptied per request as
-//             the run does
+//             made but not shown (its painting is not measured), with its connection log and
+//             headers memo emptied per request as the run does
 //
 // The scripted test server runs in a child process, so the CPU time measured (of this whole
 // process, every thread) is the client's alone. Each way runs --rounds rounds (default 9) after

@@ -4,6 +4,7 @@
 #include "app/cataloguemodel.h"
 #include "app/emptylistnotice.h"
 #include "app/errorbox.h"
+#include "app/headersmemo.h"
 #include "app/pictures.h"
 #include "app/rowheightdelegate.h"
 #include "app/splash.h"
@@ -20,7 +21,6 @@
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -109,7 +109,7 @@ TTfmVerify::TTfmVerify(std::optional<std::string> favoritesFolder, QWidget *pare
     groupBox2_->setGeometry(312, 256, 297, 161);
     events_ = makeList("Events", client, QRect(328, 272, 265, 65));
 
-    headers_ = new QPlainTextEdit(client);
+    headers_ = new HeadersMemo(client);
     headers_->setObjectName(QStringLiteral("Headers"));
     headers_->setGeometry(328, 344, 265, 65);
     headers_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

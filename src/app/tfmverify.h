@@ -34,6 +34,7 @@ namespace quorvel
 
 class CatalogueModel;
 class EmptyListNotice;
+class HeadersMemo;
 class TAboutBox;
 class TAdvHttp;
 
@@ -110,7 +111,8 @@ public:
     TSearchListBox *List404() const { return list404_; }
     TSearchListBox *Deadfiles() const { return deadfiles_; }
     TSearchListBox *Events() const { return events_; }
-    QPlainTextEdit *Headers() const { return headers_; }
+    // A text the hidden box holds aside is put in first, so the box reads as it would show.
+    QPlainTextEdit *Headers() const;
     QLabel *DeadLinkCount() const { return deadLinkCount_; }
     QLabel *Count404s() const { return count404s_; }
     QLabel *OtherErrors() const { return otherErrors_; }
@@ -247,7 +249,7 @@ private:
     QLabel *otherErrors_ = nullptr;
     QGroupBox *groupBox2_ = nullptr;
     TSearchListBox *events_ = nullptr;
-    QPlainTextEdit *headers_ = nullptr;
+    HeadersMemo *headers_ = nullptr;
     QStatusBar *statusBar_ = nullptr;
     QLabel *statusText_ = nullptr;
     TSearchListBox *files_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include "app/aboutbox.h"
 #include "app/errorbox.h"
+#include "app/headersmemo.h"
 #include "app/movedialogs.h"
 #include "browserext/browserbutton.h"
 #include "history/windowjournal.h"
@@ -155,7 +156,7 @@ void TTfmVerify::MoveDeadLinks()
     list404_->clear();
     deadfiles_->clear();
     events_->clear();
-    headers_->clear();
+    headers_->clearText();
     ReloadCatalogue();
     setScreenCursor(Qt::ArrowCursor);
     setStatusText(QStringLiteral("Ready"));

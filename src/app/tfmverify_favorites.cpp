@@ -5,6 +5,7 @@
 
 #include "app/emptylistnotice.h"
 #include "app/favoritesfolderdialog.h"
+#include "app/headersmemo.h"
 #include "widgets/searchlistbox.h"
 
 #include <QAction>
@@ -33,7 +34,7 @@ void TTfmVerify::OpenFavoritesFolder()
     list404_->clear();
     deadfiles_->clear();
     events_->clear();
-    headers_->clear();
+    headers_->clearText();
     setStatusText(QStringLiteral("Ready"));
 }
 

@@ -4,12 +4,11 @@
 #include "app/tfmverify.h"
 
 #include "app/cataloguemodel.h"
+#include "app/headersmemo.h"
 #include "widgets/searchlistbox.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QToolButton>
 
 namespace quorvel
@@ -125,28 +124,18 @@ void TTfmVerify::setHeaders(const StringList &lines)
     QStringList texts;
     for (const std::string &line : lines)
         texts << QString::fromStdString(line);
-    const QString text = texts.join(QLatin1Char('\n'));
-    if (headers_->isVisible()) {
-        headers_->setPlainText(text);
-        return;
-    }
-    // Hidden, the box would still lay its text out to keep the caret in view, which costs more
-    // than a whole request on a fast server; the document alone takes the text (as
-    // setPlainText, without an undo step), and is laid out once it is shown.
-    QTextDocument *document = headers_->document();
-    document->setUndoRedoEnabled(false);
-    if (!document->isEmpty())
-        document->clear();
-    QTextCursor(document).insertText(text);
-    document->setUndoRedoEnabled(true);
+    headers_->showText(texts.join(QLatin1Char('\n')));
 }
 
 void TTfmVerify::clearHeaders()
 {
-    if (headers_->isVisible())
-        headers_->clear();
-    else if (!headers_->document()->isEmpty())
-        headers_->document()->clear();
+    headers_->clearText();
+}
+
+QPlainTextEdit *TTfmVerify::Headers() const
+{
+    headers_->takeHeldText();
+    return headers_;
 }
 
 void TTfmVerify::clearEvents()

@@ -156,6 +156,40 @@ TEST_F(VerifyRunWindowTest, DeadLinksAreListedCountedAndLabelledAliveOnesAreNot)
     EXPECT_TRUE(w.Headers()->toPlainText().startsWith(QStringLiteral("HTTP/1.1 404 Not Found\n")));
 }
 
+// The header box of a hidden window is filled later; shown or read, it has the last headers.
+TEST_F(VerifyRunWindowTest, AHiddenWindowsHeaderBoxHasTheLastHeadersOnceShownOrRead)
+{
+    server_.route("/gone", Reply::status("HTTP/1.1 404 Not Found", "x"));
+    server_.route("/ok", Reply::ok("fine"));
+    favorites({{"1 Gone", server_.url("/gone")}, {"2 Ok", server_.url("/ok")},
+               {"3 Refused", refusedUrl()}});
+    TTfmVerify &w = open();
+    auto *box = w.findChild<QPlainTextEdit *>(QStringLiteral("Headers"));
+    ASSERT_NE(box, nullptr);
+    const auto check = [&](int row) {
+        w.URL_List()->setCurrentRow(row);
+        w.VerifySelectedToolButton()->click();
+    };
+
+    check(0);
+    w.hide();
+    check(1);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_TRUE(box->toPlainText().startsWith(QStringLiteral("HTTP/1.1 200 OK\n")))
+        << box->toPlainText().toStdString();
+
+    // An error empties the box; read through the window, a hidden box already says so.
+    w.hide();
+    check(2);
+    EXPECT_TRUE(w.Headers()->toPlainText().isEmpty());
+    check(0);
+    EXPECT_TRUE(w.Headers()->toPlainText().startsWith(QStringLiteral("HTTP/1.1 404 Not Found\n")));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_TRUE(box->toPlainText().startsWith(QStringLiteral("HTTP/1.1 404 Not Found\n")));
+}
+
 TEST_F(VerifyRunWindowTest, ADoubleClickChecksTheRowClickedNotTheOneSelectedBefore)
 {
     server_.route("/a", Reply::ok("a"));
