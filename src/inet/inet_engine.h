@@ -12,7 +12,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -165,7 +164,7 @@ private:
     CurlMulti multi_;
 
     std::mutex commandMutex_;
-    std::deque<Command> commands_;
+    std::vector<Command> commands_;
     bool alive_ = false;   // multi_ may be woken
     bool polling_ = false; // a caller waits in curl_multi_poll, so a command must wake it
     // The thread working on the transfers now: a command it posts meanwhile waits for the next

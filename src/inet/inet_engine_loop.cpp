@@ -202,7 +202,7 @@ void Engine::workLocked()
 {
     if (!multi_)
         return;
-    std::deque<Command> commands;
+    std::vector<Command> commands;
     {
         std::lock_guard lock(commandMutex_);
         commands.swap(commands_);
@@ -210,9 +210,13 @@ void Engine::workLocked()
     }
     for (auto &command : commands)
         command();
+    commands.clear();
     perform();
     std::lock_guard lock(commandMutex_);
     workingOn_ = std::thread::id();
+    // The list goes back with its room, so that a turn allocates nothing.
+    if (commands_.empty())
+        commands_.swap(commands);
 }
 
 void Engine::poll()

@@ -30,6 +30,7 @@ void Request::deliverSyncEvents(std::unique_lock<std::mutex> &lock)
 {
     while (!syncEvents.empty() && !closed) {
         std::vector<StatusEvent> events;
+        events.reserve(syncEvents.size());
         events.push_back(std::move(syncEvents.front()));
         syncEvents.pop_front();
         // Taken together, so closing the request in the first one's callback cannot drop it.
