@@ -3,16 +3,22 @@
 namespace quorvel
 {
 
-HeadersMemo::HeadersMemo(QWidget *parent) : QPlainTextEdit(parent) {}
+HeadersMemo::HeadersMemo(QWidget *parent) : QPlainTextEdit(parent)
+{
+    refresh_.setSingleShot(true);
+    connect(&refresh_, &QTimer::timeout, this, &HeadersMemo::takeHeldText);
+}
 
 void HeadersMemo::showText(const QString &text)
 {
-    if (!isVisible()) {
-        held_ = text;
+    held_ = text;
+    if (!isVisible() || refresh_.isActive())
         return;
-    }
-    held_.reset();
-    setPlainText(text);
+    const qint64 since = sinceFilled_.isValid() ? sinceFilled_.elapsed() : refreshMs;
+    if (since >= refreshMs)
+        takeHeldText();
+    else
+        refresh_.start(static_cast<int>(refreshMs - since));
 }
 
 void HeadersMemo::clearText()
@@ -22,6 +28,7 @@ void HeadersMemo::clearText()
 
 void HeadersMemo::takeHeldText()
 {
+    refresh_.stop();
     if (!held_)
         return;
     const QString text = std::move(*held_);
@@ -30,6 +37,7 @@ void HeadersMemo::takeHeldText()
     if (text.isEmpty() && document()->isEmpty())
         return;
     setPlainText(text);
+    sinceFilled_.start();
 }
 
 void HeadersMemo::showEvent(QShowEvent *event)
