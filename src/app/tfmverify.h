@@ -111,7 +111,7 @@ public:
     TSearchListBox *List404() const { return list404_; }
     TSearchListBox *Deadfiles() const { return deadfiles_; }
     TSearchListBox *Events() const { return events_; }
-    // A text the hidden box holds aside is put in first, so the box reads as it would show.
+    // A text the box holds aside is put in first, so the box reads as it is about to show.
     QPlainTextEdit *Headers() const;
     QLabel *DeadLinkCount() const { return deadLinkCount_; }
     QLabel *Count404s() const { return count404s_; }
